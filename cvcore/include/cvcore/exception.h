@@ -1,0 +1,27 @@
+#pragma once
+#include "cvcore/string.h"
+
+namespace cvcore {
+
+// The one exception type of the program. Every failing operation throws it by
+// value with the method it happened in ("TriMesh::CreateVertexBuffer()"), a
+// message and the bare name of its source module ("trimesh").
+class Exception {
+public:
+    // A null method or file becomes "Unknown"; a null message becomes "".
+    Exception(const char* method, const char* message, const char* file);
+    Exception(const Exception& other) = default;
+    Exception& operator=(const Exception& other) = default;
+    virtual ~Exception();
+
+    const String& File() const { return file_; }
+    const String& Method() const { return method_; }
+    const String& Message() const { return message_; }
+
+private:
+    String file_;
+    String method_;
+    String message_;
+};
+
+}  // namespace cvcore
