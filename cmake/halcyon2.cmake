@@ -11,7 +11,7 @@ if(HALCYON2_FUZZ)
 endif()
 
 function(halcyon2_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror
     -Wno-missing-field-initializers)
 endfunction()
 
