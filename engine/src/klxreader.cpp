@@ -1,0 +1,8 @@
+#include "engine/klxreader.h"
+#include "cvcore/exception.h"
+#include "cvcore/stream.h"
+
+KlxReader::KlxReader(KlxDocument& document, cvcore::Stream& stream) {
+    (void)document;
+    (void)stream;
+}
