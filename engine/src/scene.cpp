@@ -1,11 +1,8 @@
 #include "engine/scene.h"
 #include <cmath>
 #include <cstring>
-#include <strings.h>
 #include "engine/device3d.h"
-#include "engine/klxdocument.h"
 #include "engine/material.h"
-#include "engine/scenebuilder.h"
 #include "engine/vatrimesh.h"
 
 Scene::Scene() = default;
@@ -21,18 +18,6 @@ Scene::~Scene() {
     }
 }
 
-void Scene::Load(Device3D& device, const char* fileName) {
-    if (fileName == nullptr) {
-        return;
-    }
-    const char* dot = std::strrchr(fileName, '.');
-    if (dot == nullptr || strcasecmp(dot + 1, "klx") != 0) {
-        return;
-    }
-    KlxDocument document(fileName);
-    SceneBuilder(*this, device, document).Build();
-}
-
 ControllerSlot& Scene::AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag) {
     auto slot = std::make_unique<ControllerSlot>();
     slot->node = node;
@@ -45,6 +30,15 @@ ControllerSlot& Scene::AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag) 
 ControllerSlot* Scene::FindSlot(int32_t id) {
     for (auto& slot : slots_) {
         if (slot->id == id) {
+            return slot.get();
+        }
+    }
+    return nullptr;
+}
+
+ControllerSlot* Scene::FindObjectSlot(int32_t id) {
+    for (auto& slot : slots_) {
+        if (slot->id == id && !slot->transformNode) {
             return slot.get();
         }
     }

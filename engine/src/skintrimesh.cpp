@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <limits>
 #include "cvcore/exception.h"
 #include "engine/device3d.h"
@@ -152,7 +153,8 @@ void SkinTriMesh::Skin() {
         return;
     }
     for (SkinBone& bone : bones_) {
-        bone.skinMatrix = bone.node != nullptr ? bone.inverseBind * bone.node->GetWorld() : bone.inverseBind;
+        // A bone without a node stays where it was bound.
+        bone.skinMatrix = bone.node != nullptr ? bone.inverseBind * bone.node->GetWorld() : Matrix4();
     }
     const bool tracked = (boundsMode_ & (BoundsFromNodeBox | BoundsFromVertex0)) != 0;
     Vector3 minimum, maximum;

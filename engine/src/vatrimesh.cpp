@@ -1,6 +1,7 @@
 #include "engine/vatrimesh.h"
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include "cvcore/exception.h"
 #include "engine/device3d.h"
 
