@@ -21,6 +21,7 @@ public:
     // Copies n bytes from the position and moves past them; false when the
     // stream ends first (the position is then undefined).
     bool Read(void* dst, size_t n) {
+        if (n == 0) return true;
         if (pos_ >= bufferStart_ && pos_ + static_cast<int64_t>(n) <= bufferStart_ + bufferLength_) {
             std::memcpy(dst, buffer_.data() + (pos_ - bufferStart_), n);
             pos_ += static_cast<int64_t>(n);
