@@ -70,18 +70,18 @@ std::vector<Asset> MakeVempula()
     std::uint32_t boiler = k.Node("boiler", kNone, at(-5, 2, 15));
     k.Mesh(boiler, Boiler(), kChrome);
 
-    std::uint32_t fly = k.Node("flywheel", kNone, at(-48, 16, -20));
+    std::uint32_t fly = k.Node("flywheel", kNone, at(-48, 10, -20));
     k.Mesh(fly, Flywheel(), kChrome);
     k.Spin(fly, {0, 0, 1}, 3.0f, 0.0f, 2);
 
     // Three gears in mesh: the ratios follow the tooth counts.
-    std::uint32_t gearA = k.Node("gear-a", kNone, at(15, 20, -25));
+    std::uint32_t gearA = k.Node("gear-a", kNone, at(15, 17, -25));
     k.Mesh(gearA, Gear(12, 10.0f, 12.5f, 4.0f), kBrass);
     k.Spin(gearA, {0, 0, 1}, 6.0f, 0.0f, 2);
-    std::uint32_t gearB = k.Node("gear-b", kNone, at(34, 20, -25));
+    std::uint32_t gearB = k.Node("gear-b", kNone, at(34, 17, -25));
     k.Mesh(gearB, Gear(8, 6.5f, 9.0f, 4.0f), kBrass);
     k.Spin(gearB, {0, 0, 1}, -4.0f, kPi / 8.0f, 3);
-    std::uint32_t gearC = k.Node("gear-c", kNone, at(34, 33.5f, -25));
+    std::uint32_t gearC = k.Node("gear-c", kNone, at(34, 30.5f, -25));
     k.Mesh(gearC, Gear(6, 4.5f, 7.0f, 4.0f), kBrass);
     k.Spin(gearC, {0, 0, 1}, 3.0f, kPi / 6.0f, 6);
 
