@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -24,10 +25,12 @@ struct Rgba {
     std::vector<uint8_t> pixels;
 };
 
+// A folder of this process's own, removed at exit.
 inline std::string TempDir() {
     static std::string dir = [] {
         char name[] = "/tmp/halcyon2-images-XXXXXX";
         const char* made = mkdtemp(name);
+        if (made) std::atexit([] { std::filesystem::remove_all(TempDir()); });
         return std::string(made ? made : "/tmp");
     }();
     return dir;
@@ -76,13 +79,15 @@ inline const std::string& PlasmaAlpha() {
     return path;
 }
 
-inline Rgba ReferenceDecode(const std::string& path) {
+// With highBytes, ImageMagick's 16-bit samples cut to their high byte.
+inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false) {
     Rgba r;
     const std::string size = Output("identify -format '%w %h\\n' '" + path + "' 2>/dev/null | head -n 1");
     if (std::sscanf(size.c_str(), "%d %d", &r.width, &r.height) != 2) return r;
     // ImageMagick keeps a file's row order as orientation metadata.
-    const std::string bytes = Output("convert '" + path + "[0]' -auto-orient -depth 8 rgba:- 2>/dev/null");
-    r.pixels.assign(bytes.begin(), bytes.end());
+    const std::string depth = highBytes ? "-endian MSB -depth 16" : "-depth 8";
+    const std::string bytes = Output("convert '" + path + "[0]' -auto-orient " + depth + " rgba:- 2>/dev/null");
+    for (size_t i = 0; i < bytes.size(); i += highBytes ? 2 : 1) r.pixels.push_back(static_cast<uint8_t>(bytes[i]));
     return r;
 }
 
@@ -116,12 +121,12 @@ inline Rgba OurDecode(const char* codec, const std::string& path) {
 // Makes a fixture with `convert <source> <options> [<writer>:]<file>` and
 // checks that ours and ImageMagick's decoding are equal.
 inline void ExpectSameAsImageMagick(const char* codec, const std::string& source, const std::string& options,
-                                    const std::string& file) {
+                                    const std::string& file, bool highBytes = false) {
     const size_t colon = file.find(':');
     const std::string writer = colon == std::string::npos ? "" : file.substr(0, colon + 1);
     const std::string path = Path(colon == std::string::npos ? file : file.substr(colon + 1));
     Run("convert '" + source + "' " + options + " '" + writer + path + "'");
-    const Rgba expected = ReferenceDecode(path);
+    const Rgba expected = ReferenceDecode(path, highBytes);
     ASSERT_GT(expected.width, 0) << file;
     const Rgba ours = OurDecode(codec, path);
     ASSERT_EQ(ours.width, expected.width) << file;
