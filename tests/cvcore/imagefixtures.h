@@ -26,14 +26,21 @@ struct Rgba {
 };
 
 // A folder of this process's own, removed at exit.
-inline std::string TempDir() {
-    static std::string dir = [] {
+struct TempFolder {
+    std::string path;
+    TempFolder() {
         char name[] = "/tmp/halcyon2-images-XXXXXX";
         const char* made = mkdtemp(name);
-        if (made) std::atexit([] { std::filesystem::remove_all(TempDir()); });
-        return std::string(made ? made : "/tmp");
-    }();
-    return dir;
+        path = made ? made : "/tmp";
+    }
+    ~TempFolder() {
+        if (path != "/tmp") std::filesystem::remove_all(path);
+    }
+};
+
+inline std::string TempDir() {
+    static const TempFolder folder;
+    return folder.path;
 }
 
 inline std::string Path(const std::string& name) { return TempDir() + "/" + name; }
