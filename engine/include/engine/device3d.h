@@ -78,9 +78,16 @@ public:
     void FlushTransparent();
     int GetTransparentCount() const { return static_cast<int>(transparent_.size()); }
     int GetTransparentCapacity() const { return static_cast<int>(transparent_.capacity()); }
+    const TransparentTriangle& GetTransparent(int index) const {
+        return transparent_[static_cast<size_t>(index)];
+    }
+    // The queued records in ascending key order (equal keys in queue order),
+    // valid until the queue changes. FlushTransparent draws them backwards.
+    const TransparentTriangle* const* SortTransparent();
+    // Empties the queue without drawing, keeping its storage.
+    void ClearTransparent();
 
 private:
-    void SortTransparent();
 
     IDirect3D8* direct3d_ = nullptr;
     IDirect3DDevice8* device_ = nullptr;
@@ -88,7 +95,6 @@ private:
     std::vector<TransparentTriangle> transparent_;
     // Two pointer arrays for the radix sort, reused from frame to frame.
     std::vector<const TransparentTriangle*> sortScratch_;
-    const TransparentTriangle* const* sorted_ = nullptr;
 
 public:
     TextureFactory textureFactory;

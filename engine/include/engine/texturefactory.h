@@ -60,6 +60,8 @@ public:
     IDirect3DTexture8* LoadDDS(cvcore::Stream& stream);
 
     void ReleaseAll();
+    // Drops the device and the Direct3D reference taken by Bind.
+    void Unbind();
     int GetCacheCount() const { return static_cast<int>(cache_.size()); }
     const D3DCAPS8& GetCaps() const { return caps_; }
     const D3DDISPLAYMODE& GetDisplayMode() const { return displayMode_; }
