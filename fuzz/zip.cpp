@@ -21,6 +21,8 @@ std::string ArchivePath() {
     return path;
 }
 
+void RemoveArchive() { std::remove(ArchivePath().c_str()); }
+
 void TryOpen(const char* name) {
     try {
         cvcore::FileStream stream(name, 1);
@@ -35,6 +37,8 @@ void TryOpen(const char* name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool cleanup = std::atexit(RemoveArchive) == 0;
+    (void)cleanup;
     const std::string path = ArchivePath();
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
