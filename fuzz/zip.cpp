@@ -37,9 +37,10 @@ void TryOpen(const char* name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path = ArchivePath();
+    // Registered after the path exists, so it runs before the path is gone.
     static const bool cleanup = std::atexit(RemoveArchive) == 0;
     (void)cleanup;
-    const std::string path = ArchivePath();
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
