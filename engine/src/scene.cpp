@@ -151,8 +151,10 @@ void Scene::ProgramLights() {
 }
 
 void Scene::Update(float seconds) {
-    const float ticks =
-        WrapTicks(static_cast<float>(time.ticksPerFrame * time.framesPerSecond) * seconds);
+    // The two integers multiply first; in 64 bits, so that no file's values
+    // can overflow them.
+    const int64_t ticksPerSecond = static_cast<int64_t>(time.ticksPerFrame) * time.framesPerSecond;
+    const float ticks = WrapTicks(static_cast<float>(ticksPerSecond) * seconds);
     currentTick_ = ticks;
     PoseSlots(ticks);
     ProgramLights();
