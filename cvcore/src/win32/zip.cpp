@@ -78,8 +78,12 @@ public:
         return plain;
     }
 
+    // The keys live in locals for the loop: stores through the byte pointer
+    // could otherwise alias them and force a reload per byte.
     void Decrypt(const uint8_t* in, uint8_t* out, size_t count) {
-        for (size_t i = 0; i < count; ++i) out[i] = Decrypt(in[i]);
+        PkwareKeys keys = *this;
+        for (size_t i = 0; i < count; ++i) out[i] = keys.Decrypt(in[i]);
+        *this = keys;
     }
 
 private:
