@@ -111,7 +111,7 @@ struct BuilderTest : ::testing::Test {
     void Build() { SceneBuilder(scene, *device, document).Build(); }
     SceneNode* Object(int32_t id) { return scene.FindObjectSlot(id)->node; }
 
-    std::unique_ptr<Device3D> device;
+    std::unique_ptr<TestDevice> device;
     KlxDocument document;
     Scene scene;
 };

@@ -46,7 +46,7 @@ struct RenderTest : ::testing::Test {
         return node;
     }
 
-    std::unique_ptr<Device3D> device;
+    std::unique_ptr<TestDevice> device;
     Scene scene;
     SceneCamera* camera = nullptr;
     std::vector<std::string> hooks;
@@ -85,10 +85,10 @@ TEST_F(RenderTest, SetsProjectionViewAndDrawsTheQueueLast) {
     const std::vector<std::string> lines = D3D8Trace_Lines();
     ASSERT_GE(lines.size(), 3u);
     // 90-degree square frustum, near 1, far 1000.
-    EXPECT_NE(lines[0].find("SetTransform(D3DTS_PROJECTION, [1 0 0 0 0 1 0 0 0 0 1.002 1 0 0 -2.002 0])"),
+    EXPECT_NE(lines[0].find("SetTransform(D3DTS_PROJECTION, [1 0 0 0 0 1 0 0 -0 -0 1.002 1 0 0 -2.002 0])"),
               std::string::npos)
         << lines[0];
-    EXPECT_NE(lines[1].find("SetTransform(D3DTS_VIEW, [1 0 0 0 0 1 0 0 0 0 1 0 0 0 10 1])"), std::string::npos)
+    EXPECT_NE(lines[1].find("SetTransform(D3DTS_VIEW, [1 0 0 0 0 1 0 0 0 0 1 0 -0 -0 10 1])"), std::string::npos)
         << lines[1];
     EXPECT_NE(lines.back().find("SetTransform(D3DTS_WORLD, [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1])"),
               std::string::npos)
@@ -141,7 +141,7 @@ TEST_F(RenderTest, FogRangesComeFromTheCamera) {
 
 struct LightTest : RenderTest {
     SceneLight* Light(D3DLIGHTTYPE type, const Vector3& at, uint8_t enabled) {
-        SceneLight* light = scene.AddNode(std::make_unique<SceneLight>(device.get()));
+        SceneLight* light = scene.AddNode(std::make_unique<SceneLight>(device->get()));
         light->light.Type = type;
         light->enabled = enabled;
         light->SetParent(&scene);

@@ -1,28 +1,53 @@
 #pragma once
-// A Device3D on the trace back end (or the GL back end for pictures), with a
-// 640 x 480 back buffer, for the scene tests.
+// A Device3D on the trace back end (or the GL back end for pictures) in a
+// 640 x 480 window, for the scene tests.
 #include <d3d8.h>
 #include <d3d8ext.h>
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
+#include "cvcore/exception.h"
+#include "cvcore/windowwrapper.h"
 #include "engine/device3d.h"
 
-inline std::unique_ptr<Device3D> MakeTestDevice(bool trace = true) {
-    if (trace) {
-        D3D8Trace_Enable();
-    } else {
-        D3D8Trace_Disable();
+class TestDevice {
+public:
+    explicit TestDevice(bool trace) {
+        if (trace) {
+            D3D8Trace_Enable();
+        } else {
+            D3D8Trace_Disable();
+        }
+        if (!window_.Open(640, 480, "scene test", 0)) {
+            throw std::runtime_error("no test window");
+        }
+        device_ = std::make_unique<Device3D>();
+        DeviceSettings settings;
+        settings.window = window_.GetWindowHandle();
+        settings.format = D3DFMT_X8R8G8B8;
+        try {
+            device_->CreateDevice(settings);
+        } catch (const cvcore::Exception& e) {
+            throw std::runtime_error(std::string("no test device: ") + e.Method().Text() + " " +
+                                     e.Message().Text() + "\n" + D3D8Trace_Log());
+        }
     }
-    auto device = std::make_unique<Device3D>();
-    DeviceSettings settings;
-    settings.width = 640;
-    settings.height = 480;
-    settings.format = D3DFMT_X8R8G8B8;
-    settings.flags = DeviceSettings::FULLSCREEN;
-    device->CreateDevice(settings);
-    return device;
+
+    Device3D* get() const { return device_.get(); }
+    IDirect3DDevice8* GetDevice() const { return device_->GetDevice(); }
+    Device3D& operator*() const { return *device_; }
+    operator Device3D&() const { return *device_; }
+    Device3D* operator->() const { return device_.get(); }
+
+private:
+    cvcore::WindowWrapper window_;  // outlives the device
+    std::unique_ptr<Device3D> device_;
+};
+
+inline std::unique_ptr<TestDevice> MakeTestDevice(bool trace = true) {
+    return std::make_unique<TestDevice>(trace);
 }
 
 // Trace lines that contain every one of the given parts.

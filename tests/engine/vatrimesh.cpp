@@ -23,7 +23,7 @@ MeshVertex Vertex(float x, const Vector3& normal, uint32_t diffuse, float u) {
 struct MorphTest : ::testing::Test {
     void SetUp() override {
         device = MakeTestDevice();
-        mesh = std::make_unique<VATriMesh>(device.get());
+        mesh = std::make_unique<VATriMesh>(device->get());
         mesh->CreateVertexBuffer(2, kFVF);
         mesh->LockVertices(0);
         mesh->SetVertex(0, Vertex(-5.0f, {1, 0, 0}, 0xFF000000, 0.0f));
@@ -61,7 +61,7 @@ struct MorphTest : ::testing::Test {
         return out;
     }
 
-    std::unique_ptr<Device3D> device;
+    std::unique_ptr<TestDevice> device;
     std::unique_ptr<VATriMesh> mesh;
 };
 
