@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "cvcore/exception.h"
+#include "cvcore/imagecodec.h"
 #include "cvcore/memorystream.h"
 #include "engine/klxdocument.h"
 #include "engine/klxreader.h"
@@ -594,6 +595,57 @@ TEST(KlxWriter, RawChunksNestAndSave) {
     KlxDocument orphan;
     orphan.cameras.push_back({});
     EXPECT_THROW(KlxWriter().WriteDocument(orphan), cvcore::Exception);
+}
+
+}  // namespace
+
+namespace {
+
+cvcore::Image DecodeAlone(const char* codecName, const Bytes& file) {
+    cvcore::Image image;
+    const cvcore::ImageCodec* codec = cvcore::FindImageCodec(codecName);
+    if (codec) {
+        auto stream = StreamOf(file);
+        codec->Decode(image, *stream);
+    }
+    return image;
+}
+
+void ExpectSamePixels(const cvcore::Image& got, const cvcore::Image& want) {
+    ASSERT_EQ(got.GetWidth(), want.GetWidth());
+    ASSERT_EQ(got.GetHeight(), want.GetHeight());
+    ASSERT_EQ(got.GetFormat().BitsPerPixel(), want.GetFormat().BitsPerPixel());
+    const size_t row = static_cast<size_t>(want.GetWidth() * want.GetFormat().BitsPerPixel() / 8);
+    for (int32_t y = 0; y < want.GetHeight(); ++y) {
+        ASSERT_EQ(std::memcmp(got.GetPixels() + y * got.GetPitch(), want.GetPixels() + y * want.GetPitch(), row), 0) << "row " << y;
+    }
+}
+
+TEST(KlxReader, EmbeddedImagesGoThroughTheCodecsInFileOrder) {
+    testsupport::ScratchDir dir;
+    ASSERT_EQ(testsupport::Run("convert -size 40x24 gradient:red-blue " + testsupport::Quote(dir / "a.tga") + " && convert -size 24x40 "
+                               "plasma:fractal -seed 3 -quality 85 " + testsupport::Quote(dir / "b.jpg")), 0);
+    const Bytes tga = testsupport::ReadBytes(dir / "a.tga");
+    const Bytes jpg = testsupport::ReadBytes(dir / "b.jpg");
+    const Bytes broken = {0xFF, 0xD8, 0xFF, 0x00, 1, 2, 3};
+    const KlxDocument d = Read(Root({Chunk(ChunkImageJpeg, broken), Chunk(ChunkImageTga, tga), Chunk(0x30002, tga),
+                                     Chunk(ChunkImageJpeg, jpg)}));
+    // A picture that does not decode keeps its number, so later face groups
+    // still find theirs; an unknown image kind uses none.
+    ASSERT_EQ(d.images.size(), 3u);
+    EXPECT_EQ(d.images[0].chunkId, ChunkImageJpeg);
+    EXPECT_EQ(d.images[0].image.GetWidth(), 0);
+    EXPECT_EQ(d.images[1].chunkId, ChunkImageTga);
+    EXPECT_EQ(d.images[1].file, tga);
+    EXPECT_EQ(d.images[2].file, jpg);
+
+    const cvcore::Image tgaAlone = DecodeAlone("tga", tga);
+    const cvcore::Image jpgAlone = DecodeAlone("jpg", jpg);
+    if (tgaAlone.GetWidth() == 0 || jpgAlone.GetWidth() == 0) GTEST_SKIP() << "image codecs cannot decode yet";
+    EXPECT_EQ(tgaAlone.GetWidth(), 40);
+    EXPECT_EQ(jpgAlone.GetHeight(), 40);
+    ExpectSamePixels(d.images[1].image, tgaAlone);
+    ExpectSamePixels(d.images[2].image, jpgAlone);
 }
 
 }  // namespace
