@@ -21,8 +21,10 @@ bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
 
 }  // namespace
 
-Device3D::Device3D() {
-    direct3d_ = Direct3DCreate8(SDK_VERSION);
+Device3D::Device3D() : Device3D(Direct3DCreate8) {}
+
+Device3D::Device3D(Direct3DCreator create) {
+    direct3d_ = create != nullptr ? create(SDK_VERSION) : nullptr;
     if (direct3d_ == nullptr) {
         throw cvcore::Exception("Direct3DCreate8()", "Failed!", MODULE);
     }

@@ -196,12 +196,40 @@ TEST_F(Device3DTest, WindowedDeviceNeedsTheDesktopMode) {
     DeviceSettings settings;
     settings.format = D3DFMT_R5G6B5;
     ExpectThrows([&] { device.CreateDevice(settings); }, "GetAdapterDisplayMode", "Failed!", "device3d");
-    // Full screen does not ask for the desktop mode.
+    // Full screen does not ask for the desktop mode, but the texture
+    // factory does when it binds to the new device: its failure comes out.
     settings.flags = DeviceSettings::FULLSCREEN;
     settings.width = 800;
     settings.height = 600;
+    settings.window = reinterpret_cast<HWND>(static_cast<uintptr_t>(1));  // never dereferenced
+    D3D8Trace_Clear();
+    ExpectThrows([&] { device.CreateDevice(settings); }, "GetImageFormat:GetAdapterDisplayMode",
+                 "Failed!", "texturefactory");
+    const auto created = LinesWith("CreateDevice(");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_NE(created[0].find("{800 600 D3DFMT_R5G6B5 2 "), std::string::npos) << created[0];
+    EXPECT_NE(created[0].find("= device#1"), std::string::npos) << created[0];
+}
+
+TEST_F(Device3DTest, WindowedDeviceTakesTheDesktopFormat) {
+    D3D8TraceConfig config;
+    config.adapters[0].desktop.Format = D3DFMT_X8R8G8B8;
+    D3D8Trace_Enable(config);
+    Device3D device;
+    DeviceSettings settings;
+    settings.format = D3DFMT_R5G6B5;
+    settings.width = 800;
+    settings.height = 600;
     device.CreateDevice(settings);
-    EXPECT_NE(device.GetDevice(), nullptr);
+    const auto created = LinesWith("CreateDevice(");
+    ASSERT_EQ(created.size(), 1u);
+    // Windowed: no size, the desktop's format, two back buffers, discard,
+    // an automatic depth buffer checked against the settings' format.
+    EXPECT_NE(created[0].find("{0 0 D3DFMT_X8R8G8B8 2 "), std::string::npos) << created[0];
+    const auto checks = LinesWith("CheckDeviceFormat(");
+    ASSERT_FALSE(checks.empty());
+    EXPECT_NE(checks[0].find("CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_R5G6B5, 0x2, D3DRTYPE_SURFACE, "),
+              std::string::npos) << checks[0];
 }
 
 TEST_F(Device3DTest, DepthFormatChoice) {
@@ -232,20 +260,17 @@ TEST_F(Device3DTest, DepthFormatChoice) {
 }
 
 TEST_F(Device3DTest, NoDirect3DRaisesAnException) {
-    // An SDK version other than 120 is refused by Direct3DCreate8 just as a
-    // machine without a usable renderer would be; the device reports it.
+    // A machine without a usable renderer: Direct3DCreate8 gives null.
+    ExpectThrows([] { Device3D device([](UINT) -> IDirect3D8* { return nullptr; }); },
+                 "Direct3DCreate8()", "Failed!", "device3d");
+    // The SDK version asked for is the one of Direct3D 8.0.
+    static UINT asked = 0;
     D3D8Trace_Enable();
-    EXPECT_EQ(Direct3DCreate8(119), nullptr);
-    setenv("HALCYON2_D3D8", "none", 1);
-    D3D8Trace_Disable();
-    IDirect3D8* direct3d = Direct3DCreate8(120);
-    if (direct3d != nullptr) {
-        direct3d->Release();
-        unsetenv("HALCYON2_D3D8");
-        GTEST_SKIP() << "the environment cannot make Direct3D unavailable";
-    }
-    ExpectThrows([] { Device3D device; }, "Direct3DCreate8()", "Failed!", "device3d");
-    unsetenv("HALCYON2_D3D8");
+    Device3D device([](UINT version) {
+        asked = version;
+        return Direct3DCreate8(version);
+    });
+    EXPECT_EQ(asked, 120u);
 }
 
 TEST_F(Device3DTest, FlushDrawsFarthestFirstAndNegativeDepthsBeforeAll) {

@@ -82,8 +82,8 @@ TEST_F(MaterialTest, EnabledStagesSetEveryStateAndTheirTexture) {
     EXPECT_EQ(LinesWith("D3DTSS_TEXCOORDINDEX").size(), 2u + 6u);
 }
 
-// Texture files made by ImageMagick in a temporary folder, which becomes the
-// base path the material's map names resolve against.
+// Texture files (DXT1 DDS) made by ImageMagick in a temporary folder, which
+// becomes the base path the material's map names resolve against.
 class MaterialBuildTest : public MaterialTest {
 protected:
     void SetUp() override {
@@ -91,7 +91,7 @@ protected:
         folder_ = std::filesystem::temp_directory_path() /
                   ("halcyon2-material-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder_);
-        for (const char* name : {"base.tga", "second.tga", "chrome.tga"}) {
+        for (const char* name : {"base.dds", "second.dds", "chrome.dds"}) {
             const std::string command = "convert -size 4x4 xc:'#336699' '" + (folder_ / name).string() + "'";
             ASSERT_EQ(std::system(command.c_str()), 0) << command;
         }
@@ -109,7 +109,7 @@ protected:
 TEST_F(MaterialBuildTest, OpaqueBaseTexture) {
     MaterialRecord record;
     record.diffuse = 0xFF804020;
-    record.maps[MaterialRecord::SLOT_BASE] = "base.tga";
+    record.maps[MaterialRecord::SLOT_BASE] = "base.dds";
     Material m(device_.get());
     m.Build(record);
     EXPECT_EQ(m.alphaBlendEnable, 0u);
@@ -129,7 +129,7 @@ TEST_F(MaterialBuildTest, TranslucentBlendingAndTwoSided) {
     MaterialRecord record;
     record.opacity = 0.5f;
     record.flags = MaterialRecord::FLAG_ADDITIVE | MaterialRecord::FLAG_TWO_SIDED;
-    record.maps[MaterialRecord::SLOT_BASE] = "base.tga";
+    record.maps[MaterialRecord::SLOT_BASE] = "base.dds";
     Material additive(device_.get());
     additive.Build(record);
     EXPECT_FLOAT_EQ(additive.opacity, 0.5f);
@@ -149,7 +149,7 @@ TEST_F(MaterialBuildTest, TranslucentBlendingAndTwoSided) {
 
 TEST_F(MaterialBuildTest, ReflectionAloneIsASphereMapOnStageZero) {
     MaterialRecord record;
-    record.maps[MaterialRecord::SLOT_REFLECTION] = "chrome.tga";
+    record.maps[MaterialRecord::SLOT_REFLECTION] = "chrome.dds";
     Material m(device_.get());
     m.Build(record);
     EXPECT_EQ(m.stages[0].colorOp, static_cast<uint32_t>(D3DTOP_MODULATE));
@@ -167,9 +167,9 @@ TEST_F(MaterialBuildTest, ReflectionAloneIsASphereMapOnStageZero) {
 
 TEST_F(MaterialBuildTest, ThreeMapsTakeConsecutiveStages) {
     MaterialRecord record;
-    record.maps[MaterialRecord::SLOT_BASE] = "base.tga";
-    record.maps[MaterialRecord::SLOT_SECOND] = "second.tga";
-    record.maps[MaterialRecord::SLOT_REFLECTION] = "chrome.tga";
+    record.maps[MaterialRecord::SLOT_BASE] = "base.dds";
+    record.maps[MaterialRecord::SLOT_SECOND] = "second.dds";
+    record.maps[MaterialRecord::SLOT_REFLECTION] = "chrome.dds";
     record.maps[3] = "ignored.tga";  // slots other than 1, 7 and 9 are not used
     Material m(device_.get());
     m.Build(record);
@@ -181,7 +181,7 @@ TEST_F(MaterialBuildTest, ThreeMapsTakeConsecutiveStages) {
     // Second texture alone reads coordinate set 0; an empty name is no map.
     MaterialRecord second;
     second.maps[MaterialRecord::SLOT_BASE] = "";
-    second.maps[MaterialRecord::SLOT_SECOND] = "second.tga";
+    second.maps[MaterialRecord::SLOT_SECOND] = "second.dds";
     Material s(device_.get());
     s.Build(second);
     EXPECT_EQ(s.stages[0].texCoordIndex, 0u);
@@ -190,7 +190,7 @@ TEST_F(MaterialBuildTest, ThreeMapsTakeConsecutiveStages) {
 
 TEST_F(MaterialBuildTest, LightMapVariant) {
     MaterialRecord record;
-    record.maps[MaterialRecord::SLOT_BASE] = "base.tga";
+    record.maps[MaterialRecord::SLOT_BASE] = "base.dds";
     record.ambient = 0xFFFFFFFF;
     Material base(device_.get());
     base.Build(record);
@@ -217,7 +217,7 @@ TEST_F(MaterialBuildTest, LightMapVariant) {
     EXPECT_FLOAT_EQ(lit->opacity, 0.5f);
 
     // Two stages already: no light-map stage.
-    record.maps[MaterialRecord::SLOT_SECOND] = "second.tga";
+    record.maps[MaterialRecord::SLOT_SECOND] = "second.dds";
     Material twice(device_.get());
     twice.Build(record);
     auto same = twice.MakeLightMapVariant(lightMap);

@@ -338,7 +338,6 @@ protected:
         folder_ = std::filesystem::temp_directory_path() /
                   ("halcyon2-textures-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder_);
-        Convert("-size 4x2 xc:'#FF8000'", "Wall.tga");
         cvcore::SetBasePath((folder_.string() + "/").c_str());
     }
     void TearDown() override {
@@ -361,17 +360,18 @@ protected:
 };
 
 TEST_F(TextureCacheTest, SameNameAnyCaseSameFlagSharesOneTexture) {
-    auto device = MakeDevice(Offering({D3DFMT_A8R8G8B8, D3DFMT_R8G8B8, D3DFMT_X8R8G8B8}));
+    Convert("-size 4x4 xc:'#FF8000'", "Wall.dds");
+    auto device = MakeDevice(Offering({D3DFMT_A8R8G8B8, D3DFMT_DXT1}));
     TextureFactory& f = device->textureFactory;
-    IDirect3DTexture8* first = f.Load("Wall.tga", 0);
+    IDirect3DTexture8* first = f.Load("Wall.dds", 0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(f.Load("WALL.TGA", 0), first);
-    IDirect3DTexture8* other = f.Load("wall.tga", 1);
+    EXPECT_EQ(f.Load("WALL.DDS", 0), first);
+    IDirect3DTexture8* other = f.Load("Wall.dds", 1);  // the file system is case-sensitive here
     EXPECT_NE(other, first);
-    EXPECT_EQ(f.Load("Wall.tga", 1), other);
+    EXPECT_EQ(f.Load("wall.DDS", 1), other);
     EXPECT_EQ(f.GetCacheCount(), 2);
     EXPECT_EQ(LinesWith("CreateTexture(").size(), 2u);
-    EXPECT_THROW(f.Load("missing.tga", 0), cvcore::Exception);
+    EXPECT_THROW(f.Load("missing.dds", 0), cvcore::Exception);
     EXPECT_EQ(f.GetCacheCount(), 2);
 
     // A new device empties the cache.
@@ -379,6 +379,42 @@ TEST_F(TextureCacheTest, SameNameAnyCaseSameFlagSharesOneTexture) {
     settings.format = D3DFMT_R5G6B5;
     device->CreateDevice(settings);
     EXPECT_EQ(f.GetCacheCount(), 0);
+}
+
+TEST_F(TextureCacheTest, PicturesGoThroughTheCodecs) {
+    Convert("-size 4x2 xc:'#FF8000'", "Wall.tga");
+    cvcore::Image probe("Wall.tga");
+    if (probe.GetPixels() == nullptr) GTEST_SKIP() << "no TGA decoder in this build";
+    auto device = MakeDevice(Offering({D3DFMT_A8R8G8B8, D3DFMT_R8G8B8, D3DFMT_X8R8G8B8}));
+    TextureFactory& f = device->textureFactory;
+    IDirect3DTexture8* texture = f.Load("Wall.tga", 0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(f.Load("wall.TGA", 0), texture);
+    EXPECT_EQ(LinesWith("CreateTexture(4, 2, 1, 0x0, D3DFMT_R8G8B8, D3DPOOL_MANAGED)").size(), 1u);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    const auto* bits = static_cast<const uint8_t*>(locked.pBits);
+    EXPECT_EQ(bits[0], 0x00);  // blue, green, red
+    EXPECT_EQ(bits[1], 0x80);
+    EXPECT_EQ(bits[2], 0xFF);
+    texture->UnlockRect(0);
+}
+
+TEST_F(TextureCacheTest, ImageMagickDxt1WithItsMipmaps) {
+    Convert("-size 8x8 gradient:red-blue", "ramp.dds");
+    auto device = MakeDevice(Offering({D3DFMT_A8R8G8B8, D3DFMT_DXT1}));
+    IDirect3DTexture8* texture = device->textureFactory.Load("ramp.dds", 0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->GetLevelCount(), 4u);  // 8, 4, 2, 1
+    FILE* file = std::fopen((folder_ / "ramp.dds").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    uint8_t bytes[128 + 32];
+    ASSERT_EQ(std::fread(bytes, 1, sizeof bytes, file), sizeof bytes);
+    std::fclose(file);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    EXPECT_EQ(std::memcmp(locked.pBits, bytes + 128, 32), 0);  // level 0: four blocks
+    texture->UnlockRect(0);
 }
 
 TEST_F(TextureCacheTest, DdsNamesTryTheDdsReaderFirst) {
@@ -390,7 +426,7 @@ TEST_F(TextureCacheTest, DdsNamesTryTheDdsReaderFirst) {
     IDirect3DTexture8* texture = device->textureFactory.Load("stone.DDS", 0);
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->GetLevelCount(), 2u);
-    EXPECT_EQ(LinesWith("D3DFMT_DXT1").size(), 1u);
+    EXPECT_EQ(LinesWith("CreateTexture(8, 8, 2, 0x0, D3DFMT_DXT1, D3DPOOL_MANAGED)").size(), 1u);
     EXPECT_EQ(device->textureFactory.Load("STONE.dds", 0), texture);
 }
 

@@ -37,6 +37,10 @@ public:
     // Direct3DCreate8(120), then EnumerateAdapters. Throws cvcore::Exception
     // when no Direct3D object can be made.
     Device3D();
+    // The same with another source of the Direct3D object (tests stand in
+    // a machine without Direct3D this way).
+    using Direct3DCreator = IDirect3D8* (*)(UINT sdkVersion);
+    explicit Device3D(Direct3DCreator create);
     ~Device3D() override;
     Device3D(const Device3D&) = delete;
     Device3D& operator=(const Device3D&) = delete;
