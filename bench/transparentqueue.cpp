@@ -6,6 +6,7 @@
 #include <d3d8ext.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
