@@ -28,11 +28,15 @@ public:
     bool IsOpen() override;
     bool IsEOF() override;
 
+    // Number of the page held in the cache (position / 4096), -1 for none.
     int32_t CachedPage() const { return cachedPage_; }
 
 private:
+    void FillPage(int32_t page);
+
     std::unique_ptr<Stream> source_;
     uint8_t page_[PAGE_SIZE];
+    int32_t pageFill_ = 0;  // bytes of page_ the source delivered
     int32_t position_ = 0;
     int32_t cachedPage_ = -1;
 };

@@ -10,6 +10,14 @@ enum : int32_t { SEEK_FROM_START = 0, SEEK_FROM_CURRENT = 1, SEEK_FROM_END = 2 }
 // Open modes of FileStream and archive types.
 enum : int32_t { STREAM_READ = 1, STREAM_WRITE = 2, STREAM_READWRITE = 3 };
 
+// Seeks are unchecked by design, but a position must never wrap around:
+// results beyond the 32-bit range stick at its ends.
+inline int32_t SaturatePosition(int64_t position) {
+    if (position > INT32_MAX) return INT32_MAX;
+    if (position < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(position);
+}
+
 // A byte stream. Positions, counts and sizes are signed 32-bit byte counts.
 class Stream : public Object {
 public:

@@ -1,0 +1,309 @@
+#include "cvcore/zip.h"
+
+#include <zlib.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cvcore/exception.h"
+#include "mappedfile.h"
+
+namespace cvcore::zip {
+namespace {
+
+constexpr uint32_t END_SIGNATURE = 0x06054b50;
+constexpr uint32_t END_RECORD_SIZE = 22;
+constexpr uint32_t DIRECTORY_HEADER_SIZE = 46;
+constexpr uint32_t LOCAL_HEADER_SIZE = 30;
+constexpr uint32_t ENCRYPTION_HEADER_SIZE = 12;
+constexpr uint16_t METHOD_STORED = 0;
+constexpr uint16_t METHOD_DEFLATE = 8;
+// Deflate cannot expand by more than this factor; a larger claimed size is a
+// lie we refuse before allocating for it.
+constexpr uint64_t MAX_DEFLATE_RATIO = 1032;
+
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Get32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
+
+struct ZipEndRecord {
+    uint16_t thisDisk = 0;
+    uint16_t directoryDisk = 0;
+    uint16_t entriesOnDisk = 0;
+    uint16_t totalEntries = 0;
+    uint32_t directorySize = 0;
+    uint32_t directoryOffset = 0;
+    uint16_t commentLength = 0;
+};
+
+// The fields of a central directory header this reader uses; the name is
+// upper-cased for lookup.
+struct ZipEntry {
+    uint16_t versionMadeBy = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint32_t crc = 0;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    uint32_t localHeaderOffset = 0;
+    std::string name;
+};
+
+// The password given to the last Open that found its entry; an Open without
+// a password uses it again.
+std::string& PasswordBuffer() {
+    static std::string password;
+    return password;
+}
+
+std::string UpperCase(const char* text, size_t length) {
+    std::string upper(text, length);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// Traditional PKWARE stream cipher state.
+class PkwareKeys {
+public:
+    explicit PkwareKeys(const std::string& password) : table_(get_crc_table()) {
+        for (char c : password) Update(static_cast<uint8_t>(c));
+    }
+
+    uint8_t Decrypt(uint8_t cipher) {
+        const uint32_t t = (k2_ & 0xffff) | 2;
+        const auto plain = static_cast<uint8_t>(cipher ^ static_cast<uint8_t>((t * (t ^ 1)) >> 8));
+        Update(plain);
+        return plain;
+    }
+
+    void Decrypt(const uint8_t* in, uint8_t* out, size_t count) {
+        for (size_t i = 0; i < count; ++i) out[i] = Decrypt(in[i]);
+    }
+
+private:
+    uint32_t Crc(uint32_t crc, uint8_t byte) const { return table_[(crc ^ byte) & 0xff] ^ (crc >> 8); }
+    void Update(uint8_t plain) {
+        k0_ = Crc(k0_, plain);
+        k1_ = (k1_ + (k0_ & 0xff)) * 134775813u + 1;
+        k2_ = Crc(k2_, static_cast<uint8_t>(k1_ >> 24));
+    }
+
+    const z_crc_t* table_;
+    uint32_t k0_ = 0x12345678;
+    uint32_t k1_ = 0x23456789;
+    uint32_t k2_ = 0x34567890;
+};
+
+struct Extracted {
+    std::unique_ptr<uint8_t[]> data;
+    int32_t size = 0;
+};
+
+// One parsed archive; lives for a single Open. Every offset and length read
+// from the file is checked against the mapping before it is followed.
+class ZipArchive {
+public:
+    explicit ZipArchive(const char* path) : file_(path) { isOpen_ = file_.IsOpen() && ReadEndRecord() && ReadDirectory(); }
+
+    bool IsOpen() const { return isOpen_; }
+
+    const ZipEntry* Find(const char* name) const {
+        if (!name) return nullptr;
+        const std::string wanted = UpperCase(name, std::strlen(name));
+        for (const ZipEntry& entry : entries_)
+            if (entry.name == wanted) return &entry;
+        return nullptr;
+    }
+
+    Extracted Extract(const ZipEntry& entry, const std::string& password) const;
+
+private:
+    bool Fits(uint64_t offset, uint64_t length) const { return offset <= file_.Size() && length <= file_.Size() - offset; }
+
+    bool ReadEndRecord();
+    bool ReadDirectory();
+    const uint8_t* LocateData(const ZipEntry& entry) const;
+
+    MappedFile file_;
+    bool isOpen_ = false;
+    ZipEndRecord endRecord_;
+    std::vector<ZipEntry> entries_;
+};
+
+// Searches backwards over a trailing comment; offset 0 is never a candidate.
+bool ZipArchive::ReadEndRecord() {
+    const uint32_t size = file_.Size();
+    if (size <= END_RECORD_SIZE) return false;
+    const uint8_t* base = file_.Base();
+    uint32_t at = size - END_RECORD_SIZE;
+    while (at >= 1 && Get32(base + at) != END_SIGNATURE) --at;
+    if (at == 0) return false;
+    const uint8_t* p = base + at;
+    endRecord_ = {Get16(p + 4), Get16(p + 6), Get16(p + 8), Get16(p + 10), Get32(p + 12), Get32(p + 16), Get16(p + 20)};
+    const bool singleDisk = endRecord_.thisDisk == 0 && endRecord_.directoryDisk == 0 &&
+                            endRecord_.entriesOnDisk == endRecord_.totalEntries;
+    return singleDisk && Fits(endRecord_.directoryOffset, endRecord_.directorySize);
+}
+
+bool ZipArchive::ReadDirectory() {
+    const uint8_t* base = file_.Base();
+    uint64_t at = endRecord_.directoryOffset;
+    entries_.reserve(std::min<uint64_t>(endRecord_.totalEntries, file_.Size() / DIRECTORY_HEADER_SIZE));
+    for (uint32_t i = 0; i < endRecord_.totalEntries; ++i) {
+        if (!Fits(at, DIRECTORY_HEADER_SIZE)) return false;
+        const uint8_t* p = base + at;
+        const uint16_t nameLength = Get16(p + 28);
+        if (!Fits(at + DIRECTORY_HEADER_SIZE, nameLength)) return false;
+        ZipEntry entry;
+        entry.versionMadeBy = Get16(p + 4);
+        entry.flags = Get16(p + 8);
+        entry.method = Get16(p + 10);
+        entry.crc = Get32(p + 16);
+        entry.compressedSize = Get32(p + 20);
+        entry.uncompressedSize = Get32(p + 24);
+        entry.localHeaderOffset = Get32(p + 42);
+        entry.name = UpperCase(reinterpret_cast<const char*>(p + DIRECTORY_HEADER_SIZE), nameLength);
+        entries_.push_back(std::move(entry));
+        at += uint64_t{DIRECTORY_HEADER_SIZE} + nameLength + Get16(p + 30) + Get16(p + 32);
+    }
+    return true;
+}
+
+// The entry's data, or null when the local header disagrees with the
+// directory or anything lies outside the file.
+const uint8_t* ZipArchive::LocateData(const ZipEntry& entry) const {
+    const uint64_t header = entry.localHeaderOffset;
+    if (!Fits(header, LOCAL_HEADER_SIZE)) return nullptr;
+    const uint8_t* p = file_.Base() + header;
+    if (Get32(p + 18) != entry.compressedSize) return nullptr;
+    const uint64_t data = header + LOCAL_HEADER_SIZE + Get16(p + 26) + Get16(p + 28);
+    if (!Fits(data, entry.compressedSize)) return nullptr;
+    return file_.Base() + data;
+}
+
+// Checks the decrypted 12-byte header against the CRC. Old writers (version
+// made by below 2.0) put two check bytes there, later ones only one.
+bool PasswordMatches(const ZipEntry& entry, const uint8_t* header) {
+    if ((entry.versionMadeBy & 0xff) < 20) return Get16(header + 10) == entry.crc >> 16;
+    return header[11] == entry.crc >> 24;
+}
+
+bool SizesPlausible(const ZipEntry& entry, uint32_t payloadSize) {
+    if (entry.uncompressedSize == 0 || entry.uncompressedSize > INT32_MAX || payloadSize > INT32_MAX) return false;
+    if (entry.method == METHOD_STORED) return entry.uncompressedSize <= payloadSize;
+    if (entry.method == METHOD_DEFLATE) return entry.uncompressedSize <= (uint64_t{payloadSize} + 1) * MAX_DEFLATE_RATIO;
+    return false;
+}
+
+Extracted ZipArchive::Extract(const ZipEntry& entry, const std::string& password) const {
+    const uint8_t* input = LocateData(entry);
+    if (!input) return {};
+    uint32_t payloadSize = entry.compressedSize;
+    std::unique_ptr<uint8_t[]> decrypted;
+    if (entry.flags & 1) {
+        if (password.empty() || payloadSize < ENCRYPTION_HEADER_SIZE) return {};
+        payloadSize -= ENCRYPTION_HEADER_SIZE;
+        if (!SizesPlausible(entry, payloadSize)) return {};
+        PkwareKeys keys(password);
+        uint8_t header[ENCRYPTION_HEADER_SIZE];
+        keys.Decrypt(input, header, ENCRYPTION_HEADER_SIZE);
+        if (!PasswordMatches(entry, header)) return {};
+        decrypted.reset(new uint8_t[payloadSize]);
+        keys.Decrypt(input + ENCRYPTION_HEADER_SIZE, decrypted.get(), payloadSize);
+        input = decrypted.get();
+    } else if (!SizesPlausible(entry, payloadSize)) {
+        return {};
+    }
+
+    const auto size = static_cast<int32_t>(entry.uncompressedSize);
+    Extracted out{std::unique_ptr<uint8_t[]>(new uint8_t[static_cast<size_t>(size)]), size};
+    if (entry.method == METHOD_STORED) {
+        std::memcpy(out.data.get(), input, static_cast<size_t>(size));
+    } else if (Inflate(input, out.data.get(), static_cast<int32_t>(payloadSize), size) != size) {
+        return {};
+    }
+    if (crc32(0, out.data.get(), static_cast<uInt>(size)) != entry.crc) return {};
+    return out;
+}
+
+[[noreturn]] void Fail(const char* message) { throw Exception("Zip", message, "zip"); }
+
+const char* InflateErrorText(int result) {
+    switch (result) {
+        case Z_BUF_ERROR: return "ZIP file decompression failed (buffer error).";
+        case Z_MEM_ERROR: return "ZIP file decompression failed (memory error).";
+        case Z_DATA_ERROR: return "ZIP file decompression failed (data error).";
+        default: return "ZIP file decompression failed (unknown error).";
+    }
+}
+
+// Ends the zlib stream on every path, including the error ones.
+class InflateStream {
+public:
+    InflateStream() {
+        if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK) Fail("ZIP file decompression (inflateInit2) failed.");
+    }
+    ~InflateStream() {
+        if (!ended_) inflateEnd(&stream_);
+    }
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+
+    z_stream& Get() { return stream_; }
+    void End() {
+        ended_ = true;
+        if (inflateEnd(&stream_) != Z_OK) Fail("ZIP file decompression (inflateEnd) failed.");
+    }
+
+private:
+    z_stream stream_{};
+    bool ended_ = false;
+};
+
+}  // namespace
+
+int32_t GetNameCount() { return 2; }
+
+const char* GetName(int32_t index) {
+    switch (index) {
+        case 0: return "zip";
+        case 1: return "pak";
+        default: return "";
+    }
+}
+
+bool CanRead() { return true; }
+bool CanWrite() { return false; }
+
+int32_t Inflate(const uint8_t* compressed, uint8_t* output, int32_t compressedSize, int32_t uncompressedSize) {
+    InflateStream inflater;
+    z_stream& stream = inflater.Get();
+    stream.next_in = const_cast<Bytef*>(compressed);
+    stream.avail_in = static_cast<uInt>(std::max(compressedSize, 0));
+    stream.next_out = output;
+    stream.avail_out = static_cast<uInt>(std::max(uncompressedSize, 0));
+    for (;;) {
+        const int result = inflate(&stream, Z_FINISH);
+        if (result == Z_STREAM_END) break;
+        if (result != Z_OK) Fail(InflateErrorText(result));
+    }
+    const auto produced = static_cast<int32_t>(stream.total_out);
+    inflater.End();
+    return produced;
+}
+
+std::unique_ptr<MemoryStream> Open(const char* archivePath, const char* entryName, int32_t mode,
+                                   const char* password) {
+    if (mode != STREAM_READ) return nullptr;
+    const ZipArchive archive(archivePath);
+    if (!archive.IsOpen()) return nullptr;
+    const ZipEntry* entry = archive.Find(entryName);
+    if (!entry) return nullptr;
+    if (password) PasswordBuffer() = password;
+    Extracted extracted = archive.Extract(*entry, PasswordBuffer());
+    if (!extracted.data) return nullptr;
+    return std::make_unique<MemoryStream>(std::move(extracted.data), extracted.size);
+}
+
+}  // namespace cvcore::zip

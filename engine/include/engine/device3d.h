@@ -1,0 +1,101 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+#include <d3d8.h>
+#include "cvcore/object.h"
+#include "cvcore/string.h"
+#include "engine/devicesettings.h"
+#include "engine/texturefactory.h"
+
+class Material;
+
+// One display adapter as Direct3D reported it.
+struct AdapterInfo {
+    D3DADAPTER_IDENTIFIER8 identifier{};  // Description names the adapter
+    D3DCAPS8 caps{};                      // of the HAL device
+    std::vector<D3DDISPLAYMODE> modes;    // reporting order until FilterModes
+};
+
+// One deferred translucent triangle: three vertices copied by value so the
+// mesh that queued them can unlock its buffers at once.
+struct TransparentTriangle {
+    static constexpr uint32_t MAX_STRIDE = 100;
+
+    uint32_t key;  // bit pattern of a float view-space depth
+    uint8_t vertices[3 * MAX_STRIDE];
+    uint32_t fvf;
+    uint32_t stride;
+    Material* material;  // not owned, may be null
+};
+
+// Wraps Direct3D 8 for the whole program: adapters and modes for the setup
+// dialog, the rendering device, the texture factory and the queue of
+// translucent triangles drawn back to front once per frame. It adds no state
+// caching: drawing code calls the raw device from GetDevice.
+class Device3D : public cvcore::Object {
+public:
+    // Direct3DCreate8(120), then EnumerateAdapters. Throws cvcore::Exception
+    // when no Direct3D object can be made.
+    Device3D();
+    ~Device3D() override;
+    Device3D(const Device3D&) = delete;
+    Device3D& operator=(const Device3D&) = delete;
+
+    void EnumerateAdapters();
+    int GetAdapterCount() const;
+    // Empty text for an adapter outside the list.
+    const char* GetAdapterDescription(int adapter) const;
+    bool SupportsHardwareTnL(int adapter) const;
+    int GetModeCount(int adapter) const;
+    // n must be below GetModeCount(adapter).
+    const D3DDISPLAYMODE& GetMode(int adapter, int n) const;
+    // rate 0 or 0x7FFFFFFF collapses refresh rates (each size and format once,
+    // at that rate); any other rate keeps only the modes at that rate.
+    void FilterModes(int adapter, uint32_t rate);
+
+    // "640 x 480 x 16bits @ 60hz" and its shorter forms.
+    static cvcore::String ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits,
+                                     bool withRate);
+    // Bits per pixel of a display format; 0 for formats outside the table.
+    static int FormatBits(D3DFORMAT format);
+
+    // Releases any earlier device, creates the new one (throws on failure)
+    // and binds the texture factory to it.
+    void CreateDevice(const DeviceSettings& settings);
+    D3DFORMAT FindDepthStencilFormat(const DeviceSettings& settings);
+
+    // The device without an added reference; null before CreateDevice.
+    IDirect3DDevice8* GetDevice() const { return device_; }
+    IDirect3D8* GetDirect3D() const { return direct3d_; }
+
+    // Appends one triangle, copying stride bytes from each vertex in order.
+    // A stride above TransparentTriangle::MAX_STRIDE queues nothing.
+    void AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB,
+                                const void* vertexC, uint32_t fvf, uint32_t stride,
+                                Material* material);
+    // Draws the queued triangles farthest first (largest key first) and
+    // empties the queue. An empty queue issues no call.
+    void FlushTransparent();
+    int GetTransparentCount() const { return static_cast<int>(transparent_.size()); }
+    int GetTransparentCapacity() const { return static_cast<int>(transparent_.capacity()); }
+    const TransparentTriangle& GetTransparent(int index) const {
+        return transparent_[static_cast<size_t>(index)];
+    }
+    // The queued records in ascending key order (equal keys in queue order),
+    // valid until the queue changes. FlushTransparent draws them backwards.
+    const TransparentTriangle* const* SortTransparent();
+    // Empties the queue without drawing, keeping its storage.
+    void ClearTransparent();
+
+private:
+
+    IDirect3D8* direct3d_ = nullptr;
+    IDirect3DDevice8* device_ = nullptr;
+    std::vector<AdapterInfo> adapters_;
+    std::vector<TransparentTriangle> transparent_;
+    // Two pointer arrays for the radix sort, reused from frame to frame.
+    std::vector<const TransparentTriangle*> sortScratch_;
+
+public:
+    TextureFactory textureFactory;
+};

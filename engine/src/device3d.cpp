@@ -1,0 +1,339 @@
+#include "engine/device3d.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <utility>
+#include "cvcore/exception.h"
+#include "engine/material.h"
+
+namespace {
+
+constexpr UINT SDK_VERSION = 120;
+constexpr uint32_t RATE_DEFAULT = 0;
+constexpr uint32_t RATE_UNLIMITED = 0x7FFFFFFF;
+
+const char* const MODULE = "device3d";
+
+bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
+    return a.Width == b.Width && a.Height == b.Height && a.Format == b.Format;
+}
+
+}  // namespace
+
+Device3D::Device3D() {
+    direct3d_ = Direct3DCreate8(SDK_VERSION);
+    if (direct3d_ == nullptr) {
+        throw cvcore::Exception("Direct3DCreate8()", "Failed!", MODULE);
+    }
+    EnumerateAdapters();
+}
+
+Device3D::~Device3D() {
+    // Textures go first: they belong to the device about to be released.
+    textureFactory.ReleaseAll();
+    textureFactory.Unbind();
+    if (device_ != nullptr) {
+        device_->Release();
+    }
+    direct3d_->Release();
+}
+
+void Device3D::EnumerateAdapters() {
+    const UINT count = direct3d_->GetAdapterCount();
+    adapters_.clear();
+    adapters_.resize(count);
+    for (UINT i = 0; i < count; ++i) {
+        AdapterInfo& info = adapters_[i];
+        direct3d_->GetDeviceCaps(i, D3DDEVTYPE_HAL, &info.caps);
+        direct3d_->GetAdapterIdentifier(i, D3DENUM_NO_WHQL_LEVEL, &info.identifier);
+        const UINT modes = direct3d_->GetAdapterModeCount(i);
+        info.modes.reserve(modes);
+        for (UINT j = 0; j < modes; ++j) {
+            D3DDISPLAYMODE mode{};
+            direct3d_->EnumAdapterModes(i, j, &mode);
+            info.modes.push_back(mode);
+        }
+    }
+}
+
+int Device3D::GetAdapterCount() const { return static_cast<int>(adapters_.size()); }
+
+const char* Device3D::GetAdapterDescription(int adapter) const {
+    if (adapter < 0 || adapter >= GetAdapterCount()) {
+        return "";
+    }
+    return adapters_[static_cast<size_t>(adapter)].identifier.Description;
+}
+
+bool Device3D::SupportsHardwareTnL(int adapter) const {
+    if (adapter < 0 || adapter >= GetAdapterCount()) {
+        return false;
+    }
+    return (adapters_[static_cast<size_t>(adapter)].caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0;
+}
+
+int Device3D::GetModeCount(int adapter) const {
+    if (adapter < 0 || adapter >= GetAdapterCount()) {
+        return 0;
+    }
+    return static_cast<int>(adapters_[static_cast<size_t>(adapter)].modes.size());
+}
+
+const D3DDISPLAYMODE& Device3D::GetMode(int adapter, int n) const {
+    return adapters_.at(static_cast<size_t>(adapter)).modes.at(static_cast<size_t>(n));
+}
+
+void Device3D::FilterModes(int adapter, uint32_t rate) {
+    if (adapter < 0 || adapter >= GetAdapterCount()) {
+        return;
+    }
+    std::vector<D3DDISPLAYMODE>& modes = adapters_[static_cast<size_t>(adapter)].modes;
+    std::vector<D3DDISPLAYMODE> kept;
+    kept.reserve(modes.size());
+    if (rate != RATE_DEFAULT && rate != RATE_UNLIMITED) {
+        for (const D3DDISPLAYMODE& mode : modes) {
+            if (mode.RefreshRate == rate) {
+                kept.push_back(mode);
+            }
+        }
+    } else {
+        for (const D3DDISPLAYMODE& mode : modes) {
+            bool seen = false;
+            for (const D3DDISPLAYMODE& k : kept) {
+                if (SameShape(k, mode)) {
+                    seen = true;
+                    break;
+                }
+            }
+            if (!seen) {
+                kept.push_back(mode);
+                kept.back().RefreshRate = rate;
+            }
+        }
+    }
+    modes.swap(kept);
+}
+
+cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits,
+                                    bool withRate) {
+    cvcore::String text;
+    char number[16];
+    if (withSize) {
+        std::snprintf(number, sizeof number, "%u", mode.Width);
+        text.Append(number).Append(" x ");
+        std::snprintf(number, sizeof number, "%u", mode.Height);
+        text.Append(number);
+    }
+    if (withBits) {
+        if (withSize) {
+            text.Append(" x ");
+        }
+        std::snprintf(number, sizeof number, "%d", FormatBits(mode.Format));
+        text.Append(number).Append("bits");
+    }
+    if (withRate) {
+        if (withSize || withBits) {
+            text.Append(" @ ");
+        }
+        std::snprintf(number, sizeof number, "%u", mode.RefreshRate);
+        text.Append(number).Append("hz");
+    }
+    return text;
+}
+
+int Device3D::FormatBits(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_R8G8B8:
+        return 24;
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+        return 32;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_A8R3G3B2:
+    case D3DFMT_X4R4G4B4:
+        return 16;
+    case D3DFMT_R3G3B2:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+void Device3D::CreateDevice(const DeviceSettings& settings) {
+    if (device_ != nullptr) {
+        textureFactory.ReleaseAll();
+        textureFactory.Unbind();
+        device_->Release();
+        device_ = nullptr;
+    }
+
+    D3DPRESENT_PARAMETERS parameters;
+    std::memset(&parameters, 0, sizeof parameters);
+    if ((settings.flags & DeviceSettings::FULLSCREEN) != 0) {
+        parameters.BackBufferWidth = settings.width;
+        parameters.BackBufferHeight = settings.height;
+        parameters.BackBufferFormat = settings.format;
+        parameters.Windowed = FALSE;
+        parameters.FullScreen_RefreshRateInHz = settings.refreshRate;
+    } else {
+        D3DDISPLAYMODE desktop{};
+        if (FAILED(direct3d_->GetAdapterDisplayMode(settings.adapter, &desktop))) {
+            throw cvcore::Exception("GetAdapterDisplayMode", "Failed!", MODULE);
+        }
+        parameters.BackBufferFormat = desktop.Format;
+        parameters.Windowed = TRUE;
+    }
+    parameters.BackBufferCount = 2;
+    parameters.MultiSampleType = D3DMULTISAMPLE_NONE;
+    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    parameters.hDeviceWindow = nullptr;
+    parameters.EnableAutoDepthStencil = TRUE;
+    parameters.AutoDepthStencilFormat = FindDepthStencilFormat(settings);
+    parameters.Flags = 0;
+    parameters.FullScreen_PresentationInterval = 0;
+
+    // Each behaviour is tried twice: a first attempt can fail while the
+    // display is still settling after a mode switch.
+    static const DWORD hardware[] = {D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                     D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                     D3DCREATE_MIXED_VERTEXPROCESSING,
+                                     D3DCREATE_MIXED_VERTEXPROCESSING};
+    static const DWORD software[] = {D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING};
+    const bool tnl = (settings.flags & DeviceSettings::HARDWARE_TNL) != 0;
+    const DWORD* behaviours = tnl ? hardware : software;
+    const size_t tries = tnl ? std::size(hardware) : std::size(software);
+    for (size_t i = 0; i < tries && device_ == nullptr; ++i) {
+        D3DPRESENT_PARAMETERS attempt = parameters;
+        IDirect3DDevice8* created = nullptr;
+        if (SUCCEEDED(direct3d_->CreateDevice(settings.adapter, D3DDEVTYPE_HAL, settings.window,
+                                              behaviours[i], &attempt, &created))) {
+            device_ = created;
+        }
+    }
+    if (device_ == nullptr) {
+        throw cvcore::Exception("CreateDevice()", "Failed!", MODULE);
+    }
+    textureFactory.Bind(*this);
+}
+
+D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {
+    static const D3DFORMAT withStencil[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D15S1};
+    static const D3DFORMAT plain[] = {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D32};
+    auto accepts = [&](D3DFORMAT candidate) {
+        return SUCCEEDED(direct3d_->CheckDeviceFormat(settings.adapter, D3DDEVTYPE_HAL,
+                                                      settings.format, D3DUSAGE_DEPTHSTENCIL,
+                                                      D3DRTYPE_SURFACE, candidate));
+    };
+    if ((settings.flags & DeviceSettings::STENCIL) != 0) {
+        for (D3DFORMAT candidate : withStencil) {
+            if (accepts(candidate)) {
+                return candidate;
+            }
+        }
+    }
+    for (D3DFORMAT candidate : plain) {
+        if (accepts(candidate)) {
+            return candidate;
+        }
+    }
+    throw cvcore::Exception("No DepthStencil Format Found!", "Error!", MODULE);
+}
+
+void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB,
+                                      const void* vertexC, uint32_t fvf, uint32_t stride,
+                                      Material* material) {
+    // A record holds three vertices of at most MAX_STRIDE bytes; a wider
+    // vertex would not fit, so it is not queued at all.
+    if (stride > TransparentTriangle::MAX_STRIDE || vertexA == nullptr || vertexB == nullptr ||
+        vertexC == nullptr) {
+        return;
+    }
+    if (transparent_.size() == transparent_.capacity()) {
+        const size_t capacity = transparent_.capacity();
+        transparent_.reserve(capacity == 0 ? 4 : 2 * capacity + 1);
+    }
+    TransparentTriangle& t = transparent_.emplace_back();
+    t.key = key;
+    std::memcpy(t.vertices, vertexA, stride);
+    std::memcpy(t.vertices + stride, vertexB, stride);
+    std::memcpy(t.vertices + 2 * stride, vertexC, stride);
+    t.fvf = fvf;
+    t.stride = stride;
+    t.material = material;
+}
+
+const TransparentTriangle* const* Device3D::SortTransparent() {
+    const size_t count = transparent_.size();
+    if (sortScratch_.size() < 2 * count) {
+        sortScratch_.resize(2 * count);
+    }
+    const TransparentTriangle** from = sortScratch_.data();
+    const TransparentTriangle** to = from + count;
+
+    // One pass over the keys fills all four byte histograms.
+    uint32_t histogram[4][256] = {};
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t key = transparent_[i].key;
+        ++histogram[0][key & 0xFF];
+        ++histogram[1][(key >> 8) & 0xFF];
+        ++histogram[2][(key >> 16) & 0xFF];
+        ++histogram[3][key >> 24];
+        from[i] = &transparent_[i];
+    }
+    for (int pass = 0; pass < 4; ++pass) {
+        uint32_t offset[256];
+        uint32_t sum = 0;
+        for (int b = 0; b < 256; ++b) {
+            offset[b] = sum;
+            sum += histogram[pass][b];
+        }
+        const int shift = pass * 8;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t byte = (from[i]->key >> shift) & 0xFF;
+            to[offset[byte]++] = from[i];
+        }
+        std::swap(from, to);
+    }
+    return from;
+}
+
+void Device3D::FlushTransparent() {
+    if (transparent_.empty()) {
+        return;
+    }
+    IDirect3DDevice8* device = device_;
+    if (device == nullptr) {
+        transparent_.clear();
+        return;
+    }
+    const size_t count = transparent_.size();
+    const TransparentTriangle* const* sorted = SortTransparent();
+
+    const TransparentTriangle* farthest = sorted[count - 1];
+    Material* applied = farthest->material;
+    if (applied != nullptr) {
+        applied->Apply();
+    }
+    uint32_t fvf = farthest->fvf;
+    device->SetVertexShader(fvf);
+    for (size_t i = count; i-- > 0;) {
+        const TransparentTriangle* t = sorted[i];
+        if (t->material != nullptr && t->material != applied) {
+            t->material->Apply();
+            applied = t->material;
+        }
+        if (t->fvf != fvf) {
+            device->SetVertexShader(t->fvf);
+            fvf = t->fvf;
+        }
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, t->vertices, t->stride);
+    }
+    transparent_.clear();
+}
+
+void Device3D::ClearTransparent() { transparent_.clear(); }
