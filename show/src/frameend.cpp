@@ -10,7 +10,7 @@ constexpr int KEY_ESCAPE = 1;
 constexpr int KEY_F5 = 52;
 }  // namespace
 
-bool FrameEnd(ShowApp& app, float time, PartSteps step, PartSteps clamp, unsigned clearColour) {
+bool FrameEnd(ShowApp& app, int part, float time, unsigned clearColour) {
     if (showState.grabRequest || app.IsKeyDown(KEY_F5)) {
         GrabFrame(app.device);
         showState.grabRequest = false;
@@ -23,14 +23,7 @@ bool FrameEnd(ShowApp& app, float time, PartSteps step, PartSteps clamp, unsigne
 
     showContent.eventTrack->Update(MusicTime());
 
-    // Levels move in fixed 1 ms steps, so fades run at the same speed
-    // whatever the frame rate.
-    while (showState.lastStep < time) {
-        if (step) step();
-        showState.lastStep += 0.001f;
-    }
-    showState.lastStep = time;
-    if (clamp) clamp();
+    AdvanceLevels(part, time);
 
     if (showState.partDone) {
         showState.partDone = false;

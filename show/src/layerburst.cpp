@@ -37,26 +37,23 @@ void LayerBurst::Draw(float time, bool setStates) {
     d->SetStreamSource(0, vertexBuffer_.Get(), sizeof(ScreenVertex));
     d->SetVertexShader(SCREEN_FVF);
 
-    const BurstVector& dir = direction_;
-    const float speed = std::sqrt(dir.x * dir.x + dir.y * dir.y + dir.z * dir.z);
-    const float step = spacing_ / speed;
+    const float step = spacing_ / direction_.Length();
     for (int i = 0; i < count_; ++i) {
         const float g = time - static_cast<float>(i) * step;
         if (g <= 0.0f) continue;
-        const BurstVector travel{g * dir.x, g * dir.y, g * dir.z};
-        const BurstVector c{origin_.x + travel.x, origin_.y + travel.y, origin_.z + travel.z};
-        const float n = std::sqrt(travel.x * travel.x + travel.y * travel.y + travel.z * travel.z);
+        const Vector3 travel = direction_ * g;
+        const Vector3 c = origin_ + travel;
         const D3DCOLOR colour =
-            (static_cast<uint32_t>(static_cast<int>(AlphaFactor(n) * 72.85714f)) << 24) | 0x00FFFFFFu;
-        const BurstVector& a = axisA_;
-        const BurstVector& b = axisB_;
+            (static_cast<uint32_t>(static_cast<int>(AlphaFactor(travel.Length()) * 72.85714f)) << 24) | 0x00FFFFFFu;
+        const Vector3 a = axisA_, b = axisB_;
+        auto corner = [&](const Vector3& p, float u, float v) { return ScreenVertex{p.x, p.y, p.z, colour, u, v}; };
         BYTE* data = nullptr;
         if (SUCCEEDED(vertexBuffer_->Lock(0, 0, &data, D3DLOCK_DISCARD))) {
             auto* v = reinterpret_cast<ScreenVertex*>(data);
-            v[0] = {c.x + a.x + b.x, c.y + a.y + b.y, c.z + a.z + b.z, colour, 1, 0};
-            v[1] = {c.x + a.x - b.x, c.y + a.y - b.y, c.z + a.z - b.z, colour, 1, 1};
-            v[2] = {c.x - a.x + b.x, c.y - a.y + b.y, c.z - a.z + b.z, colour, 0, 0};
-            v[3] = {c.x - a.x - b.x, c.y - a.y - b.y, c.z - a.z - b.z, colour, 0, 1};
+            v[0] = corner(c + a + b, 1, 0);
+            v[1] = corner(c + a - b, 1, 1);
+            v[2] = corner(c - a + b, 0, 0);
+            v[3] = corner(c - a - b, 0, 1);
             vertexBuffer_->Unlock();
         }
         d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);

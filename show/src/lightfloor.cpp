@@ -103,8 +103,8 @@ void LightFloor::LightVertices() {
     floor_->LockVertices(0);
     for (size_t i = 0; i < vertices_.size(); ++i) {
         MeshVertex& v = vertices_[i];
-        const int row = static_cast<int>(v.texCoords[0].x * 255.0f) & 255;
-        const int column = static_cast<int>(v.texCoords[0].y * 255.0f) & 255;
+        const int row = static_cast<int>(v.texCoords[0].u * 255.0f) & 255;
+        const int column = static_cast<int>(v.texCoords[0].v * 255.0f) & 255;
         const int p = plasma_.At(row, column);
         v.diffuse = 0;
         for (int l = 0; l < 2; ++l) {
@@ -148,7 +148,7 @@ void LightFloor::DrawFin(IDirect3DDevice8* d, const Light& light, int p, int q) 
     const MeshVertex& vp = vertices_[p];
     const MeshVertex& vq = vertices_[q];
     auto vertex = [](const Vector3& at, D3DCOLOR colour, const MeshVertex& end) {
-        return ScreenVertex{at.x, at.y, at.z, colour, end.texCoords[0].x, end.texCoords[0].y};
+        return ScreenVertex{at.x, at.y, at.z, colour, end.texCoords[0].u, end.texCoords[0].v};
     };
     const Vector3 qThird = Q + dQ * 0.33f, pThird = P + dP * 0.33f;
     const ScreenVertex inner[4] = {vertex(P, 0, vp), vertex(Q, 0, vq), vertex(qThird, vq.diffuse, vq),

@@ -59,8 +59,9 @@ void MeshBurst::Draw(float alpha) {
     const Vector3 c = (mesh_->bounds.boxMinimum + mesh_->bounds.boxMaximum) * 0.5f;
     const int count = mesh_->GetVertexCount();
     mesh_->LockVertices(0);
-    std::vector<Vector3> positions(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) positions[i] = mesh_->GetVertex(i).position;
+    positions_.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) positions_[i] = mesh_->GetVertex(i).position;
+    const std::vector<Vector3>& positions = positions_;
     auto ray = [&](int p, int q) {
         const Vector3 P = c + (positions[p] - c) * factors_[p];
         const Vector3 Q = c + (positions[q] - c) * factors_[q];

@@ -2,6 +2,8 @@
 #include <vector>
 #include <d3d8.h>
 
+#include "engine/vector3.h"
+
 class Device3D;
 class Scene;
 class TriMesh;
@@ -17,7 +19,8 @@ public:
     void Draw(float alpha);
 
     TriMesh* GetMesh() const { return mesh_; }
-    const std::vector<float>& GetFactors() const { return factors_; }
+    // The push-out factor of every vertex (0 .. 2.5, fixed at construction).
+    std::vector<float>& Factors() { return factors_; }
 
 private:
     void SetStates(IDirect3DDevice8* d, float alpha);
@@ -26,4 +29,5 @@ private:
     Scene* scene_;
     TriMesh* mesh_;
     std::vector<float> factors_;  // 0 .. 2.5 per vertex
+    std::vector<Vector3> positions_;  // the mesh's positions, reread every draw
 };

@@ -235,7 +235,7 @@ bool Part1(ShowApp& app, float t) {
         Overlay(app.device, GREY_BLUE, (t - 39.25f) * 382.5f);
         End2D(app.device);
     }
-    return FrameEnd(app, t, Part1Step, Part1Clamp, BLACK);
+    return FrameEnd(app, 1, t, BLACK);
 }
 
 bool Part2(ShowApp& app, float t) {
@@ -252,7 +252,7 @@ bool Part2(ShowApp& app, float t) {
     if (t > 17) Overlay(app.device, BLACK, (t - 17) * 85);
     End2D(app.device);
     if (t > 17) C.backwob->DrawWarp(t - 17, (t - 17) * 0.33333334f, false);
-    return FrameEnd(app, t, nullptr, nullptr, BLACK);
+    return FrameEnd(app, 2, t, BLACK);
 }
 
 bool Part3(ShowApp& app, float t) {
@@ -270,7 +270,7 @@ bool Part3(ShowApp& app, float t) {
     if (S.flash > 0) Overlay(app.device, WHITE, S.flash);
     if (S.flash < 0) Overlay(app.device, BLACK, -S.flash);
     End2D(app.device);
-    return FrameEnd(app, t, Part3Step, Part3Clamp, BLACK);
+    return FrameEnd(app, 3, t, BLACK);
 }
 
 bool Part4(ShowApp& app, float t) {
@@ -284,7 +284,7 @@ bool Part4(ShowApp& app, float t) {
         RenderWithRays(app, scene, S.carryTime, 1, 255);
     }
     if (t > 10.9f && t < 15.9f) CrossFade(app, scene, t);
-    return FrameEnd(app, t, nullptr, nullptr, BLACK);
+    return FrameEnd(app, 4, t, BLACK);
 }
 
 bool Part5(ShowApp& app, float t) {
@@ -315,7 +315,7 @@ bool Part5(ShowApp& app, float t) {
         End2D(app.device);
         Lighting(app, true);
     }
-    return FrameEnd(app, t, Part5Step, Part5Clamp, BLACK);
+    return FrameEnd(app, 5, t, BLACK);
 }
 
 bool Part6(ShowApp& app, float t) {
@@ -329,7 +329,23 @@ bool Part6(ShowApp& app, float t) {
     if (S.endFade != 0) Overlay(app.device, BLACK, S.endFade);
     End2D(app.device);
     const uint32_t clear = scene.fogEnabled ? scene.fogColor : BLACK;
-    return FrameEnd(app, t, Part6Step, Part6Clamp, clear);
+    return FrameEnd(app, 6, t, clear);
+}
+
+// Levels move in fixed 1 ms steps, so fades run at the same speed whatever
+// the frame rate.
+void AdvanceLevels(int part, float time) {
+    using Steps = void (*)();
+    static const Steps steps[7] = {nullptr, Part1Step, nullptr, Part3Step, nullptr, Part5Step, Part6Step};
+    static const Steps clamps[7] = {nullptr, Part1Clamp, nullptr, Part3Clamp, nullptr, Part5Clamp, Part6Clamp};
+    const Steps step = part >= 1 && part <= 6 ? steps[part] : nullptr;
+    const Steps clamp = part >= 1 && part <= 6 ? clamps[part] : nullptr;
+    while (S.lastStep < time) {
+        if (step) step();
+        S.lastStep += 0.001f;
+    }
+    S.lastStep = time;
+    if (clamp) clamp();
 }
 
 void ApplyPartStart(ShowApp& app, int part) {

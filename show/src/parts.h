@@ -2,12 +2,14 @@
 
 class ShowApp;
 
-using PartSteps = void (*)();
-
 // The frame end every part runs after its drawing: 2D state, present,
 // clear, music clock and events, the part's 1 ms steps and clamps, the end
 // and Escape tests. False when the part's end event has fired.
-bool FrameEnd(ShowApp& app, float time, PartSteps step, PartSteps clamp, unsigned clearColour);
+bool FrameEnd(ShowApp& app, int part, float time, unsigned clearColour);
+
+// The part's fade levels stepped in 1 ms steps from lastStep up to time,
+// then clamped; lastStep becomes time.
+void AdvanceLevels(int part, float time);
 
 // The six parts' frames, and the settings applied before each part starts.
 bool Part1(ShowApp& app, float t);

@@ -7,6 +7,7 @@
 #include "cvcore/report.h"
 #include "parts.h"
 #include "showapp.h"
+#include "showstate.h"
 #include "usefmod.h"
 
 int show::main(int, char**) {
@@ -14,6 +15,7 @@ int show::main(int, char**) {
     LoadAssets(*app);
     MusicPlay();
     for (int part = 1; part <= PART_COUNT; ++part) {
+        showState.part = part;
         ApplyPartStart(*app, part);
         app->RunPart(PART_FRAMES[part - 1]);
     }

@@ -12,6 +12,7 @@ struct ShowState {
     bool grabRequest = false;
     bool wobblersOn = true;  // part 3 turns its wobblers off for good
     float carryTime = 0;     // scene 3's pose time, handed from part 4 to part 5
+    int part = 0;            // the part running (1..6), 0 before the first; read by tools
 };
 
 extern ShowState showState;

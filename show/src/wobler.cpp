@@ -1,5 +1,6 @@
 #include "wobler.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "cvcore/exception.h"
@@ -37,24 +38,27 @@ Wobbler::Wobbler(Device3D& device, const char* textureName)
     FillIndices();
 }
 
-// One strip over the whole grid; each row pair starts and ends with a
-// repeated index so the rows join through degenerate triangles.
+std::vector<uint16_t> BuildGridStrip(int columns, int rows) {
+    std::vector<uint16_t> strip;
+    for (int j = 0; j <= rows - 2; ++j) {
+        const int c = columns * j;
+        strip.push_back(static_cast<uint16_t>(c));
+        for (int k = 0; k < columns; ++k) {
+            strip.push_back(static_cast<uint16_t>(c + k));
+            strip.push_back(static_cast<uint16_t>(c + k + columns));
+        }
+        strip.push_back(static_cast<uint16_t>(c + 2 * columns - 1));
+    }
+    return strip;
+}
+
 void Wobbler::FillIndices() {
+    const std::vector<uint16_t> strip = BuildGridStrip(COLUMNS, ROWS);
+    if (static_cast<int>(strip.size()) != INDEX_COUNT) throw cvcore::Exception("ei pid\xE4 paikkaansa!", "", "wobler");
     BYTE* data = nullptr;
     if (FAILED(indexBuffer_->Lock(0, 0, &data, 0))) return;
-    auto* out = reinterpret_cast<uint16_t*>(data);
-    int n = 0;
-    for (int j = 0; j <= ROWS - 2; ++j) {
-        const int c = COLUMNS * j;
-        out[n++] = static_cast<uint16_t>(c);
-        for (int k = 0; k < COLUMNS; ++k) {
-            out[n++] = static_cast<uint16_t>(c + k);
-            out[n++] = static_cast<uint16_t>(c + k + COLUMNS);
-        }
-        out[n++] = static_cast<uint16_t>(c + 2 * COLUMNS - 1);
-    }
+    std::copy(strip.begin(), strip.end(), reinterpret_cast<uint16_t*>(data));
     indexBuffer_->Unlock();
-    if (n != INDEX_COUNT) throw cvcore::Exception("ei pid\xE4 paikkaansa!", "", "wobler");
 }
 
 void Wobbler::WriteGrid(const Mode& mode, float t, float level) {

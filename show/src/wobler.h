@@ -4,7 +4,14 @@
 #include "comptr.h"
 #include "plasma.h"
 
+#include <cstdint>
+#include <vector>
+
 class Device3D;
+
+// One triangle strip over a columns x rows vertex grid (vertex (i, j) at
+// j * columns + i); row pairs join through repeated indices.
+std::vector<uint16_t> BuildGridStrip(int columns, int rows);
 
 // One picture drawn over the whole screen as a 32 x 24 grid whose texture
 // coordinates swirl and whose per-vertex alpha comes from a moving plasma.
