@@ -91,14 +91,14 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
     const double music = MusicTime();
     c.lastMusic = music;
     const bool inRange = music + 1e-6 >= c.options.from && music <= c.options.to;
-    if (inRange) SaveFrame(c, device);
+    if (inRange && c.options.write) SaveFrame(c, device);
     if (music > c.options.to && !c.escapeSent) {
         Win32InjectKey(deviceSettings.window, SDLK_ESCAPE, true);
         c.escapeSent = true;
     }
     const double step = music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
     VirtualClockAdvance(std::max<int64_t>(1, Nanoseconds(step)));
-    if (inRange && c.written % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames", music, c.written);
+    if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, c.written);
 }
 
 bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
@@ -161,11 +161,13 @@ int main(int argc, char** argv) {
     }
     c.log.reset();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - c.start).count();
-    std::fprintf(stderr, "\rcapture: %d frames up to music %.2f s in %.1f s (%.1f frames/s)\n", c.written,
-                 c.lastMusic, seconds, c.written / std::max(seconds, 1e-9));
+    std::fprintf(stderr, "\rcapture: %lld frames played up to music %.2f s, %d written, in %.1f s (%.1f frames/s)\n",
+                 static_cast<long long>(c.frameIndex), c.lastMusic, c.written, seconds,
+                 static_cast<double>(c.frameIndex) / std::max(seconds, 1e-9));
 
     std::fprintf(stderr, "capture: first frame of part 1 after %.2f s\n", c.firstFrameAfter);
     c.stats.Print(stderr);
+    if (!c.options.write) return 0;
     const std::string wav = (fs::path(c.frameDir) / "audio.wav").string();
     const double end = std::min(c.options.to, c.lastMusic + 1.0 / c.options.fps);
     if (!WriteWavRange((data / "murikka.mp3").string(), wav, c.options.from, end, error)) {

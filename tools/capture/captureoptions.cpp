@@ -19,7 +19,12 @@ const char CAPTURE_USAGE[] =
     "  --frames DIR    folder for frame_NNNNNN.png and audio.wav (default capture)\n"
     "  --out FILE      write a video (e.g. show.mp4) with ffmpeg instead\n"
     "  --data DIR      folder holding data.zip and murikka.mp3 (default .)\n"
+    "  --no-write      save nothing; only time the frames (with HALCYON2_D3D8=trace\n"
+    "                  this measures the program's own work per frame)\n"
     "  --help          this text\n"
+    "\n"
+    "At the end it prints the mean and 99th-percentile frame time of each part\n"
+    "and the time from start to the first frame of part 1.\n"
     "\n"
     "The setup dialog is answered (windowed, the chosen size). When the show\n"
     "fails, the report's texts go to standard error and the exit code is 1.\n";
@@ -43,6 +48,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
         const char* a = argv[i];
         if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
             o.help = true;
+            continue;
+        }
+        if (!std::strcmp(a, "--no-write")) {
+            o.write = false;
             continue;
         }
         if (i + 1 >= argc) {

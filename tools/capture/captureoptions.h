@@ -10,6 +10,7 @@ struct CaptureOptions {
     std::string frames = "capture";  // folder for frame_NNNNNN.png and audio.wav
     std::string out;       // a video file: needs ffmpeg on the path
     std::string data = ".";  // folder holding data.zip and murikka.mp3
+    bool write = true;     // --no-write: play and time the frames, save nothing
     bool help = false;
 };
 
