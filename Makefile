@@ -45,15 +45,21 @@ test: test-release test-asan
 bench: build
 	@for b in $(RELEASE)/bin/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
 
+# Each target runs FUZZ_SECONDS over its committed seeds (fuzz/corpus/<name>)
+# plus what earlier runs found (build/fuzz/corpus/<name>); a finding stops
+# with the end of its log, the crashing input lands in build/fuzz/.
 fuzz: setup
 	@cmake -S . -B $(FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DHALCYON2_FUZZ=ON -DHALCYON2_TESTS=OFF -DHALCYON2_CONTENT=OFF >/dev/null
 	@cmake --build $(FUZZ) -j $(JOBS)
-	@for f in $(FUZZ)/bin/fuzz_*; do n=$$(basename $$f | sed 's/^fuzz_//'); \
-	  mkdir -p $(FUZZ)/corpus/$$n; \
+	@for f in $(FUZZ)/bin/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f | sed 's/^fuzz_//'); \
+	  mkdir -p $(FUZZ)/corpus/$$n fuzz/corpus/$$n; \
 	  echo "== $$n for $(FUZZ_SECONDS) s"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/$$n fuzz/corpus/$$n 2>&1 | tail -n 3 || exit 1; done
+	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ)/ \
+	       $(FUZZ)/corpus/$$n fuzz/corpus/$$n >$(FUZZ)/$$n.log 2>&1; then \
+	    tail -n 40 $(FUZZ)/$$n.log; exit 1; fi; \
+	  tail -n 2 $(FUZZ)/$$n.log; done
 
 clean:
 	@rm -rf build

@@ -26,8 +26,6 @@ Image::Image(int32_t width, int32_t height, const PixelFormat& format) {
     pixels_ = buffer_.get();
 }
 
-Image::Image(const char* fileName) { Load(fileName); }
-
 Image::Image(const Image& other) : Surface() { *this = other; }
 
 Image& Image::operator=(const Image& other) {

@@ -4,6 +4,8 @@
 
 namespace cvcore {
 
+Image::Image(const char* fileName) { Load(fileName); }
+
 void Image::Load(const char* fileName) {
     const ImageCodec* codec = FindImageCodec(GetExtension(fileName).Text());
     if (!codec || !codec->CanRead()) return;

@@ -10,7 +10,8 @@ enum : uint32_t { CONVERT_SCALE = 1, CONVERT_CONVERT = 2, CONVERT_FILTER = 4 };
 
 // The parameter block of every row routine. Non-scaling routines use only
 // dest, source and count; x and step are 16.16 fixed point source positions;
-// yFraction is the 16-bit weight of nextSource against source.
+// yFraction is the 16-bit weight of nextSource against source. Filtering
+// routines clamp their right-hand samples to column sourceWidth - 1.
 struct RowParams {
     uint8_t* dest;
     const uint8_t* source;
@@ -19,6 +20,7 @@ struct RowParams {
     uint32_t x;
     uint32_t step;
     uint32_t yFraction;
+    int32_t sourceWidth;
 };
 
 // One channel move: (pixel >> right) << left & mask.
@@ -50,6 +52,8 @@ public:
     // Indexed sources: the palette converted to destination pixels, packed
     // at the destination pixel size.
     uint8_t table[PixelFormat::PALETTE_ENTRIES * 4] = {};
+    // Indexed sources: converts the palette (A8R8G8B8 entries) into table.
+    std::unique_ptr<Converter> paletteConverter;
 };
 
 // How BuildConverter picks its row routine: the fastest routine for the

@@ -43,6 +43,7 @@ struct ZipEntry {
     uint16_t versionMadeBy = 0;
     uint16_t flags = 0;
     uint16_t method = 0;
+    uint16_t modTime = 0;
     uint32_t crc = 0;
     uint32_t compressedSize = 0;
     uint32_t uncompressedSize = 0;
@@ -77,8 +78,12 @@ public:
         return plain;
     }
 
+    // The keys live in locals for the loop: stores through the byte pointer
+    // could otherwise alias them and force a reload per byte.
     void Decrypt(const uint8_t* in, uint8_t* out, size_t count) {
-        for (size_t i = 0; i < count; ++i) out[i] = Decrypt(in[i]);
+        PkwareKeys keys = *this;
+        for (size_t i = 0; i < count; ++i) out[i] = keys.Decrypt(in[i]);
+        *this = keys;
     }
 
 private:
@@ -159,6 +164,7 @@ bool ZipArchive::ReadDirectory() {
         entry.versionMadeBy = Get16(p + 4);
         entry.flags = Get16(p + 8);
         entry.method = Get16(p + 10);
+        entry.modTime = Get16(p + 12);
         entry.crc = Get32(p + 16);
         entry.compressedSize = Get32(p + 20);
         entry.uncompressedSize = Get32(p + 24);
@@ -183,10 +189,13 @@ const uint8_t* ZipArchive::LocateData(const ZipEntry& entry) const {
 }
 
 // Checks the decrypted 12-byte header against the CRC. Old writers (version
-// made by below 2.0) put two check bytes there, later ones only one.
+// made by below 2.0) put two check bytes there, later ones only one. Writers
+// that encrypt while streaming (flag bit 3: the CRC comes after the data, as
+// Info-ZIP does for every encrypted entry) use the modification time instead.
 bool PasswordMatches(const ZipEntry& entry, const uint8_t* header) {
-    if ((entry.versionMadeBy & 0xff) < 20) return Get16(header + 10) == entry.crc >> 16;
-    return header[11] == entry.crc >> 24;
+    const uint32_t check = (entry.flags & 8) ? uint32_t{entry.modTime} << 16 : entry.crc;
+    if ((entry.versionMadeBy & 0xff) < 20) return Get16(header + 10) == check >> 16;
+    return header[11] == check >> 24;
 }
 
 bool SizesPlausible(const ZipEntry& entry, uint32_t payloadSize) {

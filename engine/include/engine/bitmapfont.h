@@ -45,7 +45,15 @@ public:
     IDirect3DTexture8* GetTexture() const { return texture_; }
 
 private:
+    class Picture;  // alpha access to the 32-bit font picture
     void ReleaseTexture();
+    // Glyph widths and the band at threshold t; true when every glyph of
+    // the order was found. area: the pixels the glyphs need when packed.
+    bool Measure(Picture& picture, int t, const char* order, int length, long& area);
+    // Copies the glyphs into the square picture and sets their rectangles;
+    // false when a glyph does not fit.
+    bool Pack(const Picture& picture, int t, const char* order, int length,
+              cvcore::Image& packed);
 
     Glyph glyphs_[256];
     int32_t spaceWidth_ = 0;

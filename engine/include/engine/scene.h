@@ -29,6 +29,9 @@ struct ControllerSlot {
     uint8_t objectFlag = 0;
     PRSController controller;
     int32_t id = 0;
+    // A transform node the builder put above an object. Such slots carry id
+    // 0 but stand for no KLX node, so lookups by KLX id pass them over.
+    bool transformNode = false;
 };
 
 // Maps a KLX material id (sub-index -1) or a material and light-map image
@@ -80,6 +83,8 @@ public:
     ControllerSlot& AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag);
     // First slot registered under the id, or null.
     ControllerSlot* FindSlot(int32_t id);
+    // First slot of an object (not a transform node) under the id, or null.
+    ControllerSlot* FindObjectSlot(int32_t id);
     int32_t GetSlotCount() const { return static_cast<int32_t>(slots_.size()); }
     ControllerSlot& GetSlot(int32_t index) { return *slots_[static_cast<size_t>(index)]; }
 

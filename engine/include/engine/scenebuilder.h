@@ -1,8 +1,14 @@
 #pragma once
+#include <cstdint>
+#include <vector>
 #include "engine/scene.h"
 
 class Device3D;
 class KlxDocument;
+class SkinTriMesh;
+class TriMesh;
+class VATriMesh;
+struct KlxMesh;
 
 // Turns a KLX document into the scene graph of a Scene, creating every
 // Direct3D resource on the way. The steps run in a fixed order: materials and
@@ -21,10 +27,15 @@ private:
     void BuildCameras();
     void BuildLights();
     void BuildMeshes();
+    void BuildSubmeshes(TriMesh& mesh, const KlxMesh& klx);
     void LinkHierarchy();
+    SceneNode* NodeForId(uint32_t id);
     void FillSkinsAndFrames();
+    void FillSkin(SkinTriMesh& mesh, const KlxMesh& klx);
+    void FillFrames(VATriMesh& mesh, const KlxMesh& klx);
 
     Scene& scene_;
     Device3D& device_;
     const KlxDocument& document_;
+    std::vector<TriMesh*> meshes_;  // one per KLX mesh, in order
 };

@@ -94,7 +94,10 @@ public:
 protected:
     // Transforms the used vertex range to world space and queues the
     // submesh's triangles in the device's translucent queue.
-    void QueueTranslucent(Device3D& device, Submesh& submesh);
+    void QueueTranslucent(Device3D& device, int index);
+    // Copies vertices minIndex..maxIndex to world space, with view depths.
+    void TransformRange(IDirect3DDevice8* device, const Submesh& submesh);
+    void QueueTriangles(Device3D& device, const Submesh& submesh, const uint16_t* indices);
     void ReleaseVertexBuffer();
     void ReleaseIndexBuffer(Submesh& submesh);
 

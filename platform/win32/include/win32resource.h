@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "windef.h"
+#include "winuser.h"
 
 struct Win32DialogItem {
     int id;

@@ -173,6 +173,11 @@
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
 #define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
 
+#define CW_USEDEFAULT ((int)0x80000000)
+
+// system commands
+#define SC_CLOSE 0xF060
+
 // PeekMessage options
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001

@@ -1,0 +1,301 @@
+#include "engine/scene.h"
+#include <cmath>
+#include <cstring>
+#include "engine/device3d.h"
+#include "engine/material.h"
+#include "engine/vatrimesh.h"
+
+Scene::Scene() = default;
+
+Scene::~Scene() {
+    // Nodes first: meshes point at materials, materials at textures.
+    nodes_.Clear();
+    materials_.clear();
+    for (IDirect3DTexture8* texture : textures_) {
+        if (texture != nullptr) {
+            texture->Release();
+        }
+    }
+}
+
+ControllerSlot& Scene::AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag) {
+    auto slot = std::make_unique<ControllerSlot>();
+    slot->node = node;
+    slot->id = id;
+    slot->objectFlag = objectFlag;
+    slots_.push_back(std::move(slot));
+    return *slots_.back();
+}
+
+ControllerSlot* Scene::FindSlot(int32_t id) {
+    for (auto& slot : slots_) {
+        if (slot->id == id) {
+            return slot.get();
+        }
+    }
+    return nullptr;
+}
+
+ControllerSlot* Scene::FindObjectSlot(int32_t id) {
+    for (auto& slot : slots_) {
+        if (slot->id == id && !slot->transformNode) {
+            return slot.get();
+        }
+    }
+    return nullptr;
+}
+
+Material* Scene::AddMaterial(std::unique_ptr<Material> material) {
+    materials_.push_back(std::move(material));
+    return materials_.back().get();
+}
+
+void Scene::RegisterMaterial(Material* material, int32_t id, int32_t subIndex) {
+    materialIds_.push_back({material, id, subIndex});
+}
+
+Material* Scene::FindMaterial(int32_t id, int32_t subIndex) const {
+    for (const MaterialIdEntry& entry : materialIds_) {
+        if (entry.id == id && entry.subIndex == subIndex) {
+            return entry.material;
+        }
+    }
+    return nullptr;
+}
+
+Material* Scene::GetMaterial(Device3D&, int32_t id, int32_t imageIndex) {
+    if (imageIndex == -1) {
+        return FindMaterial(id, -1);
+    }
+    if (Material* variant = FindMaterial(id, imageIndex)) {
+        return variant;
+    }
+    Material* base = FindMaterial(id, -1);
+    if (base == nullptr) {
+        return nullptr;
+    }
+    Material* variant = AddMaterial(base->MakeLightMapVariant(GetTexture(imageIndex)));
+    RegisterMaterial(variant, id, imageIndex);
+    return variant;
+}
+
+IDirect3DTexture8* Scene::GetTexture(int32_t index) const {
+    if (index < 0 || index >= GetTextureCount()) {
+        return nullptr;
+    }
+    return textures_[static_cast<size_t>(index)];
+}
+
+float Scene::WrapTicks(float ticks) const {
+    const float start = static_cast<float>(time.startTick);
+    const float end = static_cast<float>(time.endTick);
+    // Without a range there is nothing to loop over: hold the first tick.
+    if (time.endTick <= time.startTick || !std::isfinite(ticks)) {
+        return start;
+    }
+    const double span = static_cast<double>(time.endTick) - static_cast<double>(time.startTick);
+    // Whole spans at once, so that a far-off time needs no long loop; the
+    // result is the same as stepping one span at a time.
+    if (ticks > end) {
+        ticks = static_cast<float>(ticks - std::ceil((ticks - end) / span) * span);
+    } else if (ticks < start) {
+        ticks = static_cast<float>(ticks + std::ceil((start - ticks) / span) * span);
+    }
+    // Rounding may leave the value a hair outside; settle it.
+    while (ticks > end) {
+        ticks -= static_cast<float>(span);
+    }
+    while (ticks < start) {
+        ticks += static_cast<float>(span);
+    }
+    return ticks;
+}
+
+void Scene::PoseSlots(float ticks) {
+    for (auto& slot : slots_) {
+        const PRSController& c = slot->controller;
+        if (c.position.count <= 1 && c.rotation.count <= 1 && c.scale.count <= 1) {
+            continue;
+        }
+        const Vector3 p = c.GetPosition(ticks);
+        const Quaternion q = c.GetRotation(ticks);
+        slot->node->SetLocal(c.GetScaleMatrix(ticks) * Matrix4(q) * Matrix4::Translation(p));
+    }
+}
+
+void Scene::ProgramLights() {
+    DWORD index = 0;
+    for (SceneLight* light : lights_) {
+        if (light->enabled == 0 || light->device == nullptr || light->device->GetDevice() == nullptr) {
+            continue;
+        }
+        const Matrix4& world = light->GetWorld();
+        const Vector3 position = world.GetTranslation();
+        light->light.Position = {position.x, position.y, position.z};
+        if (light->light.Type != D3DLIGHT_POINT) {
+            Vector3 direction(world.m[4], world.m[5], world.m[6]);
+            if (SceneNode* target = light->GetTarget()) {
+                // Aim from the light at its target.
+                const Vector3 toTarget = target->GetWorld().GetTranslation() - position;
+                if (toTarget.Length() > 0.0f) {
+                    direction = toTarget;
+                }
+            }
+            light->light.Direction = {direction.x, direction.y, direction.z};
+        }
+        IDirect3DDevice8* device = light->device->GetDevice();
+        device->SetLight(index, &light->light);
+        device->LightEnable(index, TRUE);
+        ++index;
+    }
+}
+
+void Scene::Update(float seconds) {
+    const float ticks =
+        WrapTicks(static_cast<float>(time.ticksPerFrame * time.framesPerSecond) * seconds);
+    currentTick_ = ticks;
+    PoseSlots(ticks);
+    ProgramLights();
+    for (VATriMesh* mesh : vertexAnimated_) {
+        mesh->SetTime(ticks);
+    }
+}
+
+namespace {
+
+DWORD FloatBits(float value) {
+    DWORD bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+Matrix4 Projection(const CameraFrustum& f) {
+    Matrix4 p(0.0f);
+    p.m[15] = 0.0f;
+    p.m[0] = 2.0f * f.nearZ / (f.right - f.left);
+    p.m[5] = 2.0f * f.nearZ / (f.top - f.bottom);
+    p.m[8] = -(f.right + f.left) / (f.right - f.left);
+    p.m[9] = -(f.top + f.bottom) / (f.top - f.bottom);
+    p.m[10] = (f.farZ + f.nearZ) / (f.farZ - f.nearZ);
+    p.m[11] = 1.0f;
+    p.m[14] = -2.0f * f.nearZ * f.farZ / (f.farZ - f.nearZ);
+    return p;
+}
+
+}  // namespace
+
+void Scene::ApplyFog(Device3D& device, SceneCamera& camera) {
+    IDirect3DDevice8* d3d = device.GetDevice();
+    if (d3d == nullptr) {
+        return;
+    }
+    D3DCAPS8 caps{};
+    d3d->GetDeviceCaps(&caps);
+    if ((caps.RasterCaps & D3DPRASTERCAPS_FOGVERTEX) != 0) {
+        d3d->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    } else if ((caps.RasterCaps & D3DPRASTERCAPS_FOGTABLE) != 0) {
+        d3d->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    } else {
+        return;
+    }
+    d3d->SetRenderState(D3DRS_FOGENABLE, fogEnabled);
+    if (fogEnabled == 0) {
+        return;
+    }
+    const CameraParameters& parameters = camera.GetParameters();
+    const float a = parameters.environmentNear;
+    const float b = parameters.environmentFar;
+    d3d->SetRenderState(D3DRS_FOGCOLOR, fogColor);
+    d3d->SetRenderState(D3DRS_FOGSTART, FloatBits(a - (b - a) * fogNearFactor));
+    d3d->SetRenderState(D3DRS_FOGEND, FloatBits(a + (b - a) / fogFarDivisor));
+}
+
+void Scene::Render(Device3D& device, SceneCamera& camera) {
+    IDirect3DDevice8* d3d = device.GetDevice();
+    if (d3d == nullptr) {
+        return;
+    }
+    ResetStatistics();
+    const CameraFrustum& shape = camera.GetFrustum();
+    const Matrix4 projection = Projection(shape);
+    d3d->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(projection.m));
+
+    if (SceneNode* target = camera.GetTarget()) {
+        const Vector3 eye = camera.GetWorld().GetTranslation();
+        const Vector3 at = target->GetWorld().GetTranslation();
+        Matrix4 look;
+        look.LookAt(at, eye, Vector3(0.0f, 1.0f, 0.0f));
+        look.Invert();
+        camera.SetLocal(look);
+    }
+    d3d->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(camera.GetInverseWorld().m));
+
+    cameraWorld = camera.GetWorld();
+    frustum.SetShape(shape);
+    frustum.SetMatrix(cameraWorld);
+
+    Traverse(device, *this);
+
+    const Matrix4 identity;
+    d3d->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(identity.m));
+    device.FlushTransparent();
+}
+
+void Scene::Traverse(Device3D& device, SceneNode& root) {
+    IDirect3DDevice8* d3d = device.GetDevice();
+    // Depth first, children in list order, without recursion so that a deep
+    // hierarchy cannot exhaust the stack.
+    std::vector<const ChildCell*> pending;
+    SceneNode* node = &root;
+    for (;;) {
+        if (!node->IsHidden()) {
+            if ((node->hookFlags & HookPrepare) != 0) {
+                node->Prepare(device);
+            }
+            if ((node->hookFlags & HookDraw) != 0 && CullTest(*node)) {
+                d3d->SetTransform(D3DTS_WORLD, reinterpret_cast<const D3DMATRIX*>(node->GetWorld().m));
+                node->Draw(device);
+                if ((node->bounds.flags & NodeBounds::DrawBox) != 0) {
+                    DrawDebugBox(device, *node);
+                }
+            }
+        }
+        if ((node->stateFlags & Pruned) == 0 && node->GetFirstChild() != nullptr) {
+            pending.push_back(node->GetFirstChild());
+        }
+        // Next: the first unvisited cell on the stack.
+        while (!pending.empty() && pending.back() == nullptr) {
+            pending.pop_back();
+        }
+        if (pending.empty()) {
+            return;
+        }
+        const ChildCell* cell = pending.back();
+        pending.back() = cell->next;
+        node = cell->node;
+    }
+}
+
+void Scene::DrawDebugBox(Device3D& device, const SceneNode& node) {
+    IDirect3DDevice8* d3d = device.GetDevice();
+    const Vector3& lo = node.bounds.boxMinimum;
+    const Vector3& hi = node.bounds.boxMaximum;
+    Vector3 corners[8];
+    for (int32_t c = 0; c < 8; ++c) {
+        corners[c] = Vector3((c & 1) ? hi.x : lo.x, (c & 2) ? hi.y : lo.y, (c & 4) ? hi.z : lo.z);
+    }
+    // Each edge joins two corners that differ in one axis bit.
+    static constexpr int kEdges[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
+                                          {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    Vector3 lines[24];
+    for (int32_t e = 0; e < 12; ++e) {
+        lines[2 * e] = corners[kEdges[e][0]];
+        lines[2 * e + 1] = corners[kEdges[e][1]];
+    }
+    d3d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    d3d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    d3d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    d3d->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
+    d3d->SetVertexShader(D3DFVF_XYZ);
+    d3d->DrawPrimitiveUP(D3DPT_LINELIST, 12, lines, sizeof(Vector3));
+}

@@ -1,0 +1,140 @@
+// The trace back end: every call is accepted and recorded by the front end;
+// nothing is drawn. Adapters, formats and failures come from the session's
+// configuration so tests can reach paths real hardware would take.
+#include <algorithm>
+#include <cstring>
+
+#include "d3d8/backend.h"
+#include "d3d8/trace/tracelog.h"
+
+namespace d3d8 {
+namespace {
+
+class TraceResource final : public BackendResource {};
+
+class TraceDevice final : public DeviceBackend {
+public:
+    TraceDevice(UINT width, UINT height) : width_(width), height_(height) {}
+
+    std::unique_ptr<BackendResource> CreateTexture(const TextureDesc&) override
+    {
+        return std::make_unique<TraceResource>();
+    }
+    void UploadTexture(BackendResource&, UINT, const TextureLevelView&, const RECT&) override {}
+    std::unique_ptr<BackendResource> CreateBuffer(UINT, bool) override
+    {
+        return std::make_unique<TraceResource>();
+    }
+    void UploadBuffer(BackendResource&, const uint8_t*, UINT, UINT, bool) override {}
+    void Flush() override {}
+    void Draw(DeviceState& state, const DrawCall&) override
+    {
+        state.dirty = 0;
+        ++stats_.draws;
+    }
+    void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override {}
+    void Present() override {}
+    HRESULT ReadBackBuffer(void* pixels, UINT pitch) override
+    {
+        for (UINT y = 0; y < height_; ++y) {
+            uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * pitch);
+            std::fill(row, row + width_, 0xFF000000u);
+        }
+        return D3D_OK;
+    }
+    D3D8Stats Stats() const override { return stats_; }
+    void CountIgnoredState() override { ++stats_.ignoredStates; }
+
+private:
+    UINT width_;
+    UINT height_;
+    D3D8Stats stats_ = {};
+};
+
+class TraceBackend final : public Backend {
+public:
+    explicit TraceBackend(const D3D8TraceConfig& config)
+        : config_(config), log_(CurrentTraceLog())
+    {
+        if (!log_)
+            log_ = std::make_shared<TraceLog>(config.record);
+        for (const D3D8TraceAdapter& a : config_.adapters) {
+            AdapterInfo info;
+            std::strncpy(info.identifier.Driver, a.driver.c_str(), MAX_DEVICE_IDENTIFIER_STRING - 1);
+            std::strncpy(info.identifier.Description, a.description.c_str(),
+                         MAX_DEVICE_IDENTIFIER_STRING - 1);
+            info.modes = a.modes.empty() ? StandardModes() : a.modes;
+            info.desktop = a.desktop;
+            info.desktopModeFails = a.desktopModeFails;
+            info.caps = a.caps;
+            info.capsFail = a.capsFail;
+            adapters_.push_back(info);
+        }
+        if (config_.textureFormats.empty())
+            config_.textureFormats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8,
+                                      D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
+                                      D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4, D3DFMT_A8R3G3B2,
+                                      D3DFMT_R3G3B2,   D3DFMT_DXT1,     D3DFMT_DXT2,
+                                      D3DFMT_DXT3,     D3DFMT_DXT4,     D3DFMT_DXT5};
+        if (config_.depthFormats.empty())
+            config_.depthFormats = {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32};
+    }
+
+    const std::vector<AdapterInfo>& Adapters() const override { return adapters_; }
+
+    bool SupportsFormat(UINT, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) const override
+    {
+        const std::vector<D3DFORMAT>& list =
+            (usage & D3DUSAGE_DEPTHSTENCIL) ? config_.depthFormats : config_.textureFormats;
+        if ((usage & D3DUSAGE_DEPTHSTENCIL) && type != D3DRTYPE_SURFACE)
+            return false;
+        return std::find(list.begin(), list.end(), format) != list.end();
+    }
+
+    HRESULT CreateDevice(UINT adapter, HWND, DWORD behaviour, D3DPRESENT_PARAMETERS& params,
+                         std::shared_ptr<DeviceBackend>& device) override
+    {
+        if (calls_++ < config_.failCreateDeviceCount ||
+            (behaviour & config_.failCreateDeviceBehaviors))
+            return D3DERR_NOTAVAILABLE;
+        if (params.Windowed) {
+            if (params.BackBufferWidth == 0)
+                params.BackBufferWidth = 640;
+            if (params.BackBufferHeight == 0)
+                params.BackBufferHeight = 480;
+            if (params.BackBufferFormat == D3DFMT_UNKNOWN)
+                params.BackBufferFormat = adapters_[adapter].desktop.Format;
+        }
+        if (params.BackBufferCount == 0)
+            params.BackBufferCount = 1;
+        device = std::make_shared<TraceDevice>(params.BackBufferWidth, params.BackBufferHeight);
+        return D3D_OK;
+    }
+
+    TraceLog* Trace() override { return log_.get(); }
+
+    bool FailCreate(D3DRESOURCETYPE type) const override
+    {
+        switch (type) {
+        case D3DRTYPE_TEXTURE: return config_.failCreateTexture;
+        case D3DRTYPE_VERTEXBUFFER: return config_.failCreateVertexBuffer;
+        case D3DRTYPE_INDEXBUFFER: return config_.failCreateIndexBuffer;
+        default: return false;
+        }
+    }
+
+private:
+    D3D8TraceConfig config_;
+    std::shared_ptr<TraceLog> log_;
+    std::vector<AdapterInfo> adapters_;
+    int calls_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config)
+{
+    return std::make_unique<TraceBackend>(config);
+}
+
+}  // namespace d3d8
