@@ -12,6 +12,7 @@
 
 #include "background.h"
 #include "credits.h"
+#include "cvcore/exception.h"
 #include "cvcore/filestream.h"
 #include "engine/device3d.h"
 #include "engine/scene.h"

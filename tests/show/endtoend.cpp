@@ -19,13 +19,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Result {
     int exitCode = -1;
     std::string output;  // standard output and standard error
 };
 
-Run Execute(const std::string& command) {
-    Run run;
+Result Execute(const std::string& command) {
+    Result run;
     std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return run;
     std::array<char, 4096> buffer;
@@ -57,7 +57,7 @@ std::vector<Frame> ReadFrameLog(const fs::path& dir) {
 
 // RGB bytes of a PNG, decoded by ImageMagick.
 std::vector<uint8_t> ReadRgb(const fs::path& png, int& width, int& height) {
-    const Run size = Execute("identify -format '%w %h' '" + png.string() + "'");
+    const Result size = Execute("identify -format '%w %h' '" + png.string() + "'");
     std::istringstream(size.output) >> width >> height;
     std::vector<uint8_t> rgb;
     std::FILE* pipe = popen(("convert '" + png.string() + "' -depth 8 rgb:-").c_str(), "r");
@@ -95,7 +95,7 @@ protected:
     }
     static void TearDownTestSuite() { fs::remove_all(work); }
 
-    static Run Capture(const std::string& name, const std::string& options) {
+    static Result Capture(const std::string& name, const std::string& options) {
         const fs::path dir = work / name;
         return Execute("'" + (BinDir() / "halcyon2-capture").string() + "' --data '" + BinDir().string() +
                        "' --frames '" + dir.string() + "' " + options);
@@ -105,10 +105,10 @@ protected:
     }
 
     static fs::path work;
-    static Run full;
+    static Result full;
 };
 fs::path ShowEndToEnd::work;
-Run ShowEndToEnd::full;
+Result ShowEndToEnd::full;
 
 }  // namespace
 
@@ -184,7 +184,7 @@ TEST_F(ShowEndToEnd, GoldenFrameOfEveryPart) {
 }
 
 TEST_F(ShowEndToEnd, TwoCapturesGiveIdenticalFrames) {
-    const Run again = Capture("again", "--size 320x240 --fps 4 --to 20");
+    const Result again = Capture("again", "--size 320x240 --fps 4 --to 20");
     ASSERT_EQ(again.exitCode, 0) << again.output;
     const std::vector<Frame> frames = ReadFrameLog(work / "again");
     ASSERT_GE(frames.size(), 70u);
@@ -198,7 +198,7 @@ TEST_F(ShowEndToEnd, TwoCapturesGiveIdenticalFrames) {
 }
 
 TEST_F(ShowEndToEnd, EscapeDuringPartOneEndsTheShowNormally) {
-    const Run escape = Capture("escape", "--size 160x120 --fps 10 --to 3");
+    const Result escape = Capture("escape", "--size 160x120 --fps 10 --to 3");
     ASSERT_EQ(escape.exitCode, 0) << escape.output;
     const std::vector<Frame> frames = ReadFrameLog(work / "escape");
     ASSERT_FALSE(frames.empty());
@@ -210,7 +210,7 @@ TEST_F(ShowEndToEnd, MissingSoundtrackIsReportedWithItsName) {
     const fs::path dir = work / "nomusic";
     fs::create_directories(dir);
     fs::copy_file(BinDir() / "data.zip", dir / "data.zip");
-    const Run run = Execute("cd '" + dir.string() + "' && " + Env() + "'" + (BinDir() / "halcyon2").string() + "'");
+    const Result run = Execute("cd '" + dir.string() + "' && " + Env() + "'" + (BinDir() / "halcyon2").string() + "'");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.output.find("FMOD_LOAD:(), not found"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("murikka.mp3"), std::string::npos) << run.output;
@@ -222,13 +222,13 @@ TEST_F(ShowEndToEnd, ArchiveWithoutAFileStopsLoadingAtThatFile) {
     fs::copy_file(BinDir() / "data.zip", dir / "data.zip");
     fs::copy_file(BinDir() / "murikka.mp3", dir / "murikka.mp3");
     ASSERT_EQ(Execute("cd '" + dir.string() + "' && zip -q -d data.zip greets/greet3.tga").exitCode, 0);
-    const Run run = Execute("cd '" + dir.string() + "' && " + Env() + "'" + (BinDir() / "halcyon2").string() + "'");
+    const Result run = Execute("cd '" + dir.string() + "' && " + Env() + "'" + (BinDir() / "halcyon2").string() + "'");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.output.find("cannot access file: data.zip/greets/greet3.tga"), std::string::npos) << run.output;
 }
 
 TEST_F(ShowEndToEnd, CancelInTheDialogEndsWithExitCodeZero) {
-    const Run run = Execute("cd '" + BinDir().string() +
+    const Result run = Execute("cd '" + BinDir().string() +
                             "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_SHOW_HEADLESS=1 "
                             "HALCYON2_DIALOG=cancel ./halcyon2");
     EXPECT_EQ(run.exitCode, 0);
