@@ -23,7 +23,7 @@ protected:
 
 TEST_F(EventTrackTest, EqualTimesFireInInsertionOrderAndNeverTwice) {
     track.Add(2.0f, 1, 10);
-    track.Add(1.0f, 1, 5);
+    track.Add(1.5f, 1, 5);
     track.Add(2.0f, 1, 20);
     track.Add(2.0f, 6, 0);
     track.Update(0.5f);
@@ -124,7 +124,7 @@ TEST(PartLevels, StepsRunInMillisecondsAndClampPerPart) {
     EXPECT_NEAR(showState.flash, 48.0f, 0.05f);
     EXPECT_EQ(showState.sceneFade, 0.0f);  // sits still at exactly 0
     showState.sceneFade = 0.0001f;
-    AdvanceLevels(1, 5.0f);
+    AdvanceLevels(1, 6.0f);
     EXPECT_EQ(showState.sceneFade, 255.0f);
     EXPECT_EQ(showState.flash, 255.0f);
 
