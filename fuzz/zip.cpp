@@ -21,6 +21,8 @@ std::string ArchivePath() {
     return path;
 }
 
+void RemoveArchive() { std::remove(ArchivePath().c_str()); }
+
 void TryOpen(const char* name) {
     try {
         cvcore::FileStream stream(name, 1);
@@ -36,6 +38,9 @@ void TryOpen(const char* name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = ArchivePath();
+    // Registered after the path exists, so it runs before the path is gone.
+    static const bool cleanup = std::atexit(RemoveArchive) == 0;
+    (void)cleanup;
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);

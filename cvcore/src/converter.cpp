@@ -81,7 +81,6 @@ RowRoutine ChooseConverting(Converter& c, bool scale, RoutineChoice choice) {
 RowRoutine ChooseFiltering(Converter& c, RoutineChoice choice) {
     const PixelFormat& s = c.source;
     const int32_t sb = s.BytesPerPixel();
-    if (s.IsIndexed()) return rows::NearestCopy(sb);  // indices cannot be blended
     const int32_t si = s.StandardIndex();
     if (choice == RoutineChoice::Fastest && TunedAllowed(si)) {
         if (RowRoutine r = rows::BilinearTuned(si)) return r;
@@ -104,6 +103,13 @@ uint32_t NormaliseFlags(uint32_t flags) {
     return (flags & CONVERT_CONVERT) ? (flags & ~CONVERT_FILTER) : flags;
 }
 
+// Indices cannot be blended: an indexed source scales with nearest sampling
+// (and its stepping) even when filtering was asked for.
+uint32_t EffectiveFlags(const PixelFormat& source, uint32_t flags) {
+    flags = NormaliseFlags(flags);
+    return source.IsIndexed() ? (flags & ~CONVERT_FILTER) : flags;
+}
+
 uint32_t FormatHash(const PixelFormat& f) {
     return static_cast<uint32_t>(TopBit(f.AlphaMask()) ^ TopBit(f.BlueMask()) ^ TopBit(f.GreenMask()) ^
                                  TopBit(f.RedMask()) ^ f.BytesPerPixel());
@@ -121,7 +127,7 @@ std::unique_ptr<Converter> BuildConverter(const PixelFormat& dest, const PixelFo
     auto c = std::make_unique<Converter>();
     c->dest = dest;
     c->source = source;
-    c->flags = NormaliseFlags(flags);
+    c->flags = EffectiveFlags(source, flags);
     SetMappings(*c);
     c->row = ChooseRoutine(*c, choice);
     return c;
@@ -139,7 +145,7 @@ const Converter* CachedConverter(int32_t slot) {
 }
 
 Converter* GetConverter(const PixelFormat& dest, const PixelFormat& source, uint32_t flags) {
-    flags = NormaliseFlags(flags);
+    flags = EffectiveFlags(source, flags);
     std::unique_ptr<Converter>& slot = Cache()[static_cast<size_t>(ConverterSlot(dest, source, flags))];
     Converter* cached = slot.get();
     if (cached && cached->flags == flags && cached->source.IsSameFormat(source) && cached->dest.IsSameFormat(dest)) {

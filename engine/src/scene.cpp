@@ -151,8 +151,10 @@ void Scene::ProgramLights() {
 }
 
 void Scene::Update(float seconds) {
-    const float ticks =
-        WrapTicks(static_cast<float>(time.ticksPerFrame * time.framesPerSecond) * seconds);
+    // The two integers multiply first; in 64 bits, so that no file's values
+    // can overflow them.
+    const int64_t ticksPerSecond = static_cast<int64_t>(time.ticksPerFrame) * time.framesPerSecond;
+    const float ticks = WrapTicks(static_cast<float>(ticksPerSecond) * seconds);
     currentTick_ = ticks;
     PoseSlots(ticks);
     ProgramLights();
@@ -258,6 +260,9 @@ void Scene::Traverse(Device3D& device, SceneNode& root) {
                 if ((node->bounds.flags & NodeBounds::DrawBox) != 0) {
                     DrawDebugBox(device, *node);
                 }
+                if ((node->bounds.flags & NodeBounds::DrawSphere) != 0) {
+                    DrawDebugSphere(device, *node);
+                }
             }
         }
         if ((node->stateFlags & Pruned) == 0 && node->GetFirstChild() != nullptr) {
@@ -276,6 +281,39 @@ void Scene::Traverse(Device3D& device, SceneNode& root) {
     }
 }
 
+namespace {
+
+void SetDebugLineState(IDirect3DDevice8* d3d) {
+    d3d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    d3d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    d3d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    d3d->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
+    d3d->SetVertexShader(D3DFVF_XYZ);
+}
+
+}  // namespace
+
+void Scene::DrawDebugSphere(Device3D& device, const SceneNode& node) {
+    // Three great circles, one around each axis.
+    constexpr int kSegments = 24;
+    Vector3 lines[3 * kSegments * 2];
+    const Vector3& c = node.bounds.sphereCentre;
+    const float r = node.bounds.sphereRadius;
+    int n = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int s = 0; s < kSegments; ++s) {
+            for (int end = 0; end < 2; ++end) {
+                const float angle = 6.2831853f * static_cast<float>(s + end) / kSegments;
+                const float a = std::cos(angle) * r, b = std::sin(angle) * r;
+                lines[n++] = axis == 0 ? c + Vector3(0.0f, a, b) : axis == 1 ? c + Vector3(a, 0.0f, b) : c + Vector3(a, b, 0.0f);
+            }
+        }
+    }
+    IDirect3DDevice8* d3d = device.GetDevice();
+    SetDebugLineState(d3d);
+    d3d->DrawPrimitiveUP(D3DPT_LINELIST, 3 * kSegments, lines, sizeof(Vector3));
+}
+
 void Scene::DrawDebugBox(Device3D& device, const SceneNode& node) {
     IDirect3DDevice8* d3d = device.GetDevice();
     const Vector3& lo = node.bounds.boxMinimum;
@@ -292,10 +330,6 @@ void Scene::DrawDebugBox(Device3D& device, const SceneNode& node) {
         lines[2 * e] = corners[kEdges[e][0]];
         lines[2 * e + 1] = corners[kEdges[e][1]];
     }
-    d3d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    d3d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    d3d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    d3d->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
-    d3d->SetVertexShader(D3DFVF_XYZ);
+    SetDebugLineState(d3d);
     d3d->DrawPrimitiveUP(D3DPT_LINELIST, 12, lines, sizeof(Vector3));
 }

@@ -64,6 +64,9 @@ protected:
         ASSERT_EQ(testsupport::Run(src + "zip -q -r -0 -P hopla ../stored.zip ."), 0);
         ASSERT_EQ(testsupport::Run(src + "zip -q -r -9 ../open.zip ."), 0);
         ASSERT_EQ(testsupport::Run("cp " + Quote(*dir_ / "data.zip") + " " + Quote(*dir_ / "data.pak")), 0);
+        // The end record is found behind a trailing archive comment.
+        const auto archive = ReadBytes(*dir_ / "data.zip");
+        ASSERT_NE(std::string(archive.end() - 40, archive.end()).find("the show archive"), std::string::npos);
     }
     static void TearDownTestSuite() { dir_.reset(); }
 

@@ -108,6 +108,7 @@ private:
     void ProgramLights();
     void Traverse(Device3D& device, SceneNode& node);
     void DrawDebugBox(Device3D& device, const SceneNode& node);
+    void DrawDebugSphere(Device3D& device, const SceneNode& node);
     float WrapTicks(float ticks) const;
 
     std::vector<MaterialIdEntry> materialIds_;

@@ -36,6 +36,7 @@ public:
     void SetBindPose(const Matrix4& bind, uint32_t boundsMode);
     void SetBoneCount(int32_t count);
     int32_t GetBoneCount() const { return static_cast<int32_t>(bones_.size()); }
+    const SkinBone& GetBone(int32_t index) const { return bones_[static_cast<size_t>(index)]; }
     void SetBone(int32_t index, SceneNode* node, const Matrix4& inverseBind);
     void SetWeightCount(int32_t vertex, int32_t count);
     void SetWeight(int32_t vertex, int32_t slot, int32_t bone, float weight);

@@ -1,0 +1,151 @@
+#pragma once
+// Test fixtures made at test time by ImageMagick and decoded both by our
+// codecs and by ImageMagick itself.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cvcore/image.h"
+#include "cvcore/imagecodec.h"
+#include "cvcore/memorystream.h"
+
+namespace fixtures {
+
+// RGBA bytes, row by row from the top.
+struct Rgba {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// A folder of this process's own, removed at exit.
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char name[] = "/tmp/halcyon2-images-XXXXXX";
+        const char* made = mkdtemp(name);
+        path = made ? made : "/tmp";
+    }
+    ~TempFolder() {
+        if (path != "/tmp") std::filesystem::remove_all(path);
+    }
+};
+
+inline std::string TempDir() {
+    static const TempFolder folder;
+    return folder.path;
+}
+
+inline std::string Path(const std::string& name) { return TempDir() + "/" + name; }
+
+// Runs a shell command; fails the test when it does not succeed.
+inline void Run(const std::string& command) {
+    const int rc = std::system((command + " 2>/dev/null").c_str());
+    ASSERT_EQ(rc, 0) << command;
+}
+
+inline std::string Output(const std::string& command) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return out;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
+    return out;
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Two source pictures: an opaque plasma and the same with a gradient alpha.
+inline const std::string& Plasma() {
+    static const std::string path = [] {
+        const std::string p = Path("plasma.png");
+        std::system(("convert -size 37x23 -seed 4 plasma: " + p).c_str());
+        return p;
+    }();
+    return path;
+}
+
+inline const std::string& PlasmaAlpha() {
+    static const std::string path = [] {
+        const std::string p = Path("plasma-alpha.png");
+        std::system(("convert " + Plasma() + " \\( -size 37x23 gradient:white-black \\) -alpha off "
+                     "-compose CopyOpacity -composite " + p).c_str());
+        return p;
+    }();
+    return path;
+}
+
+// With highBytes, ImageMagick's 16-bit samples cut to their high byte.
+inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false) {
+    Rgba r;
+    const std::string size = Output("identify -format '%w %h\\n' '" + path + "' 2>/dev/null | head -n 1");
+    if (std::sscanf(size.c_str(), "%d %d", &r.width, &r.height) != 2) return r;
+    // ImageMagick keeps a file's row order as orientation metadata.
+    const std::string depth = highBytes ? "-endian MSB -depth 16" : "-depth 8";
+    const std::string bytes = Output("convert '" + path + "[0]' -auto-orient " + depth + " rgba:- 2>/dev/null");
+    for (size_t i = 0; i < bytes.size(); i += highBytes ? 2 : 1) r.pixels.push_back(static_cast<uint8_t>(bytes[i]));
+    return r;
+}
+
+// Decodes bytes with the codec registered under name; false when it refuses.
+inline bool Decode(const char* codec, const std::vector<uint8_t>& bytes, cvcore::Image& image) {
+    const cvcore::ImageCodec* c = cvcore::FindImageCodec(codec);
+    if (!c) return false;
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
+    std::copy(bytes.begin(), bytes.end(), copy.get());
+    cvcore::MemoryStream stream(std::move(copy), static_cast<int32_t>(bytes.size()));
+    return c->Decode(image, stream);
+}
+
+inline Rgba ToRgba(const cvcore::Image& image) {
+    Rgba r;
+    r.width = image.GetWidth();
+    r.height = image.GetHeight();
+    cvcore::Image argb(r.width, r.height, cvcore::PixelFormat::Standard(cvcore::FORMAT_A8R8G8B8));
+    if (!argb.Blit(image, cvcore::BLIT_COPY)) return r;
+    const uint8_t* p = argb.GetPixels();
+    for (int32_t i = 0; i < r.width * r.height; ++i, p += 4) r.pixels.insert(r.pixels.end(), {p[2], p[1], p[0], p[3]});
+    return r;
+}
+
+inline Rgba OurDecode(const char* codec, const std::string& path) {
+    cvcore::Image image;
+    if (!Decode(codec, ReadFile(path), image)) return Rgba();
+    return ToRgba(image);
+}
+
+// Makes a fixture with `convert <source> <options> [<writer>:]<file>` and
+// checks that ours and ImageMagick's decoding are equal.
+inline void ExpectSameAsImageMagick(const char* codec, const std::string& source, const std::string& options,
+                                    const std::string& file, bool highBytes = false) {
+    const size_t colon = file.find(':');
+    const std::string writer = colon == std::string::npos ? "" : file.substr(0, colon + 1);
+    const std::string path = Path(colon == std::string::npos ? file : file.substr(colon + 1));
+    Run("convert '" + source + "' " + options + " '" + writer + path + "'");
+    const Rgba expected = ReferenceDecode(path, highBytes);
+    ASSERT_GT(expected.width, 0) << file;
+    const Rgba ours = OurDecode(codec, path);
+    ASSERT_EQ(ours.width, expected.width) << file;
+    ASSERT_EQ(ours.height, expected.height) << file;
+    ASSERT_EQ(ours.pixels.size(), expected.pixels.size()) << file;
+    size_t mismatches = 0, first = 0;
+    for (size_t i = 0; i < ours.pixels.size(); ++i) {
+        if (ours.pixels[i] != expected.pixels[i] && mismatches++ == 0) first = i;
+    }
+    EXPECT_EQ(mismatches, 0u) << file << ": first at byte " << first << " (pixel " << first / 4 << ", channel "
+                              << first % 4 << "): ours " << int(ours.pixels[first]) << ", ImageMagick "
+                              << int(expected.pixels[first]);
+}
+
+}  // namespace fixtures
