@@ -50,6 +50,7 @@ protected:
                   D3D_OK);
         w = width;
         h = height;
+        hasDepth = depth;
     }
 
     void TearDown() override
@@ -87,7 +88,8 @@ protected:
 
     void Clear(D3DCOLOR color)
     {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, color, 1.0f, 0);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | (hasDepth ? D3DCLEAR_ZBUFFER : 0), color, 1.0f,
+                      0);
     }
 
     // Lighting off, no culling, blending off, stage 0 passing the diffuse.
@@ -101,6 +103,7 @@ protected:
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
     UINT w = 0, h = 0;
+    BOOL hasDepth = FALSE;
     std::vector<uint32_t> frame;
 };
 

@@ -78,7 +78,7 @@ std::vector<Asset> MakeGround()
     for (int l = 0; l < 2; ++l) {
         std::uint32_t orb = k.Node("orb", kNone, paths[l].front().value);
         k.Positions(orb, paths[l], true, 2, 2);
-        k.Mesh(orb, Sphere(2.5f, 14, 7), l == 0 ? kOrbWarm : kOrbCool);
+        k.Mesh(orb, Sphere(4.0f, 14, 7), l == 0 ? kOrbWarm : kOrbCool);
     }
 
     std::vector<Asset> out;

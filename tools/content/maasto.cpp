@@ -24,14 +24,14 @@ std::vector<Asset> MakeMaasto()
     k.Fog(0xFF5A4A72, 0.0f, 1.0f);
     k.Material(kTerrain, "terrain", 0xFFFFFFFF, {"maasto.jpg", "detail.jpg", ""});
     k.Material(kWater, "water", 0xFFFFFFFF, {"water.jpg", "", "sky.jpg"});
-    k.Material(kStone, "stone", 0xFFFFFFFF, {"detail.jpg", "", ""});
+    k.Material(kStone, "stone", 0xFFFFFFFF, {"stone.jpg", "", ""});
 
     std::uint32_t terrain = k.Node("terrain", kNone, {0.0f, 0.0f, 0.0f});
     k.Mesh(terrain, Grid(98, 41, kTerrainSizeX, kTerrainSizeZ, TerrainHeight), kTerrain);
 
-    MeshData water = Grid(9, 5, 2600.0f, 1400.0f, [](float, float) { return 0.0f; });
+    MeshData water = Grid(43, 33, 4200.0f, 3200.0f, [](float, float) { return 0.0f; });
     for (KlxVertex& v : water.vertices)
-        v.uv[0] = Vector2(v.uv[0].u * 12.0f, v.uv[0].v * 6.0f);
+        v.uv[0] = Vector2(v.uv[0].u * 20.0f, v.uv[0].v * 15.0f);
     k.Mesh(k.Node("lake", kNone, {0.0f, 0.0f, 0.0f}), water, kWater);
 
     // A few standing stones on the shore, for scale.
@@ -39,7 +39,7 @@ std::vector<Asset> MakeMaasto()
         float x = -200.0f + 110.0f * static_cast<float>(i), z = -150.0f + 40.0f * std::sin(static_cast<float>(i) * 1.7f);
         float h = TerrainHeight(x, z);
         k.Mesh(k.Node("stone", kNone, {x, h + 6.0f, z}, AxisAngle({0.2f, 1.0f, 0.1f}, static_cast<float>(i))),
-               Box({4.0f, 9.0f + static_cast<float>(i % 3) * 3.0f, 3.0f}), kStone);
+               Box({2.5f, 6.0f + static_cast<float>(i % 3) * 2.0f, 2.0f}), kStone);
     }
 
     // The glide: low over the water, then up over the hills, always clear of
@@ -49,7 +49,7 @@ std::vector<Asset> MakeMaasto()
     std::vector<PosKey> path, look;
     for (int i = 0; i <= 4; ++i) {
         float t = static_cast<float>(i) / 4.0f;
-        float x = -380.0f + 520.0f * t, z = -470.0f + 380.0f * t;
+        float x = -380.0f + 520.0f * t, z = -330.0f + 360.0f * t;
         float clearance = 0.0f;
         for (float dx = -60.0f; dx <= 60.0f; dx += 20.0f)
             for (float dz = -60.0f; dz <= 60.0f; dz += 20.0f)
@@ -67,7 +67,8 @@ std::vector<Asset> MakeMaasto()
     out.push_back({dir + "maasto.jpg", TerrainColour(512).Jpeg(90)});
     out.push_back({dir + "detail.jpg", DetailTexture().Jpeg(88)});
     out.push_back({dir + "water.jpg", WaterTexture().Jpeg(88)});
-    out.push_back({dir + "sky.jpg", EnvironmentMap(0x8A7AA8, 0xC89AA0, 0x2A2440, 0xFFD0A0).Jpeg(90)});
+    out.push_back({dir + "sky.jpg", EnvironmentMap(0x3A3050, 0x6A4A60, 0x101018, 0x806048).Jpeg(90)});
+    out.push_back({dir + "stone.jpg", MetalTexture(41u, 0x4A4650, false).Jpeg(88)});
     return out;
 }
 

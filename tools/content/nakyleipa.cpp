@@ -71,7 +71,7 @@ std::vector<Asset> MakeNakyleipa()
     k.Mesh(rays, Bread(true), kRays);
 
     MeshData plate = Lathe({{0.0f, -9.0f}, {62.0f, -9.0f}, {70.0f, -6.0f}, {72.0f, -5.5f}, {70.0f, -7.0f}, {62.0f, -10.5f}, {0.0f, -10.5f}}, 48);
-    plate.OrientAway({0.0f, -7.0f, 0.0f});
+    plate.OrientAway({0.0f, -9.75f, 0.0f});
     plate.ComputeNormals();
     k.Mesh(k.Node("plate", kNone, {0.0f, -6.0f, 0.0f}), plate, kPlate);
 
@@ -110,7 +110,7 @@ std::vector<Asset> MakeNakyleipa()
     std::vector<PosKey> high;
     for (int i = 0; i <= 4; ++i) {
         float a = -1.5707963f + 0.35f * static_cast<float>(i);
-        high.push_back({10.0f * static_cast<float>(i), {200.0f * std::cos(a), 150.0f - 12.0f * static_cast<float>(i), 200.0f * std::sin(a)}});
+        high.push_back({10.0f * static_cast<float>(i), {150.0f * std::cos(a), 110.0f - 10.0f * static_cast<float>(i), 150.0f * std::sin(a)}});
     }
     k.Positions(cam0, high, true, 1, 1, 0.2f);
     k.Camera(cam0, 1.0f, 2.0f, 3000.0f, 150.0f, 750.0f);
@@ -124,8 +124,8 @@ std::vector<Asset> MakeNakyleipa()
     std::vector<Asset> out;
     out.push_back({dir + "nakyleipa.klx", k.Finish()});
     out.push_back({dir + "rye.jpg", RyeTexture().Jpeg(90)});
-    out.push_back({dir + "plate.jpg", MetalTexture(31u, 0xD8D4E0, false).Jpeg(88)});
-    out.push_back({dir + "plateenv.jpg", EnvironmentMap(0x6070B0, 0x302040, 0x0A0810, 0xFFE0C0).Jpeg(90)});
+    out.push_back({dir + "plate.jpg", MetalTexture(31u, 0x6A6478, false).Jpeg(88)});
+    out.push_back({dir + "plateenv.jpg", EnvironmentMap(0x303A60, 0x181020, 0x050408, 0x907860).Jpeg(90)});
     out.push_back({dir + "backdrop.jpg", MossTexture().Jpeg(85)});
     return out;
 }

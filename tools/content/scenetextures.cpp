@@ -138,8 +138,8 @@ Picture RyeTexture()
             float n = noise.Fbm(u * 8.0f, v * 8.0f, 6);
             float grain = noise.Fbm(u * 64.0f, v * 64.0f, 2);
             // Docking holes in rows across the crust.
-            float du = std::fmod(u * 16.0f, 1.0f) - 0.5f, dv = std::fmod(v * 6.0f, 1.0f) - 0.5f;
-            float hole = Smooth(0.16f, 0.1f, std::sqrt(du * du + dv * dv * 0.5f));
+            float du = std::fmod(u * 14.0f, 1.0f) - 0.5f, dv = std::fmod(v * 14.0f + 0.5f * std::floor(u * 14.0f), 1.0f) - 0.5f;
+            float hole = Smooth(0.13f, 0.07f, std::sqrt(du * du + dv * dv));
             Rgba c = Mix(Hex(0x6A4028), Hex(0xC89060), Clamp01(0.55f + n * 0.8f));
             c = Mix(c, Hex(0xE8C8A0), Smooth(0.3f, 0.7f, grain) * 0.35f);
             c = Mix(c, Hex(0x301808), hole * 0.8f);
@@ -172,8 +172,8 @@ Picture PetalTexture()
         for (int x = 0; x < 256; ++x) {
             float u = x / 256.0f, v = y / 256.0f;
             float vein = std::pow(0.5f + 0.5f * std::cos((u - 0.5f) * 40.0f), 12.0f) * 0.25f;
-            Rgba c = Mix(Hex(0xF6E8FF), Hex(0x9A4AD8), Smooth(0.0f, 0.9f, v));
-            c = Mix(c, Hex(0xFFE070), Smooth(0.85f, 1.0f, v) * 0.8f);
+            Rgba c = Mix(Hex(0xF6E8FF), Hex(0x9A4AD8), Smooth(0.1f, 0.95f, v));
+            c = Mix(c, Hex(0xFFE070), Smooth(0.18f, 0.0f, v) * 0.8f);
             c.r = Clamp01(c.r - vein * 0.5f);
             c.g = Clamp01(c.g - vein * 0.5f);
             c.a = 1.0f;

@@ -120,8 +120,8 @@ std::vector<Asset> MakeVempula()
     std::vector<PosKey> orbit;
     for (int i = 0; i <= 4; ++i) {
         float a = -kPi * 0.5f + (static_cast<float>(i) - 2.0f) * 0.28f;
-        float r = 250.0f - 12.0f * static_cast<float>(i);
-        orbit.push_back({10.0f * static_cast<float>(i), at(r * std::cos(a), 70.0f - 8.0f * static_cast<float>(i), r * std::sin(a))});
+        float r = 175.0f - 10.0f * static_cast<float>(i);
+        orbit.push_back({10.0f * static_cast<float>(i), at(r * std::cos(a), 55.0f - 7.0f * static_cast<float>(i), r * std::sin(a))});
     }
     k.Positions(cam, orbit, true, 1, 1, 0.2f);
     k.Positions(target, {{0.0f, at(0, 10, 0)}, {40.0f, at(-10, 4, 10)}}, true, 1, 1, 0.5f);
