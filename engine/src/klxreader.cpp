@@ -555,6 +555,8 @@ KlxReader::KlxReader(KlxDocument& document, cvcore::Stream& stream) {
     KlxInput in(stream);
     in.Seek(0);
     if (in.Size() < 8) throw cvcore::Exception("KlxReader::KlxReader()", "Not a KLX file: too short for a chunk!", kModule);
+    // The root may claim more than the stream holds; bounding it by the
+    // stream's size bounds every count below it by bytes that really exist.
     ChunkWalker walker(document, in);
     walker.ReadChunk(in.Size(), 1);
 }

@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include "cvcore/exception.h"
 #include "engine/device3d.h"
+#include "cvcore/filestream.h"
 #include "engine/klxdocument.h"
+#include "engine/klxwriter.h"
 #include "engine/material.h"
 #include "engine/skintrimesh.h"
 #include "engine/vatrimesh.h"
 #include "scenetestdevice.h"
+#include "scratchdir.h"
 
 namespace {
 
@@ -272,6 +275,23 @@ TEST_F(BuilderTest, ParentLoopsAreNotLinked) {
         }
         EXPECT_EQ(n, &scene) << id;
     }
+}
+
+TEST_F(BuilderTest, LoadReadsKlxFilesThroughTheBasePath) {
+    testsupport::ScratchDir dir;
+    document.meshes[1].frames.clear();  // frames the writer cannot give vertices
+    KlxWriter writer;
+    writer.WriteDocument(document);
+    writer.Save((dir / "small.KLX").c_str());
+    const cvcore::String saved = cvcore::GetBasePath();
+    cvcore::SetBasePath((dir.Path() + "/").c_str());
+    scene.Load(*device, "small.KLX");
+    cvcore::SetBasePath(saved.Text());
+    EXPECT_EQ(scene.GetCameraCount(), 1);
+    EXPECT_EQ(scene.GetLights().size(), 1u);
+    EXPECT_EQ(scene.GetVertexAnimatedMeshes().size(), 1u);
+    EXPECT_NE(dynamic_cast<SkinTriMesh*>(Object(5)), nullptr);
+    EXPECT_EQ(static_cast<TriMesh*>(Object(8))->GetVertexCount(), 4018);
 }
 
 TEST_F(BuilderTest, LoadIgnoresOtherExtensions) {

@@ -139,6 +139,26 @@ TEST_F(RenderTest, FogRangesComeFromTheCamera) {
     EXPECT_TRUE(TraceLinesWith({"D3DRS_FOGSTART"}).empty());
 }
 
+TEST(SceneFog, FollowsTheFogCaps) {
+    Scene scene;
+    scene.fogEnabled = 1;
+    SceneCamera camera;
+    for (DWORD caps : {DWORD(D3DPRASTERCAPS_FOGTABLE), DWORD(0)}) {
+        D3D8TraceConfig config;
+        config.adapters[0].caps.RasterCaps = caps;
+        auto device = MakeTestDevice(true, config);
+        D3D8Trace_Clear();
+        scene.ApplyFog(*device, camera);
+        if (caps != 0) {
+            EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGTABLEMODE, 3)"}).size(), 1u);
+            EXPECT_TRUE(TraceLinesWith({"D3DRS_FOGVERTEXMODE"}).empty());
+            EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGENABLE, 1)"}).size(), 1u);
+        } else {
+            EXPECT_TRUE(D3D8Trace_Lines().empty());  // fog left alone
+        }
+    }
+}
+
 struct LightTest : RenderTest {
     SceneLight* Light(D3DLIGHTTYPE type, const Vector3& at, uint8_t enabled) {
         SceneLight* light = scene.AddNode(std::make_unique<SceneLight>(device->get()));

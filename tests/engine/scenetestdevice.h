@@ -14,9 +14,9 @@
 
 class TestDevice {
 public:
-    explicit TestDevice(bool trace) {
+    explicit TestDevice(bool trace, const D3D8TraceConfig& config = D3D8TraceConfig()) {
         if (trace) {
-            D3D8Trace_Enable();
+            D3D8Trace_Enable(config);
         } else {
             D3D8Trace_Disable();
         }
@@ -46,8 +46,9 @@ private:
     std::unique_ptr<Device3D> device_;
 };
 
-inline std::unique_ptr<TestDevice> MakeTestDevice(bool trace = true) {
-    return std::make_unique<TestDevice>(trace);
+inline std::unique_ptr<TestDevice> MakeTestDevice(bool trace = true,
+                                                  const D3D8TraceConfig& config = D3D8TraceConfig()) {
+    return std::make_unique<TestDevice>(trace, config);
 }
 
 // Trace lines that contain every one of the given parts.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include "engine/device3d.h"
+#include "engine/material.h"
 #include "scenetestdevice.h"
 
 namespace {
@@ -137,6 +138,26 @@ TEST_F(MorphTest, DrawUsesTheOutputBuffer) {
     EXPECT_EQ(TraceLinesWith({"SetStreamSource(0, vb#2, 36)"}).size(), 1u);
     EXPECT_EQ(TraceLinesWith({"DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 2, 0, 1)"}).size(), 1u);
     EXPECT_EQ(mesh->GetVertexBuffer(), own);
+}
+
+TEST_F(MorphTest, TranslucentSubmeshesQueueFromTheOutput) {
+    Frames({0, 10});
+    Material glass(device->get());
+    glass.opacity = 0.5f;
+    mesh->SetSubmeshCount(1);
+    mesh->CreateIndexBuffer(0, 3, D3DPT_TRIANGLELIST, &glass);
+    uint16_t* indices = mesh->LockIndices(0);
+    indices[0] = 0;
+    indices[1] = 1;
+    indices[2] = 0;
+    mesh->UnlockIndices(0);
+    mesh->SetTime(5.0f);
+    D3D8Trace_Clear();
+    mesh->Draw(*device);
+    EXPECT_EQ(device->get()->GetTransparentCount(), 1);
+    EXPECT_EQ(TraceLinesWith({"vb#2 Lock("}).size(), 1u);  // the output, not the base
+    EXPECT_TRUE(TraceLinesWith({"vb#1 Lock("}).empty());
+    device->get()->FlushTransparent();
 }
 
 }  // namespace

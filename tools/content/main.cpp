@@ -11,6 +11,7 @@
 #include "archivewriter.h"
 #include "assets.h"
 #include "mp3encoder.h"
+#include "preview.h"
 #include "progress.h"
 #include "soundtrack.h"
 
@@ -60,8 +61,19 @@ void MakeArchive(const fs::path& out)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--preview") {
+        // Developer aid: software-rendered looks at the scenes, no files made.
+        try {
+            fs::create_directories(argv[2]);
+            content::RenderPreviews(content::MakeAssets(), argv[2]);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "halcyon2-content: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: halcyon2-content OUTDIR\n");
+        std::fprintf(stderr, "usage: halcyon2-content OUTDIR | --preview OUTDIR\n");
         return 2;
     }
     try {

@@ -150,7 +150,9 @@ void Intro(Mix& m, Arranger& a)
     a.Pads(g, {prog.begin() + 1, prog.end()}, 1, soft);
     for (int k = 0; k < 14; ++k) {
         Kick(m, 0.387 + 1.26 * k, 1.0);
-        Clap(m, 0.862 + 1.26 * k, 0.75);
+        // The accent: a clap over a low tom, a "boom-tak" answer to the kick.
+        Clap(m, 0.862 + 1.26 * k, 0.8);
+        Tom(m, 0.862 + 1.26 * k, 45.0, 0.75);
         Hat(m, 0.862 + 1.26 * k, 0.5, true);
     }
     for (int k = 0; k < 3; ++k)

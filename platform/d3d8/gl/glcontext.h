@@ -1,0 +1,51 @@
+#pragma once
+// An OpenGL 3.3 core context on an SDL window: the window the device was
+// given (through the Win32 stand-in) or, when there is none, a hidden window
+// of the stand-in's own (offscreen under SDL's offscreen video driver, where
+// SDL makes the context through EGL).
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+
+namespace d3d8 {
+
+class GLContext {
+public:
+    // Null when no OpenGL 3.3 core context can be made.
+    static std::unique_ptr<GLContext> Create(HWND window, int width, int height, bool fullScreen);
+    ~GLContext();
+    GLContext(const GLContext&) = delete;
+    GLContext& operator=(const GLContext&) = delete;
+
+    void MakeCurrent();
+    void Swap();
+    void SetSwapInterval(int interval);
+    int DrawableWidth() const;
+    int DrawableHeight() const;
+    bool OwnsWindow() const { return ownWindow_; }
+
+private:
+    GLContext() = default;
+
+    SDL_Window* window_ = nullptr;
+    bool ownWindow_ = false;
+    void* context_ = nullptr;
+    bool videoInit_ = false;
+};
+
+// What an OpenGL context on this machine offers (probed once per process).
+struct GLProbe {
+    bool usable = false;
+    std::string renderer;
+    int maxTextureSize = 0;
+    bool s3tc = false;
+};
+const GLProbe& ProbeGL();
+
+// Sets the attributes every context of the stand-in asks for.
+void SetGLAttributes();
+
+}  // namespace d3d8
