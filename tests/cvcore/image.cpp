@@ -78,6 +78,12 @@ TEST(Image, ConstructionAssignmentAndSetPixels) {
     Image b = a;
     EXPECT_NE(b.GetPixels(), a.GetPixels());
     EXPECT_EQ(b.GetPixels()[17], 5);
+    Image moved = std::move(b);
+    EXPECT_EQ(moved.GetPixels()[17], 5);
+    EXPECT_EQ(b.GetPixels(), nullptr);
+    EXPECT_EQ(b.GetWidth(), 0);
+    b = std::move(moved);
+    EXPECT_EQ(b.GetPitch(), 9);
     // Assigning an image without pixels frees them.
     b = empty;
     EXPECT_EQ(b.GetPixels(), nullptr);

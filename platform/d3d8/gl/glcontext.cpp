@@ -26,11 +26,22 @@ void SetGLAttributes()
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
 }
 
+// The video subsystem and the GL library stay loaded until the process ends
+// once a context has been made: the system's GL driver keeps allocations of
+// its own until exit, and unloading it early would only hide where they came
+// from from leak checkers (and cost a reload for the next device).
+static void KeepGLLoaded()
+{
+    static const bool kept = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && SDL_GL_LoadLibrary(nullptr) == 0;
+    (void)kept;
+}
+
 std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height, bool fullScreen)
 {
     std::unique_ptr<GLContext> gl(new GLContext());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
+    KeepGLLoaded();
     gl->videoInit_ = true;
     SetGLAttributes();
     SDL_Window* given = window ? Win32GetSDLWindow(window) : nullptr;
