@@ -125,5 +125,8 @@ std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config);
 
 // The standard list of modes for displays that report none of their own.
 std::vector<D3DDISPLAYMODE> StandardModes();
+// The modes HALCYON2_DISPLAY_MODES asks every adapter to report, if it is set
+// and well formed.
+bool ModesFromEnvironment(std::vector<D3DDISPLAYMODE>& modes);
 
 }  // namespace d3d8

@@ -58,6 +58,7 @@ public:
             // A display that knows only its desktop mode gets the usual sizes.
             if (info.modes.size() < 2)
                 info.modes = StandardModes();
+            ModesFromEnvironment(info.modes);
             SDL_DisplayMode desktop;
             if (SDL_GetDesktopDisplayMode(d, &desktop) == 0)
                 info.desktop = ModeOf(desktop);

@@ -107,8 +107,20 @@ const GLProbe& ProbeGL()
 {
     static const GLProbe probe = [] {
         GLProbe p;
-        std::unique_ptr<GLContext> gl = GLContext::Create(nullptr, 16, 16, false);
-        if (!gl)
+        // The video subsystem and one hidden GL window stay until the process
+        // ends: SDL unloads the GL driver with the last GL window, and
+        // reloading it for every device is slow and leaves allocations of the
+        // unloaded driver that no tool can attribute.
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return p;
+        SetGLAttributes();
+        SDL_Window* keeper = SDL_CreateWindow("halcyon2 d3d8 probe", SDL_WINDOWPOS_UNDEFINED,
+                                              SDL_WINDOWPOS_UNDEFINED, 16, 16,
+                                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (!keeper)
+            return p;
+        SDL_GLContext context = SDL_GL_CreateContext(keeper);
+        if (!context)
             return p;
         const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
@@ -126,6 +138,9 @@ const GLProbe& ProbeGL()
             if (e && (std::strcmp(e, "GL_EXT_texture_compression_s3tc") == 0))
                 p.s3tc = true;
         }
+        SDL_GL_MakeCurrent(keeper, nullptr);
+        SDL_GL_DeleteContext(context);
+        g_current = nullptr;
         return p;
     }();
     return probe;
