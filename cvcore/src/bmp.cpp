@@ -154,7 +154,7 @@ bool DecodeBMP(Image& image, Stream& stream) {
         DecodeRle8(c, decoded);
     }
     // 4-bit run-length pictures are accepted but stay cleared.
-    image = decoded;
+    image = std::move(decoded);
     return true;
 }
 

@@ -72,6 +72,7 @@ RowRoutine ChooseConverting(Converter& c, bool scale, RoutineChoice choice) {
         return rows::PaletteGenericRow(sb, db, scale);
     }
     if (fast && si >= 1 && di >= 1) {
+        if (RowRoutine r = rows::VectorStandardRow(si, di, scale)) return r;
         if (RowRoutine r = rows::StandardRow(si, di, scale)) return r;
     }
     if (d.IsIntensity()) return rows::IntensityRow(sb, db, scale);
@@ -83,6 +84,7 @@ RowRoutine ChooseFiltering(Converter& c, RoutineChoice choice) {
     const int32_t sb = s.BytesPerPixel();
     const int32_t si = s.StandardIndex();
     if (choice == RoutineChoice::Fastest && TunedAllowed(si)) {
+        if (RowRoutine r = rows::VectorBilinear(si)) return r;
         if (RowRoutine r = rows::BilinearTuned(si)) return r;
     }
     if (RowRoutine r = rows::BilinearPortable(si)) return r;

@@ -26,11 +26,14 @@ Image::Image(int32_t width, int32_t height, const PixelFormat& format) {
     pixels_ = buffer_.get();
 }
 
-Image::Image(const Image& other) : Surface() { *this = other; }
+Image::Image(const Image& other) : Surface() {
+    Object::operator=(other);
+    *this = other;
+}
 
+// Assignment takes the picture, not the name.
 Image& Image::operator=(const Image& other) {
     if (this == &other) return *this;
-    Object::operator=(other);
     if (!other.pixels_) {
         buffer_.reset();
         pixels_ = nullptr;
@@ -45,6 +48,25 @@ Image& Image::operator=(const Image& other) {
     height_ = other.height_;
     pitch_ = other.pitch_;
     format_ = other.format_;
+    return *this;
+}
+
+Image::Image(Image&& other) noexcept : Surface() {
+    Object::operator=(other);
+    *this = std::move(other);
+}
+
+Image& Image::operator=(Image&& other) noexcept {
+    if (this == &other) return *this;
+    buffer_ = std::move(other.buffer_);
+    pixels_ = other.pixels_;
+    width_ = other.width_;
+    height_ = other.height_;
+    pitch_ = other.pitch_;
+    format_ = std::move(other.format_);
+    other.pixels_ = nullptr;
+    other.width_ = other.height_ = other.pitch_ = 0;
+    other.format_ = PixelFormat();
     return *this;
 }
 

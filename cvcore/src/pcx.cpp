@@ -92,7 +92,7 @@ bool DecodePCX(Image& image, Stream& stream) {
         }
         if (!c.Ok()) return false;
     }
-    image = decoded;
+    image = std::move(decoded);
     return true;
 }
 

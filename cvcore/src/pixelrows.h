@@ -97,5 +97,9 @@ RowRoutine BilinearPortable(int standardIndex);
 RowRoutine BilinearTuned(int standardIndex);
 RowRoutine BilinearGeneric(int bytes);
 RowRoutine BilinearIntensity(int bytes);
+// Vector routines the processor allows, or null; same output bits as the
+// routines they replace.
+RowRoutine VectorStandardRow(int sourceIndex, int destIndex, bool scale);
+RowRoutine VectorBilinear(int standardIndex);
 
 }  // namespace cvcore::rows

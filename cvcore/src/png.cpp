@@ -20,6 +20,10 @@ namespace {
 // ordinary files that libpng leaves the samples alone.
 constexpr double kScreenGamma = 2.3;
 constexpr double kDefaultFileGamma = 0.45;
+constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
+constexpr png_byte kIgnoredChunks[] =
+    "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL\0hIST\0tIME\0oFFs\0pHYs\0sBIT\0cHRM\0sRGB\0bKGD";
+constexpr int kIgnoredChunkCount = 16;
 
 struct Reading {
     const uint8_t* data = nullptr;
@@ -67,6 +71,10 @@ void SetTransformations(png_structp png, png_infop info, Reading& r) {
 
 bool RunReading(png_structp png, png_infop info, Reading& r) {
     if (setjmp(png_jmpbuf(png))) return false;
+    // A chunk may claim any length. Chunks the decoder has no use for are
+    // skipped unread instead of being allocated, and what is kept is capped.
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, kIgnoredChunkCount);
     png_set_read_fn(png, &r, &ReadData);
     png_read_info(png, info);
     SetTransformations(png, info, r);

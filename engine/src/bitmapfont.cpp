@@ -125,6 +125,7 @@ bool BitmapFont::Build(Device3D* device, const cvcore::Image& image, const char*
         }
     }
     if (threshold == 0) {
+        std::fill(std::begin(glyphs_), std::end(glyphs_), Glyph{});
         return false;
     }
     const int fit = static_cast<int>(std::sqrt(static_cast<double>(area) * 1.21));
@@ -135,11 +136,13 @@ bool BitmapFont::Build(Device3D* device, const cvcore::Image& image, const char*
             side *= 2;
         }
         if (side > 512 || fit >= 512) {
+            std::fill(std::begin(glyphs_), std::end(glyphs_), Glyph{});
             return false;
         }
     }
     cvcore::Image packed(side, side, image.GetFormat());
     if (packed.GetPixels() == nullptr || !Pack(picture, threshold, order, length, packed)) {
+        std::fill(std::begin(glyphs_), std::end(glyphs_), Glyph{});
         return false;
     }
     if (device_ == nullptr) {

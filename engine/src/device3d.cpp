@@ -21,8 +21,10 @@ bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
 
 }  // namespace
 
-Device3D::Device3D() {
-    direct3d_ = Direct3DCreate8(SDK_VERSION);
+Device3D::Device3D() : Device3D(Direct3DCreate8) {}
+
+Device3D::Device3D(Direct3DCreator create) {
+    direct3d_ = create != nullptr ? create(SDK_VERSION) : nullptr;
     if (direct3d_ == nullptr) {
         throw cvcore::Exception("Direct3DCreate8()", "Failed!", MODULE);
     }
@@ -256,50 +258,82 @@ void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const v
     if (transparent_.size() == transparent_.capacity()) {
         const size_t capacity = transparent_.capacity();
         transparent_.reserve(capacity == 0 ? 4 : 2 * capacity + 1);
+        keys_.reserve(transparent_.capacity());
     }
+    keys_.push_back(key);
     TransparentTriangle& t = transparent_.emplace_back();
     t.key = key;
-    std::memcpy(t.vertices, vertexA, stride);
-    std::memcpy(t.vertices + stride, vertexB, stride);
-    std::memcpy(t.vertices + 2 * stride, vertexC, stride);
     t.fvf = fvf;
     t.stride = stride;
     t.material = material;
+    t.vertices = StoreVertices(vertexA, vertexB, vertexC, stride);
+}
+
+const uint8_t* Device3D::StoreVertices(const void* a, const void* b, const void* c, uint32_t stride) {
+    constexpr size_t BLOCK = 256 * 1024;  // many triangles: 3 x MAX_STRIDE is 300 bytes
+    const size_t bytes = 3 * static_cast<size_t>(stride);
+    if (vertexBlock_ >= vertexBlocks_.size() || vertexBlockUsed_ + bytes > BLOCK) {
+        if (vertexBlock_ < vertexBlocks_.size()) {
+            ++vertexBlock_;
+        }
+        if (vertexBlock_ == vertexBlocks_.size()) {
+            vertexBlocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(BLOCK));
+        }
+        vertexBlockUsed_ = 0;
+    }
+    uint8_t* out = vertexBlocks_[vertexBlock_].get() + vertexBlockUsed_;
+    vertexBlockUsed_ += bytes;
+    std::memcpy(out, a, stride);
+    std::memcpy(out + stride, b, stride);
+    std::memcpy(out + 2 * stride, c, stride);
+    return out;
 }
 
 const TransparentTriangle* const* Device3D::SortTransparent() {
     const size_t count = transparent_.size();
     if (sortScratch_.size() < 2 * count) {
         sortScratch_.resize(2 * count);
+        sorted_.resize(count);
     }
-    const TransparentTriangle** from = sortScratch_.data();
-    const TransparentTriangle** to = from + count;
+    uint32_t* from = sortScratch_.data();
+    uint32_t* to = from + count;
 
     // One pass over the keys fills all four byte histograms.
     uint32_t histogram[4][256] = {};
+    const uint32_t* keys = keys_.data();
     for (size_t i = 0; i < count; ++i) {
-        const uint32_t key = transparent_[i].key;
+        const uint32_t key = keys[i];
         ++histogram[0][key & 0xFF];
         ++histogram[1][(key >> 8) & 0xFF];
         ++histogram[2][(key >> 16) & 0xFF];
         ++histogram[3][key >> 24];
-        from[i] = &transparent_[i];
+        from[i] = static_cast<uint32_t>(i);
     }
+    // Least significant byte first; each pass is a stable counting sort. A
+    // byte that is the same in every key would leave the order as it is, so
+    // its pass is skipped.
     for (int pass = 0; pass < 4; ++pass) {
+        const uint32_t* counts = histogram[pass];
+        const int shift = pass * 8;
+        if (counts[(keys[0] >> shift) & 0xFF] == count) {
+            continue;
+        }
         uint32_t offset[256];
         uint32_t sum = 0;
         for (int b = 0; b < 256; ++b) {
             offset[b] = sum;
-            sum += histogram[pass][b];
+            sum += counts[b];
         }
-        const int shift = pass * 8;
         for (size_t i = 0; i < count; ++i) {
-            const uint32_t byte = (from[i]->key >> shift) & 0xFF;
-            to[offset[byte]++] = from[i];
+            const uint32_t index = from[i];
+            to[offset[(keys[index] >> shift) & 0xFF]++] = index;
         }
         std::swap(from, to);
     }
-    return from;
+    for (size_t i = 0; i < count; ++i) {
+        sorted_[i] = &transparent_[from[i]];
+    }
+    return sorted_.data();
 }
 
 void Device3D::FlushTransparent() {
@@ -308,7 +342,7 @@ void Device3D::FlushTransparent() {
     }
     IDirect3DDevice8* device = device_;
     if (device == nullptr) {
-        transparent_.clear();
+        ClearTransparent();
         return;
     }
     const size_t count = transparent_.size();
@@ -333,7 +367,12 @@ void Device3D::FlushTransparent() {
         }
         device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, t->vertices, t->stride);
     }
-    transparent_.clear();
+    ClearTransparent();
 }
 
-void Device3D::ClearTransparent() { transparent_.clear(); }
+void Device3D::ClearTransparent() {
+    transparent_.clear();
+    keys_.clear();
+    vertexBlock_ = 0;
+    vertexBlockUsed_ = 0;
+}

@@ -193,9 +193,21 @@ Quaternion BezierSlerp(float t, const Quaternion& q0, const Quaternion& c0, cons
     return Slerp(r, d, e, t);
 }
 
+// R^T * S * R with R the axis rotation, S = diag(s): element (i, j) is the
+// sum over k of R(k, i) * s_k * R(k, j). Written out, it skips the two full
+// products.
 Matrix4 ScaleAbout(const Vector3& s, const Quaternion& axis) {
     const Matrix4 r(axis);
-    return r.Transposed() * Matrix4(s.x, s.y, s.z) * r;
+    const float scale[3] = {s.x, s.y, s.z};
+    Matrix4 out(1.0f);
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            float sum = 0.0f;
+            for (int k = 0; k < 3; ++k) sum += r.m[4 * k + i] * scale[k] * r.m[4 * k + j];
+            out.m[4 * i + j] = sum;
+        }
+    }
+    return out;
 }
 
 }  // namespace

@@ -125,8 +125,9 @@ std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config);
 
 // The standard list of modes for displays that report none of their own.
 std::vector<D3DDISPLAYMODE> StandardModes();
-// The modes HALCYON2_DISPLAY_MODES asks every adapter to report, if it is set
-// and well formed.
-bool ModesFromEnvironment(std::vector<D3DDISPLAYMODE>& modes);
+// The mode list HALCYON2_DISPLAY_MODES forces on every adapter (empty: none).
+std::vector<D3DDISPLAYMODE> ModesFromEnvironment();
+// Installs the hook of D3D8_SetDefaultPresentHook on a new device.
+void ApplyDefaultPresentHook(IDirect3DDevice8* device);
 
 }  // namespace d3d8

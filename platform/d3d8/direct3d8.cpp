@@ -213,6 +213,7 @@ HRESULT Direct3D8::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocus
                                         std::move(device));
             created = made->TraceName();
             *ppReturnedDeviceInterface = made;
+            ApplyDefaultPresentHook(made);
         }
     }
     TraceCall("CreateDevice",

@@ -1,9 +1,5 @@
 // Capabilities and display modes both back ends report: what the GL back end
 // implements, described in Direct3D 8 terms.
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "backend.h"
 
 namespace d3d8 {
@@ -80,32 +76,6 @@ std::vector<D3DDISPLAYMODE> StandardModes()
         for (const auto& size : kSizes)
             modes.push_back({size[0], size[1], 60, format});
     return modes;
-}
-
-bool ModesFromEnvironment(std::vector<D3DDISPLAYMODE>& modes)
-{
-    // HALCYON2_DISPLAY_MODES=WxHxBITS[,...]: the modes every adapter reports.
-    const char* text = std::getenv("HALCYON2_DISPLAY_MODES");
-    if (!text || !*text)
-        return false;
-    std::vector<D3DDISPLAYMODE> parsed;
-    while (*text) {
-        unsigned w = 0, h = 0, bits = 0;
-        int used = 0;
-        if (std::sscanf(text, "%ux%ux%u%n", &w, &h, &bits, &used) != 3 || w == 0 || h == 0 ||
-            (bits != 16 && bits != 32) || w > 16384 || h > 16384)
-            return false;
-        parsed.push_back({w, h, 60, bits == 16 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8});
-        text += used;
-        if (*text == ',')
-            ++text;
-        else if (*text)
-            return false;
-    }
-    if (parsed.empty())
-        return false;
-    modes = parsed;
-    return true;
 }
 
 }  // namespace d3d8

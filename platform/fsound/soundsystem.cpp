@@ -28,6 +28,8 @@ struct FSOUND_STREAM {
 
 namespace {
 
+// About 46 ms. SDL rebuffers sizes that are not powers of two and then paces
+// its dummy device wrongly, so the request size stays a power of two.
 constexpr int kBufferFrames = 2048;
 constexpr int kMaxChannel = 15;
 

@@ -252,13 +252,13 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (!(w = GetWindow(hwnd))) return TRUE;  // destroyed again from inside WM_DESTROY
     for (HWND child : std::vector<HWND>(w->children)) DestroyWindow(child);
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
+    ForgetWindow(hwnd);
     w = GetWindow(hwnd);
     if (!w) return TRUE;
     w->destroyed = true;
     if (Window* p = GetWindow(w->parent))
         p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
                           p->children.end());
-    ForgetWindow(hwnd);
     if (w->sdl) SDL_DestroyWindow(w->sdl), w->sdl = nullptr;
     auto& table = Table();
     auto it = table.windows.find(reinterpret_cast<uintptr_t>(hwnd));

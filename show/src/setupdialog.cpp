@@ -8,6 +8,11 @@
 
 #include "engine/device3d.h"
 
+// The show's driver owns the record and its start values; this weak stand-in
+// with the same values only serves programs that link the dialog without the
+// driver (tests), where the linker may pull this module in on its own.
+[[gnu::weak]] DeviceSettings deviceSettings = {0, nullptr, 640, 480, 70, D3DFMT_R5G6B5, 0};
+
 namespace {
 
 constexpr WORD kSetupDialogId = 101;

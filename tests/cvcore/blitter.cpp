@@ -123,8 +123,10 @@ TEST(Blitter, EveryStandardPairEqualsTheGenericRules) {
                     ASSERT_TRUE(fast->prepare(*fast) && generic->prepare(*generic));
                 }
                 const uint32_t step = (flags & CONVERT_SCALE) ? 45000 : 0;
-                EXPECT_EQ(RunRow(*fast, source, 512, 1234, step), RunRow(*generic, source, 512, 1234, step))
-                    << s << " -> " << d << " flags " << flags;
+                for (int32_t count : {512, 509, 3}) {
+                    EXPECT_EQ(RunRow(*fast, source, count, 1234, step), RunRow(*generic, source, count, 1234, step))
+                        << s << " -> " << d << " flags " << flags << " count " << count;
+                }
             }
         }
     }

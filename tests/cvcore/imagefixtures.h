@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -86,15 +87,27 @@ inline const std::string& PlasmaAlpha() {
     return path;
 }
 
-// With highBytes, ImageMagick's 16-bit samples cut to their high byte.
+// ImageMagick's decoding as RGBA, read from one PAM stream (header, then
+// the samples). With highBytes, its 16-bit samples cut to their high byte.
 inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false) {
     Rgba r;
-    const std::string size = Output("identify -format '%w %h\\n' '" + path + "' 2>/dev/null | head -n 1");
-    if (std::sscanf(size.c_str(), "%d %d", &r.width, &r.height) != 2) return r;
     // ImageMagick keeps a file's row order as orientation metadata.
     const std::string depth = highBytes ? "-endian MSB -depth 16" : "-depth 8";
-    const std::string bytes = Output("convert '" + path + "[0]' -auto-orient " + depth + " rgba:- 2>/dev/null");
-    for (size_t i = 0; i < bytes.size(); i += highBytes ? 2 : 1) r.pixels.push_back(static_cast<uint8_t>(bytes[i]));
+    const std::string pam =
+        Output("convert '" + path + "[0]' -auto-orient " + depth + " -type TrueColorAlpha pam:- 2>/dev/null");
+    const size_t end = pam.find("ENDHDR\n");
+    int channels = 0;
+    if (end == std::string::npos) return r;
+    for (const char* key : {"WIDTH", "HEIGHT", "DEPTH"}) {
+        const size_t at = pam.find(key);
+        if (at == std::string::npos || at > end) return r;
+        const int value = std::atoi(pam.c_str() + at + std::strlen(key));
+        if (key[0] == 'W') r.width = value;
+        else if (key[0] == 'H') r.height = value;
+        else channels = value;
+    }
+    if (channels != 4) return Rgba();
+    for (size_t i = end + 7; i < pam.size(); i += highBytes ? 2 : 1) r.pixels.push_back(static_cast<uint8_t>(pam[i]));
     return r;
 }
 

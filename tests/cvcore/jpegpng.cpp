@@ -151,6 +151,10 @@ TEST(PngCodec, LayoutsAndBrokenFiles) {
     for (size_t cut : {size_t{8}, size_t{30}, file.size() / 2, file.size() - 13}) {
         EXPECT_FALSE(fixtures::Decode("png", std::vector<uint8_t>(file.begin(), file.begin() + cut), untouched));
     }
+    // A chunk claiming far more bytes than the file holds.
+    std::vector<uint8_t> huge(file.begin(), file.begin() + 33);
+    huge.insert(huge.end(), {0x6D, 0x00, 0x00, 0x25, 't', 'E', 'X', 't', 'a', 0, 'b'});
+    EXPECT_FALSE(fixtures::Decode("png", huge, untouched));
     file[1] = 'Q';
     EXPECT_FALSE(fixtures::Decode("png", file, untouched));
     EXPECT_EQ(untouched.GetWidth(), 0);

@@ -268,6 +268,14 @@ TEST(PRSController, ScaleMatrixScalesAlongTheRotatedAxes) {
     EXPECT_NEAR(y.x, 0.0f, 1e-5f);
     EXPECT_NEAR(x.x, 1.0f, 1e-5f);
     EXPECT_NEAR(x.y, 0.0f, 1e-5f);
+    // Any axis: the transpose of R, then S, then R.
+    const Quaternion tilted = AxisAngle({1, 2, -1}, 0.8f);
+    PRSController e;
+    e.SetScaleTrack(0, 0, 0, 0, 1);
+    e.SetScaleKey(0, 0, {2, 0.5f, 3}, tilted);
+    const Matrix4 want = Matrix4(tilted).Transposed() * Matrix4(2, 0.5f, 3) * Matrix4(tilted);
+    const Matrix4 got = e.GetScaleMatrix(0.0f);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(got.m[i], want.m[i], 1e-6f) << i;
     // With the identity axis it is the plain scale matrix.
     PRSController d;
     d.SetScaleTrack(0, 0, 0, 0, 1);

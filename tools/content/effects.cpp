@@ -112,8 +112,10 @@ void Master(const Mix& m, const Bus& reverb, const Bus& delay, double fadeFrom, 
     double dcInL = 0.0, dcInR = 0.0, dcOutL = 0.0, dcOutR = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         double duck = m.duck[i];
-        double l = m.drums.l[i] + m.music.l[i] * duck + reverb.l[i] + delay.l[i];
-        double r = m.drums.r[i] + m.music.r[i] * duck + reverb.r[i] + delay.r[i];
+        // The drum bus sits a little under the music so chords and melody
+        // carry the tune; the kicks still lead through the side-chain.
+        double l = m.drums.l[i] * 0.78 + m.music.l[i] * duck * 1.15 + reverb.l[i] + delay.l[i];
+        double r = m.drums.r[i] * 0.78 + m.music.r[i] * duck * 1.15 + reverb.r[i] + delay.r[i];
         dcOutL = l - dcInL + dcPole * dcOutL;
         dcOutR = r - dcInR + dcPole * dcOutR;
         dcInL = l;
@@ -124,8 +126,8 @@ void Master(const Mix& m, const Bus& reverb, const Bus& delay, double fadeFrom, 
         env = std::max(peak, env * release);
         double g = env > threshold ? threshold / env : 1.0;
         // What the envelope lets through is rounded off softly, never clipped.
-        l = std::tanh(l * g * 1.25) * 0.78;
-        r = std::tanh(r * g * 1.25) * 0.78;
+        l = std::tanh(l * g * 1.25) * 0.88;
+        r = std::tanh(r * g * 1.25) * 0.88;
         double t = static_cast<double>(i) / kSampleRate;
         double fade = 1.0;
         if (t >= fadeTo)

@@ -204,7 +204,8 @@ void Riser(Mix& m, double from, double to, double vel)
         double p = static_cast<double>(i - s) / static_cast<double>(e - s);
         f.Set(250.0 * std::pow(40.0, p), 2.5);
         f.Process(nz.Next());
-        double v = f.band * p * p * vel * 0.5;
+        double tail = std::min(1.0, static_cast<double>(e - i) / (0.008 * kSampleRate));
+        double v = f.band * p * p * vel * 0.5 * tail;
         double w = std::sin(p * 40.0 * p) * 0.3;
         m.music.Add(i, v * (1.0 + w), v * (1.0 - w));
         m.reverb.Add(i, v * 0.5, v * 0.5);

@@ -120,7 +120,7 @@ Picture ScaleTexture()
             float scale = std::sqrt((fu - 0.5f) * (fu - 0.5f) + (fv - 0.2f) * (fv - 0.2f) * 0.7f);
             float rim = Smooth(0.4f, 0.5f, scale) * 0.35f;
             float belly = Smooth(0.35f, 0.8f, v);
-            Rgba c = Mix(Hex(0x30506A), Hex(0xD8E8F0), belly);
+            Rgba c = Mix(Hex(0x1A2C40), Hex(0x9AA8B4), belly);
             float n = noise.Fbm(u * 6.0f, v * 6.0f, 3) * 0.1f;
             float k = 0.85f - rim + n;
             p.At(x, y) = {c.r * k, c.g * k, c.b * k, 1.0f};

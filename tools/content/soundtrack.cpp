@@ -1,5 +1,6 @@
 #include "soundtrack.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -124,10 +125,13 @@ public:
     // A section change: the music stops for a breath, then everything hits.
     void Drop(double t, double vel, bool impact)
     {
-        for (std::size_t i = 0; i < static_cast<std::size_t>(0.06 * kSampleRate); ++i) {
+        const std::size_t n = static_cast<std::size_t>(0.06 * kSampleRate), ramp = static_cast<std::size_t>(0.006 * kSampleRate);
+        for (std::size_t i = 0; i < n; ++i) {
             std::size_t k = static_cast<std::size_t>((t - 0.06) * kSampleRate) + i;
+            // Short ramps at both ends keep the breath free of clicks.
+            float edge = static_cast<float>(std::min({i, n - 1 - i, ramp})) / static_cast<float>(ramp);
             if (k < m_.Frames())
-                m_.duck[k] = std::min(m_.duck[k], 0.05f);
+                m_.duck[k] = std::min(m_.duck[k], 1.0f - 0.95f * edge);
         }
         Kick(m_, t, vel);
         Crash(m_, t, vel);

@@ -130,10 +130,10 @@ std::vector<Asset> MakeVempula()
     std::vector<Asset> out;
     out.push_back({dir + "vempula.klx", k.Finish()});
     out.push_back({dir + "iron.jpg", MetalTexture(11u, 0x8A8C96, true).Jpeg(88)});
-    out.push_back({dir + "steel.jpg", MetalTexture(12u, 0x9AA4B4, false).Jpeg(88)});
-    out.push_back({dir + "brass.jpg", MetalTexture(13u, 0xC89A48, false).Jpeg(88)});
+    out.push_back({dir + "steel.jpg", MetalTexture(12u, 0x4A5060, false).Jpeg(88)});
+    out.push_back({dir + "brass.jpg", MetalTexture(13u, 0x7A5A26, false).Jpeg(88)});
     out.push_back({dir + "soot.jpg", MetalTexture(14u, 0x3A3640, true).Jpeg(88)});
-    out.push_back({dir + "chrome.jpg", EnvironmentMap(0x8AB0E8, 0x3A3050, 0x140C18, 0xFFE8C8).Jpeg(90)});
+    out.push_back({dir + "chrome.jpg", EnvironmentMap(0x4A6088, 0x281E38, 0x08060A, 0xC8A880).Jpeg(90)});
     out.push_back({dir + "glass.tga", GlassTexture().Tga(true)});
     out.push_back({dir + "core.jpg", OrbTexture(0xFF9040).Jpeg(90)});
     return out;

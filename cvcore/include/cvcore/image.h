@@ -17,6 +17,9 @@ public:
     explicit Image(const char* fileName);
     Image(const Image& other);
     Image& operator=(const Image& other);
+    // Takes the other image's pixels; the other image becomes empty.
+    Image(Image&& other) noexcept;
+    Image& operator=(Image&& other) noexcept;
     ~Image() override;
 
     // Decodes fileName through the codec its extension selects. An unknown

@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -59,9 +58,12 @@ std::string& PasswordBuffer() {
     return password;
 }
 
+// ASCII only, whatever locale the process runs in: names compare the same
+// everywhere.
 std::string UpperCase(const char* text, size_t length) {
     std::string upper(text, length);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return upper;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <vector>
 #include <d3d8.h>
 #include "cvcore/object.h"
@@ -16,16 +17,17 @@ struct AdapterInfo {
     std::vector<D3DDISPLAYMODE> modes;    // reporting order until FilterModes
 };
 
-// One deferred translucent triangle: three vertices copied by value so the
-// mesh that queued them can unlock its buffers at once.
+// One deferred translucent triangle: its three vertices are copied into
+// the queue's own storage so the mesh that queued them can unlock its
+// buffers at once.
 struct TransparentTriangle {
     static constexpr uint32_t MAX_STRIDE = 100;
 
-    uint32_t key;  // bit pattern of a float view-space depth
-    uint8_t vertices[3 * MAX_STRIDE];
+    uint32_t key;             // bit pattern of a float view-space depth
     uint32_t fvf;
     uint32_t stride;
-    Material* material;  // not owned, may be null
+    Material* material;       // not owned, may be null
+    const uint8_t* vertices;  // 3 x stride bytes, owned by the queue
 };
 
 // Wraps Direct3D 8 for the whole program: adapters and modes for the setup
@@ -37,6 +39,10 @@ public:
     // Direct3DCreate8(120), then EnumerateAdapters. Throws cvcore::Exception
     // when no Direct3D object can be made.
     Device3D();
+    // The same with another source of the Direct3D object (tests stand in
+    // a machine without Direct3D this way).
+    using Direct3DCreator = IDirect3D8* (*)(UINT sdkVersion);
+    explicit Device3D(Direct3DCreator create);
     ~Device3D() override;
     Device3D(const Device3D&) = delete;
     Device3D& operator=(const Device3D&) = delete;
@@ -92,9 +98,21 @@ private:
     IDirect3D8* direct3d_ = nullptr;
     IDirect3DDevice8* device_ = nullptr;
     std::vector<AdapterInfo> adapters_;
+    // Vertex storage of the queue: fixed blocks that never move, so the
+    // records' vertex pointers stay valid while the queue grows. Kept, like
+    // the records, from frame to frame.
+    const uint8_t* StoreVertices(const void* a, const void* b, const void* c, uint32_t stride);
+    std::vector<std::unique_ptr<uint8_t[]>> vertexBlocks_;
+    size_t vertexBlock_ = 0;
+    size_t vertexBlockUsed_ = 0;
+
     std::vector<TransparentTriangle> transparent_;
-    // Two pointer arrays for the radix sort, reused from frame to frame.
-    std::vector<const TransparentTriangle*> sortScratch_;
+    // The keys again, packed, so the sort never walks the records; the two
+    // index arrays of the radix passes and the sorted pointers. All reused
+    // from frame to frame.
+    std::vector<uint32_t> keys_;
+    std::vector<uint32_t> sortScratch_;
+    std::vector<const TransparentTriangle*> sorted_;
 
 public:
     TextureFactory textureFactory;

@@ -58,7 +58,8 @@ public:
             // A display that knows only its desktop mode gets the usual sizes.
             if (info.modes.size() < 2)
                 info.modes = StandardModes();
-            ModesFromEnvironment(info.modes);
+            if (std::vector<D3DDISPLAYMODE> forced = ModesFromEnvironment(); !forced.empty())
+                info.modes = std::move(forced);
             SDL_DisplayMode desktop;
             if (SDL_GetDesktopDisplayMode(d, &desktop) == 0)
                 info.desktop = ModeOf(desktop);

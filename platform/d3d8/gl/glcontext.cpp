@@ -26,11 +26,22 @@ void SetGLAttributes()
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
 }
 
+// The video subsystem and the GL library stay loaded until the process ends
+// once a context has been made: the system's GL driver keeps allocations of
+// its own until exit, and unloading it early would only hide where they came
+// from from leak checkers (and cost a reload for the next device).
+static void KeepGLLoaded()
+{
+    static const bool kept = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && SDL_GL_LoadLibrary(nullptr) == 0;
+    (void)kept;
+}
+
 std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height, bool fullScreen)
 {
     std::unique_ptr<GLContext> gl(new GLContext());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
+    KeepGLLoaded();
     gl->videoInit_ = true;
     SetGLAttributes();
     SDL_Window* given = window ? Win32GetSDLWindow(window) : nullptr;
@@ -107,20 +118,8 @@ const GLProbe& ProbeGL()
 {
     static const GLProbe probe = [] {
         GLProbe p;
-        // The video subsystem and one hidden GL window stay until the process
-        // ends: SDL unloads the GL driver with the last GL window, and
-        // reloading it for every device is slow and leaves allocations of the
-        // unloaded driver that no tool can attribute.
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            return p;
-        SetGLAttributes();
-        SDL_Window* keeper = SDL_CreateWindow("halcyon2 d3d8 probe", SDL_WINDOWPOS_UNDEFINED,
-                                              SDL_WINDOWPOS_UNDEFINED, 16, 16,
-                                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!keeper)
-            return p;
-        SDL_GLContext context = SDL_GL_CreateContext(keeper);
-        if (!context)
+        std::unique_ptr<GLContext> gl = GLContext::Create(nullptr, 16, 16, false);
+        if (!gl)
             return p;
         const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
@@ -138,9 +137,6 @@ const GLProbe& ProbeGL()
             if (e && (std::strcmp(e, "GL_EXT_texture_compression_s3tc") == 0))
                 p.s3tc = true;
         }
-        SDL_GL_MakeCurrent(keeper, nullptr);
-        SDL_GL_DeleteContext(context);
-        g_current = nullptr;
         return p;
     }();
     return probe;

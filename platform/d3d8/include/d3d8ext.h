@@ -118,6 +118,12 @@ HRESULT D3D8_ReadBackBuffer(IDirect3DDevice8* device, void* pixels, UINT pitch, 
 // so D3D8_ReadBackBuffer there reads the presented frame. Null removes it.
 typedef void (*D3D8PresentHook)(void* user, IDirect3DDevice8* device);
 HRESULT D3D8_SetPresentHook(IDirect3DDevice8* device, D3D8PresentHook hook, void* user);
+// The same hook for every device created from now on (null removes it), for
+// tools that capture a program they do not change.
+void D3D8_SetDefaultPresentHook(D3D8PresentHook hook, void* user);
+
+// HALCYON2_DISPLAY_MODES="WxHxBITS[,...]" (bits 16 or 32) replaces the mode
+// list of every adapter of the OpenGL back end.
 
 // Counters of the GL back end (zero on the trace back end), for tests and
 // benchmarks: what reached OpenGL and what the front end kept from it.

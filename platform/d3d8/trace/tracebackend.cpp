@@ -64,7 +64,9 @@ public:
             std::strncpy(info.identifier.Description, a.description.c_str(),
                          MAX_DEVICE_IDENTIFIER_STRING - 1);
             info.modes = a.modes;
-            if (info.modes.empty() && !ModesFromEnvironment(info.modes))
+            if (info.modes.empty())
+                info.modes = ModesFromEnvironment();
+            if (info.modes.empty())
                 info.modes = StandardModes();
             info.desktop = a.desktop;
             info.desktopModeFails = a.desktopModeFails;

@@ -1,0 +1,5 @@
+#include "decodefuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return FuzzDecode(&cvcore::DecodeTGA, data, size);
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include <list>
+
+// One entry of the show's schedule: at `time` seconds of music, hand `type`
+// and `value` to the track's handler.
+struct ShowEvent {
+    float time;
+    int type;
+    int value;
+};
+
+// A time-sorted list of events fired against the music clock. Fired events
+// and events found more than a second late are removed; none fires twice.
+class EventTrack {
+public:
+    using Handler = void (*)(int type, int value);
+
+    explicit EventTrack(Handler handler) : handler_(handler) {}
+
+    // Inserts before the first later event, so equal times keep their order.
+    void Add(float time, int type, int value);
+    // count events at start, start + interval, ... (accumulated in float).
+    void AddRepeated(float start, float interval, int count, int type, int value);
+    void Update(float now);
+
+    int Count() const { return static_cast<int>(events_.size()); }
+    const std::list<ShowEvent>& Events() const { return events_; }
+
+private:
+    std::list<ShowEvent> events_;
+    Handler handler_;
+};

@@ -1,0 +1,62 @@
+#include "showmain.h"
+
+#include <memory>
+#include <vector>
+
+#include "assets.h"
+#include "cvcore/report.h"
+#include "parts.h"
+#include "showapp.h"
+#include "showstate.h"
+#include "usefmod.h"
+
+int show::main(int, char**) {
+    auto app = std::make_unique<ShowApp>();
+    LoadAssets(*app);
+    MusicPlay();
+    for (int part = 1; part <= PART_COUNT; ++part) {
+        showState.part = part;
+        ApplyPartStart(*app, part);
+        app->RunPart(PART_FRAMES[part - 1]);
+    }
+    MusicClose();
+    FreeAssets();
+    app.reset();
+    return 0;
+}
+
+namespace {
+
+// Tokens are runs of characters other than the space; each space that ends
+// a token becomes the token's terminator. Tabs and quotes mean nothing.
+std::vector<char*> SplitCommandLine(char* line) {
+    std::vector<char*> tokens;
+    char* p = line;
+    while (p && *p) {
+        while (*p == ' ') ++p;
+        if (!*p) break;
+        tokens.push_back(p);
+        while (*p && *p != ' ') ++p;
+        if (*p) *p++ = 0;
+    }
+    return tokens;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const std::vector<char*> tokens = SplitCommandLine(commandLine);
+    char modulePath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
+    std::vector<char*> argv;
+    argv.push_back(modulePath);
+    argv.insert(argv.end(), tokens.begin(), tokens.end());
+    int result = 0;
+    try {
+        result = show::main(static_cast<int>(argv.size()), argv.data());
+    } catch (const cvcore::Exception& e) {
+        cvcore::ShowReport(e);
+        result = 0;
+    }
+    return result;
+}

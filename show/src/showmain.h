@@ -1,0 +1,12 @@
+#pragma once
+#include <windows.h>
+
+namespace show {
+// The show from start to end: load, play the six parts in step with the
+// music, free. The process entry point calls it through WinMain.
+int main(int argc, char** argv);
+}  // namespace show
+
+// Splits the command line in place at spaces, runs the show and shows the
+// report window for a failure. Always returns 0.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);

@@ -1,0 +1,14 @@
+#include "showrandom.h"
+
+#include <cstdint>
+
+namespace {
+uint32_t state = 1;
+}
+
+int ShowRandom() {
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFFu);
+}
+
+void ShowRandomSeed(unsigned seed) { state = seed; }

@@ -1,0 +1,21 @@
+#pragma once
+
+// The handful of values the schedule's handler and the six parts share.
+struct ShowState {
+    float flash = 0;         // signed overlay level; flash events add to it
+    float sceneFade = 0;     // black overlay 0..255 (part 1 fade out, part 6 fade in)
+    float endFade = 0;       // black overlay 0..255 at the end of part 6
+    float logoLevel = 0;     // part 1 draws the logo while above 0
+    float creditsStart = 0;  // music second the credits start at; 0: not started
+    float lastStep = 0;      // part time up to which the 1 ms steps have run
+    bool partDone = false;   // the running part ends on its next frame end
+    bool grabRequest = false;
+    bool wobblersOn = true;  // part 3 turns its wobblers off for good
+    float carryTime = 0;     // scene 3's pose time, handed from part 4 to part 5
+    int part = 0;            // the part running (1..6), 0 before the first; read by tools
+};
+
+extern ShowState showState;
+
+// The schedule's handler: nudges the levels and flags above.
+void OnShowEvent(int type, int value);

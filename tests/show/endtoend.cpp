@@ -1,0 +1,236 @@
+// The whole show through the real executables, headless: the capture tool
+// on the virtual clock, and the failure paths of halcyon2 itself.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string output;  // standard output and standard error
+};
+
+Result Execute(const std::string& command) {
+    Result run;
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+fs::path BinDir() {
+    const char* bin = std::getenv("HALCYON2_BIN_DIR");
+    return bin ? fs::path(bin) : fs::current_path();
+}
+
+struct Frame {
+    int index;
+    int part;
+    double music;
+};
+
+std::vector<Frame> ReadFrameLog(const fs::path& dir) {
+    std::vector<Frame> frames;
+    std::ifstream in(dir / "frames.log");
+    Frame f;
+    while (in >> f.index >> f.part >> f.music) frames.push_back(f);
+    return frames;
+}
+
+// RGB bytes of a PNG, decoded by ImageMagick.
+std::vector<uint8_t> ReadRgb(const fs::path& png, int& width, int& height) {
+    const Result size = Execute("identify -format '%w %h' '" + png.string() + "'");
+    std::istringstream(size.output) >> width >> height;
+    std::vector<uint8_t> rgb;
+    std::FILE* pipe = popen(("convert '" + png.string() + "' -depth 8 rgb:-").c_str(), "r");
+    if (!pipe) return rgb;
+    std::array<uint8_t, 65536> buffer;
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) rgb.insert(rgb.end(), buffer.begin(), buffer.begin() + n);
+    pclose(pipe);
+    return rgb;
+}
+
+double Spread(const std::vector<uint8_t>& rgb) {
+    if (rgb.empty()) return 0;
+    double sum = 0, sq = 0;
+    for (uint8_t b : rgb) {
+        sum += b;
+        sq += double(b) * b;
+    }
+    const double mean = sum / rgb.size();
+    return std::sqrt(std::max(0.0, sq / rgb.size() - mean * mean));
+}
+
+std::string FrameName(int index) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06d.png", index);
+    return name;
+}
+
+class ShowEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        work = fs::temp_directory_path() / ("halcyon2-e2e-" + std::to_string(getpid()));
+        fs::create_directories(work);
+        full = Capture("full", "--size 320x240 --fps 4");
+    }
+    static void TearDownTestSuite() { fs::remove_all(work); }
+
+    static Result Capture(const std::string& name, const std::string& options) {
+        const fs::path dir = work / name;
+        return Execute("'" + (BinDir() / "halcyon2-capture").string() + "' --data '" + BinDir().string() +
+                       "' --frames '" + dir.string() + "' " + options);
+    }
+    static std::string Env() {
+        return "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_DIALOG=ok ";
+    }
+
+    static fs::path work;
+    static Result full;
+};
+fs::path ShowEndToEnd::work;
+Result ShowEndToEnd::full;
+
+}  // namespace
+
+TEST_F(ShowEndToEnd, PlaysToTheEndAndEachPartEndsOnItsEvent) {
+    ASSERT_EQ(full.exitCode, 0) << full.output;
+    const std::vector<Frame> frames = ReadFrameLog(work / "full");
+    ASSERT_FALSE(frames.empty());
+    const double ends[6] = {40, 60, 85.779, 114.299, 131.299, 163};
+    std::map<int, Frame> first;
+    for (const Frame& f : frames)
+        if (!first.count(f.part)) first[f.part] = f;
+    ASSERT_EQ(first.size(), 6u) << full.output;
+    for (int part = 2; part <= 6; ++part) {
+        // The part starts on the first frame after its predecessor's end
+        // event was due (one frame is 0.25 s of music).
+        EXPECT_GE(first[part].music, ends[part - 2] - 1e-3) << "part " << part;
+        EXPECT_LE(first[part].music, ends[part - 2] + 0.25 + 1e-3) << "part " << part;
+    }
+    EXPECT_EQ(frames.back().part, 6);
+    EXPECT_GE(frames.back().music, 163.0 - 0.25 - 1e-3);
+    EXPECT_LE(frames.back().music, 163.0 + 1e-3);
+    EXPECT_TRUE(fs::exists(work / "full" / "audio.wav"));
+}
+
+TEST_F(ShowEndToEnd, FramesThatShowASceneAreNotBlank) {
+    const std::vector<Frame> frames = ReadFrameLog(work / "full");
+    for (double at : {10.0, 50.0, 62.5, 95.0, 125.0, 150.0}) {
+        const Frame* pick = nullptr;
+        for (const Frame& f : frames)
+            if (f.music <= at) pick = &f;
+        ASSERT_NE(pick, nullptr);
+        int w = 0, h = 0;
+        const std::vector<uint8_t> rgb = ReadRgb(work / "full" / FrameName(pick->index), w, h);
+        EXPECT_EQ(w, 320);
+        EXPECT_EQ(h, 240);
+        EXPECT_GT(Spread(rgb), 4.0) << "music " << at;
+    }
+}
+
+TEST_F(ShowEndToEnd, GoldenFrameOfEveryPart) {
+    const std::vector<Frame> frames = ReadFrameLog(work / "full");
+    const double times[6] = {12.0, 52.0, 70.0, 100.0, 125.0, 147.0};
+    const fs::path golden = fs::path(std::getenv("HALCYON2_SOURCE_DIR") ? std::getenv("HALCYON2_SOURCE_DIR") : ".") /
+                            "tests" / "show" / "golden";
+    const bool update = std::getenv("HALCYON2_UPDATE_GOLDEN") != nullptr;
+    for (int part = 1; part <= 6; ++part) {
+        const Frame* pick = nullptr;
+        for (const Frame& f : frames)
+            if (f.music <= times[part - 1]) pick = &f;
+        ASSERT_NE(pick, nullptr);
+        const fs::path shot = work / "full" / FrameName(pick->index);
+        const fs::path expected = golden / ("part" + std::to_string(part) + ".png");
+        if (update) {
+            fs::create_directories(golden);
+            fs::copy_file(shot, expected, fs::copy_options::overwrite_existing);
+            continue;
+        }
+        ASSERT_TRUE(fs::exists(expected)) << expected << " (run with HALCYON2_UPDATE_GOLDEN=1)";
+        int w1, h1, w2, h2;
+        const std::vector<uint8_t> a = ReadRgb(shot, w1, h1), b = ReadRgb(expected, w2, h2);
+        ASSERT_EQ(a.size(), b.size());
+        // Rasterisers may differ in the last bit of a blend; the picture may not.
+        size_t far = 0;
+        double total = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            const int d = std::abs(int(a[i]) - int(b[i]));
+            total += d;
+            if (d > 24) ++far;
+        }
+        EXPECT_LT(total / a.size(), 2.0) << "part " << part;
+        EXPECT_LT(far, a.size() / 100) << "part " << part;
+    }
+}
+
+TEST_F(ShowEndToEnd, TwoCapturesGiveIdenticalFrames) {
+    const Result again = Capture("again", "--size 320x240 --fps 4 --to 20");
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    const std::vector<Frame> frames = ReadFrameLog(work / "again");
+    ASSERT_GE(frames.size(), 70u);
+    for (const Frame& f : frames) {
+        std::ifstream a(work / "full" / FrameName(f.index), std::ios::binary);
+        std::ifstream b(work / "again" / FrameName(f.index), std::ios::binary);
+        const std::string da((std::istreambuf_iterator<char>(a)), {}), db((std::istreambuf_iterator<char>(b)), {});
+        ASSERT_FALSE(da.empty());
+        ASSERT_EQ(da, db) << FrameName(f.index);
+    }
+}
+
+TEST_F(ShowEndToEnd, EscapeDuringPartOneEndsTheShowNormally) {
+    const Result escape = Capture("escape", "--size 160x120 --fps 10 --to 3");
+    ASSERT_EQ(escape.exitCode, 0) << escape.output;
+    const std::vector<Frame> frames = ReadFrameLog(work / "escape");
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().part, 1);
+    EXPECT_LT(frames.back().music, 3.5);
+}
+
+TEST_F(ShowEndToEnd, MissingSoundtrackIsReportedWithItsName) {
+    const fs::path dir = work / "nomusic";
+    fs::create_directories(dir);
+    fs::copy_file(BinDir() / "data.zip", dir / "data.zip");
+    const Result run = Execute("cd '" + dir.string() + "' && " + Env() + "'" + (BinDir() / "halcyon2").string() + "'");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("FMOD_LOAD:(), not found"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("murikka.mp3"), std::string::npos) << run.output;
+}
+
+TEST_F(ShowEndToEnd, ArchiveWithoutAFileStopsLoadingAtThatFile) {
+    const fs::path dir = work / "nogreet";
+    fs::create_directories(dir);
+    fs::copy_file(BinDir() / "data.zip", dir / "data.zip");
+    fs::copy_file(BinDir() / "murikka.mp3", dir / "murikka.mp3");
+    ASSERT_EQ(Execute("cd '" + dir.string() + "' && zip -q -d data.zip greets/greet3.tga").exitCode, 0);
+    const Result run = Execute("cd '" + dir.string() + "' && " + Env() + "'" + (BinDir() / "halcyon2").string() + "'");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("cannot access file: data.zip/greets/greet3.tga"), std::string::npos) << run.output;
+}
+
+TEST_F(ShowEndToEnd, CancelInTheDialogEndsWithExitCodeZero) {
+    const Result run = Execute("cd '" + BinDir().string() +
+                            "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_SHOW_HEADLESS=1 "
+                            "HALCYON2_DIALOG=cancel ./halcyon2");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output.find("Exception"), std::string::npos) << run.output;
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "eventtrack.h"
+#include "lightfloor.h"
+#include "parts.h"
+#include "plasma.h"
+#include "showstate.h"
+
+namespace {
+
+std::vector<std::pair<int, int>> fired;
+void Record(int type, int value) { fired.emplace_back(type, value); }
+
+class EventTrackTest : public ::testing::Test {
+protected:
+    void SetUp() override { fired.clear(); }
+    EventTrack track{Record};
+};
+
+}  // namespace
+
+TEST_F(EventTrackTest, EqualTimesFireInInsertionOrderAndNeverTwice) {
+    track.Add(2.0f, 1, 10);
+    track.Add(1.5f, 1, 5);
+    track.Add(2.0f, 1, 20);
+    track.Add(2.0f, 6, 0);
+    track.Update(0.5f);
+    EXPECT_TRUE(fired.empty());
+    track.Update(2.0f);
+    ASSERT_EQ(fired.size(), 4u);
+    EXPECT_EQ(fired[0], std::make_pair(1, 5));
+    EXPECT_EQ(fired[1], std::make_pair(1, 10));
+    EXPECT_EQ(fired[2], std::make_pair(1, 20));
+    EXPECT_EQ(fired[3], std::make_pair(6, 0));
+    EXPECT_EQ(track.Count(), 0);
+    track.Update(3.0f);
+    EXPECT_EQ(fired.size(), 4u);
+}
+
+TEST_F(EventTrackTest, EventsMoreThanASecondLateAreDroppedSilently) {
+    track.Add(1.0f, 1, 1);
+    track.Add(2.5f, 1, 2);
+    track.Add(9.0f, 1, 3);
+    track.Update(2.9f);  // 1.0 is 1.9 s late: lost; 2.5 fires
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0].second, 2);
+    EXPECT_EQ(track.Count(), 1);
+}
+
+TEST_F(EventTrackTest, AddRepeatedAccumulatesInFloat) {
+    track.AddRepeated(0.387f, 1.26f, 14, 1, -48);
+    ASSERT_EQ(track.Count(), 14);
+    float expected = 0.387f;
+    for (const ShowEvent& e : track.Events()) {
+        EXPECT_EQ(e.time, expected);
+        expected += 1.26f;
+    }
+}
+
+TEST(ShowEvents, LevelsAreLiftedOffZeroAndTwoFiftyFive) {
+    showState = ShowState{};
+    OnShowEvent(2, 0);
+    EXPECT_FLOAT_EQ(showState.sceneFade, 0.0001f);
+    showState.endFade = 255;
+    OnShowEvent(3, 0);
+    EXPECT_LT(showState.endFade, 255.0f);
+    OnShowEvent(4, 22000);
+    EXPECT_FLOAT_EQ(showState.creditsStart, 22.0f);
+    OnShowEvent(5, 0);
+    EXPECT_GT(showState.logoLevel, 0.0f);
+    showState.logoLevel = 0.5f;
+    OnShowEvent(5, 0);
+    EXPECT_EQ(showState.logoLevel, 0.5f);
+    OnShowEvent(1, -48);
+    EXPECT_EQ(showState.flash, -48.0f);
+    OnShowEvent(6, 0);
+    OnShowEvent(666, 0);
+    OnShowEvent(7, 0);
+    EXPECT_TRUE(showState.partDone);
+    EXPECT_TRUE(showState.grabRequest);
+}
+
+TEST(Plasma, NeverExceeds252AndWraps) {
+    Plasma plasma;
+    int highest = 0;
+    for (float t : {0.0f, 0.37f, 5.5f, 123.4f}) {
+        plasma.Compute(t);
+        for (int r = 0; r < 256; ++r)
+            for (int c = 0; c < 256; ++c) highest = std::max<int>(highest, plasma.At(r, c));
+    }
+    EXPECT_LE(highest, 252);
+    EXPECT_GT(highest, 200);
+    EXPECT_EQ(plasma.At(256 + 3, -1), plasma.At(3, 255));
+}
+
+TEST(Plasma, SineTableSpansZeroToSixtyThree) {
+    Plasma plasma;
+    EXPECT_EQ(plasma.Sine(0), 31);
+    EXPECT_EQ(plasma.Sine(64), 63);
+    EXPECT_EQ(plasma.Sine(192), 0);
+}
+
+TEST(LightFloorColour, SaturatingAdditionDropsLowBitsAndSaturatesColourBytes) {
+    // Below saturation the low bits are gone, so lit colours stay even.
+    EXPECT_EQ(LightFloor::AddSaturated(0x00010101, 0x00030303), 0x00020202u);
+    // Blue overflows: 255, and its carry moves into green.
+    EXPECT_EQ(LightFloor::AddSaturated(0x000000F0, 0x00000020), 0x000001FFu);
+    // Red overflows; the carry goes into the unsaturated top byte.
+    EXPECT_EQ(LightFloor::AddSaturated(0x00F00000, 0x00200000), 0x01FF0000u);
+    EXPECT_EQ(LightFloor::AddSaturated(0, 0xFFFFFFFF), 0xFEFEFEFEu);
+}
+
+TEST(LightFloorColour, ScaleWorksTwoChannelsAtATime) {
+    EXPECT_EQ(LightFloor::Scale(0xFFFFFFFF, 256), 0xFFFFFFFFu);
+    EXPECT_EQ(LightFloor::Scale(0xFF004D75, 0), 0u);
+    EXPECT_EQ(LightFloor::Scale(0x80402010, 128), 0x40201008u);
+}
+
+TEST(PartLevels, StepsRunInMillisecondsAndClampPerPart) {
+    showState = ShowState{};
+    AdvanceLevels(1, 1.0f);  // 1000 steps of +0.048
+    EXPECT_NEAR(showState.flash, 48.0f, 0.05f);
+    EXPECT_EQ(showState.sceneFade, 0.0f);  // sits still at exactly 0
+    showState.sceneFade = 0.0001f;
+    AdvanceLevels(1, 6.0f);
+    EXPECT_EQ(showState.sceneFade, 255.0f);
+    EXPECT_EQ(showState.flash, 255.0f);
+
+    showState = ShowState{};
+    AdvanceLevels(3, 2.0f);
+    EXPECT_EQ(showState.flash, 0.0f);  // no flash, no fade
+    showState.flash = -250.0f;
+    AdvanceLevels(3, 3.0f);
+    EXPECT_EQ(showState.flash, -255.0f);
+    EXPECT_FALSE(showState.wobblersOn);
+
+    showState = ShowState{};
+    showState.flash = 10.0f;
+    AdvanceLevels(5, 1.0f);
+    EXPECT_EQ(showState.flash, 0.0f);
+
+    showState = ShowState{};
+    showState.sceneFade = 255.0f;
+    showState.endFade = 254.99f;
+    AdvanceLevels(6, 1.0f);
+    EXPECT_NEAR(showState.sceneFade, 225.0f, 0.05f);
+    EXPECT_EQ(showState.endFade, 255.0f);
+}
+
+TEST(PartLevels, LastStepCarriedIntoALaterPartAppliesNoSteps) {
+    showState = ShowState{};
+    showState.lastStep = 25.7f;
+    showState.flash = 100.0f;
+    AdvanceLevels(5, 0.02f);
+    EXPECT_EQ(showState.flash, 100.0f);
+    EXPECT_EQ(showState.lastStep, 0.02f);
+}

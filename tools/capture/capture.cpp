@@ -1,0 +1,187 @@
+// halcyon2-capture: plays the unmodified show on the virtual clock and saves
+// what every presented frame shows.
+#include <SDL.h>
+#include <d3d8ext.h>
+#include <unistd.h>
+#include <virtualclock.h>
+#include <win32host.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assets.h"
+#include "captureoptions.h"
+#include "cvcore/exception.h"
+#include "framestats.h"
+#include "pngwriter.h"
+#include "showapp.h"
+#include "showmain.h"
+#include "showstate.h"
+#include "usefmod.h"
+#include "wavwriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int FULLSCREEN_BOX = 1002;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct Capture {
+    CaptureOptions options;
+    std::string frameDir;
+    int64_t frameIndex = 0;  // frames presented since the music started
+    int written = 0;
+    bool escapeSent = false;
+    double lastMusic = 0.0;
+    std::vector<uint32_t> pixels;
+    FrameStats stats;
+    std::unique_ptr<std::FILE, FileCloser> log;  // per frame written: index, part, music time
+    std::chrono::steady_clock::time_point lastPresent = std::chrono::steady_clock::now();
+    double firstFrameAfter = -1.0;  // seconds from start to the first frame of part 1
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
+int64_t Nanoseconds(double seconds) { return static_cast<int64_t>(std::llround(seconds * 1.0e9)); }
+
+// The dialog is answered as a viewer would: windowed, then OK.
+void AnswerDialog() {
+    HWND dialog = GetActiveWindow();
+    if (!dialog) return;
+    CheckDlgButton(dialog, FULLSCREEN_BOX, BST_UNCHECKED);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+void SaveFrame(Capture& c, IDirect3DDevice8* device) {
+    UINT w = 0, h = 0;
+    if (FAILED(D3D8_ReadBackBuffer(device, nullptr, 0, &w, &h)) || w == 0 || h == 0) return;
+    c.pixels.resize(static_cast<size_t>(w) * h);
+    if (FAILED(D3D8_ReadBackBuffer(device, c.pixels.data(), w * 4, &w, &h))) return;
+    if (c.log) std::fprintf(c.log.get(), "%d %d %.6f\n", c.written, showState.part, c.lastMusic);
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06d.png", c.written);
+    if (WritePng((fs::path(c.frameDir) / name).string(), c.pixels.data(), static_cast<int>(w), static_cast<int>(h)))
+        ++c.written;
+}
+
+// Runs inside every Present: save the frame if it lies in the range, then
+// move the clocks on to the next frame. Frames before the range advance in
+// coarse steps (well under a second, so no scheduled event is lost).
+void OnPresent(void* user, IDirect3DDevice8* device) {
+    Capture& c = *static_cast<Capture*>(user);
+    const bool playing = showContent.eventTrack != nullptr;
+    if (!playing) {
+        VirtualClockAdvance(Nanoseconds(1.0 / c.options.fps));
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (c.firstFrameAfter < 0) c.firstFrameAfter = std::chrono::duration<double>(now - c.start).count();
+    else c.stats.Add(showState.part, std::chrono::duration<double>(now - c.lastPresent).count());
+    c.lastPresent = now;
+    const double music = MusicTime();
+    c.lastMusic = music;
+    const bool inRange = music + 1e-6 >= c.options.from && music <= c.options.to;
+    if (inRange && c.options.write) SaveFrame(c, device);
+    if (music > c.options.to && !c.escapeSent) {
+        Win32InjectKey(deviceSettings.window, SDLK_ESCAPE, true);
+        c.escapeSent = true;
+    }
+    const double step = music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
+    VirtualClockAdvance(std::max<int64_t>(1, Nanoseconds(step)));
+    if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, c.written);
+}
+
+bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
+
+bool MakeVideo(const Capture& c, const std::string& wav) {
+    char command[4096];
+    std::snprintf(command, sizeof command,
+                  "ffmpeg -loglevel error -y -framerate %g -i '%s/frame_%%06d.png' -i '%s' "
+                  "-c:v libx264 -pix_fmt yuv420p -crf 18 -c:a aac -b:a 192k -shortest '%s'",
+                  c.options.fps, c.frameDir.c_str(), wav.c_str(), c.options.out.c_str());
+    return std::system(command) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Capture c;
+    std::string error;
+    if (!ParseCaptureOptions(argc, argv, c.options, error)) {
+        std::fprintf(stderr, "halcyon2-capture: %s\n\n%s", error.c_str(), CAPTURE_USAGE);
+        return 2;
+    }
+    if (c.options.help) {
+        std::fputs(CAPTURE_USAGE, stdout);
+        return 0;
+    }
+    if (!c.options.out.empty() && !HaveFfmpeg()) {
+        std::fprintf(stderr, "halcyon2-capture: --out needs ffmpeg on the path\n");
+        return 2;
+    }
+    const fs::path data = fs::absolute(c.options.data);
+    c.frameDir = c.options.out.empty() ? fs::absolute(c.options.frames).string()
+                                       : (fs::temp_directory_path() / ("halcyon2-capture-" + std::to_string(getpid()))).string();
+    if (!c.options.out.empty()) c.options.out = fs::absolute(c.options.out).string();
+    fs::create_directories(c.frameDir);
+
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const std::string modes = std::to_string(c.options.width) + "x" + std::to_string(c.options.height) + "x32";
+    setenv("HALCYON2_DISPLAY_MODES", modes.c_str(), 1);
+    setenv("HALCYON2_SHOW_HEADLESS", "1", 1);
+    if (chdir(data.c_str()) != 0) {
+        std::fprintf(stderr, "halcyon2-capture: cannot enter %s\n", data.c_str());
+        return 2;
+    }
+
+    VirtualClockEnable(true);
+    Win32SetIdleHook(AnswerDialog);
+    D3D8_SetDefaultPresentHook(OnPresent, &c);
+
+    c.log.reset(std::fopen((fs::path(c.frameDir) / "frames.log").c_str(), "w"));
+    c.start = std::chrono::steady_clock::now();
+    try {
+        char* showArgv[] = {argv[0]};
+        show::main(1, showArgv);
+    } catch (const cvcore::Exception& e) {
+        std::fprintf(stderr, "\nhalcyon2-capture: the show failed\n  Method: %s\n  File: %s\n  Message: %s\n",
+                     e.Method().Text(), e.File().Text(), e.Message().Text());
+        return 1;
+    }
+    c.log.reset();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - c.start).count();
+    std::fprintf(stderr, "\rcapture: %lld frames played up to music %.2f s, %d written, in %.1f s (%.1f frames/s)\n",
+                 static_cast<long long>(c.frameIndex), c.lastMusic, c.written, seconds,
+                 static_cast<double>(c.frameIndex) / std::max(seconds, 1e-9));
+
+    std::fprintf(stderr, "capture: first frame of part 1 after %.2f s\n", c.firstFrameAfter);
+    c.stats.Print(stderr);
+    if (!c.options.write) return 0;
+    const std::string wav = (fs::path(c.frameDir) / "audio.wav").string();
+    const double end = std::min(c.options.to, c.lastMusic + 1.0 / c.options.fps);
+    if (!WriteWavRange((data / "murikka.mp3").string(), wav, c.options.from, end, error)) {
+        std::fprintf(stderr, "halcyon2-capture: %s\n", error.c_str());
+        return 1;
+    }
+    if (!c.options.out.empty()) {
+        const bool ok = MakeVideo(c, wav);
+        fs::remove_all(c.frameDir);
+        if (!ok) {
+            std::fprintf(stderr, "halcyon2-capture: ffmpeg failed\n");
+            return 1;
+        }
+        std::fprintf(stderr, "capture: wrote %s\n", c.options.out.c_str());
+    }
+    return 0;
+}
