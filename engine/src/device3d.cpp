@@ -83,7 +83,13 @@ int Device3D::GetModeCount(int adapter) const {
 }
 
 const D3DDISPLAYMODE& Device3D::GetMode(int adapter, int n) const {
-    return adapters_.at(static_cast<size_t>(adapter)).modes.at(static_cast<size_t>(n));
+    // Callers stay below GetModeCount; anything else reads as an empty mode
+    // rather than outside the list.
+    static const D3DDISPLAYMODE none{};
+    if (n < 0 || n >= GetModeCount(adapter)) {
+        return none;
+    }
+    return adapters_[static_cast<size_t>(adapter)].modes[static_cast<size_t>(n)];
 }
 
 void Device3D::FilterModes(int adapter, uint32_t rate) {

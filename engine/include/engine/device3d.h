@@ -53,7 +53,7 @@ public:
     const char* GetAdapterDescription(int adapter) const;
     bool SupportsHardwareTnL(int adapter) const;
     int GetModeCount(int adapter) const;
-    // n must be below GetModeCount(adapter).
+    // n should be below GetModeCount(adapter); other values give a zero mode.
     const D3DDISPLAYMODE& GetMode(int adapter, int n) const;
     // rate 0 or 0x7FFFFFFF collapses refresh rates (each size and format once,
     // at that rate); any other rate keeps only the modes at that rate.
