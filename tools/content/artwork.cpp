@@ -81,8 +81,11 @@ Picture MakeGlowPuff()
         for (int x = 0; x < 256; ++x) {
             float dx = (x + 0.5f) / 128.0f - 1.0f, dy = (y + 0.5f) / 128.0f - 1.0f;
             float r2 = dx * dx + dy * dy;
-            float v = std::exp(-r2 * 5.0f) * Smooth(1.0f, 0.75f, std::sqrt(r2));
-            p.At(x, y) = {v * 1.0f, v * 0.93f, v * 0.85f, 1.0f};
+            // The puffs are small on screen: a broad, soft falloff that fills
+            // the quad reads as smoke rather than as a point of light.
+            float r = std::sqrt(r2);
+            float v = std::pow(Clamp01(1.0f - r2), 2.2f) * (0.55f + 0.45f * std::exp(-r2 * 6.0f)) * Smooth(1.0f, 0.9f, r);
+            p.At(x, y) = {v * 0.92f, v * 0.95f, v * 1.0f, 1.0f};
         }
     return p;
 }
