@@ -149,7 +149,7 @@ bool BitmapFont::Build(Device3D* device, const cvcore::Image& image, const char*
         return false;
     }
     texture_ = device_->textureFactory.CreateTextureFromImage(packed, 0);
-    glyphs_[' '].width = spaceWidth;
+    glyphs_[static_cast<unsigned char>(' ')].width = spaceWidth;
     return true;
 }
 

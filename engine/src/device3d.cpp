@@ -83,7 +83,13 @@ int Device3D::GetModeCount(int adapter) const {
 }
 
 const D3DDISPLAYMODE& Device3D::GetMode(int adapter, int n) const {
-    return adapters_.at(static_cast<size_t>(adapter)).modes.at(static_cast<size_t>(n));
+    // Callers stay below GetModeCount; anything else reads as an empty mode
+    // rather than outside the list.
+    static const D3DDISPLAYMODE none{};
+    if (n < 0 || n >= GetModeCount(adapter)) {
+        return none;
+    }
+    return adapters_[static_cast<size_t>(adapter)].modes[static_cast<size_t>(n)];
 }
 
 void Device3D::FilterModes(int adapter, uint32_t rate) {
@@ -165,14 +171,7 @@ int Device3D::FormatBits(D3DFORMAT format) {
     }
 }
 
-void Device3D::CreateDevice(const DeviceSettings& settings) {
-    if (device_ != nullptr) {
-        textureFactory.ReleaseAll();
-        textureFactory.Unbind();
-        device_->Release();
-        device_ = nullptr;
-    }
-
+D3DPRESENT_PARAMETERS Device3D::PresentParameters(const DeviceSettings& settings) {
     D3DPRESENT_PARAMETERS parameters;
     std::memset(&parameters, 0, sizeof parameters);
     if ((settings.flags & DeviceSettings::FULLSCREEN) != 0) {
@@ -197,6 +196,18 @@ void Device3D::CreateDevice(const DeviceSettings& settings) {
     parameters.AutoDepthStencilFormat = FindDepthStencilFormat(settings);
     parameters.Flags = 0;
     parameters.FullScreen_PresentationInterval = 0;
+    return parameters;
+}
+
+void Device3D::CreateDevice(const DeviceSettings& settings) {
+    if (device_ != nullptr) {
+        textureFactory.ReleaseAll();
+        textureFactory.Unbind();
+        device_->Release();
+        device_ = nullptr;
+    }
+
+    const D3DPRESENT_PARAMETERS parameters = PresentParameters(settings);
 
     // Each behaviour is tried twice: a first attempt can fail while the
     // display is still settling after a mode switch.

@@ -121,14 +121,17 @@ std::vector<PixelFormat> FilteredFormats() {
 }  // namespace
 
 // Shrinking 256 -> 128 steps 131072 from 32768; enlarging 128 -> 256 steps
-// 32639 from 0; doubling 2 -> 4 steps 21845 from 0.
+// 32639 from 0; doubling 2 -> 4 steps 21845 from 0. (Each axis is stepped
+// on its own, so flat pictures check the steps of both.)
 TEST(Bilinear, BlitFollowsTheSteppingAndTheRule) {
     struct Case {
         int32_t w, h, W, H;
         uint32_t x0, stepX, y0, stepY;
     };
-    const Case cases[] = {{256, 256, 128, 128, 32768, 131072, 32768, 131072},
-                          {128, 128, 256, 256, 0, 32639, 0, 32639},
+    const Case cases[] = {{256, 8, 128, 4, 32768, 131072, 32768, 131072},
+                          {6, 256, 3, 128, 32768, 131072, 32768, 131072},
+                          {128, 2, 256, 4, 0, 32639, 0, 21845},
+                          {3, 128, 5, 256, 0, 32768, 0, 32639},
                           {2, 2, 4, 4, 0, 21845, 0, 21845},
                           {10, 3, 3, 7, 65536 * 10 / 3 / 2 - 32768, 65536 * 10 / 3, 0, 65536 * 2 / 6},
                           {5, 5, 1, 1, 5 * 65536 / 2 - 32768, 5 * 65536, 5 * 65536 / 2 - 32768, 5 * 65536}};

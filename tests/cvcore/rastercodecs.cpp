@@ -188,6 +188,14 @@ TEST(BmpCodec, RowsAndPadding) {
     EXPECT_EQ(image.GetPixels()[14], 0x22);
     EXPECT_EQ(image.GetPixels()[15], 0x11);
     EXPECT_EQ(image.GetPixels()[29], 0x11);
+    // An 8-bit picture with a two-entry palette: other indices read as entry 0.
+    Bytes e = BmpHeader(4, 1, 8, 0, 2);
+    e.u32(0x00112233).u32(0x00445566).raw({1, 0, 200, 255});
+    ASSERT_TRUE(fixtures::Decode("bmp", e.b, image));
+    const uint32_t* palette = image.GetFormat().Palette();
+    EXPECT_EQ(palette[1], 0x00445566u);
+    EXPECT_EQ(palette[200], palette[0]);
+    EXPECT_EQ(palette[255], 0x00112233u);
     // A negative height stores rows top-down.
     Bytes d = BmpHeader(5, -2, 24, 0, 0);
     d.fill(15, 0x11).u8(0xEE).fill(15, 0x22).u8(0xEE);

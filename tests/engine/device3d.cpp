@@ -96,6 +96,8 @@ TEST_F(Device3DTest, AdaptersAndModesAsReported) {
     ASSERT_EQ(device.GetModeCount(0), 3);
     EXPECT_EQ(device.GetMode(0, 1).RefreshRate, 75u);
     EXPECT_EQ(device.GetModeCount(5), 0);
+    EXPECT_EQ(device.GetMode(0, 3).Width, 0u);
+    EXPECT_EQ(device.GetMode(7, 0).Width, 0u);
     EXPECT_EQ(device.GetDevice(), nullptr);
 }
 

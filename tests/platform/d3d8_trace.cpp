@@ -6,6 +6,7 @@
 #include <d3d8ext.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -152,6 +153,27 @@ TEST_F(TraceTest, AdaptersModesAndDesktopFailure)
     EXPECT_TRUE(caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT);
     EXPECT_TRUE(caps.RasterCaps & D3DPRASTERCAPS_FOGVERTEX);
     EXPECT_FALSE(caps.TextureCaps & (D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY));
+}
+
+TEST_F(TraceTest, ModesFromTheEnvironment)
+{
+    setenv("HALCYON2_DISPLAY_MODES", "320x240x16,1280x720x32", 1);
+    Start();
+    unsetenv("HALCYON2_DISPLAY_MODES");
+    ASSERT_EQ(d3d->GetAdapterModeCount(0), 2u);
+    D3DDISPLAYMODE mode;
+    d3d->EnumAdapterModes(0, 0, &mode);
+    EXPECT_EQ(mode.Width, 320u);
+    EXPECT_EQ(mode.Format, D3DFMT_R5G6B5);
+    d3d->EnumAdapterModes(0, 1, &mode);
+    EXPECT_EQ(mode.Height, 720u);
+    EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    d3d->Release();
+    // A malformed list is ignored.
+    setenv("HALCYON2_DISPLAY_MODES", "320x240x24", 1);
+    d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    unsetenv("HALCYON2_DISPLAY_MODES");
+    EXPECT_EQ(d3d->GetAdapterModeCount(0), 14u);
 }
 
 TEST_F(TraceTest, UserPointerDrawsUnsetStreamZeroAndIndices)

@@ -18,6 +18,7 @@
 #include "../engine/goldenimage.h"
 #include "../engine/scenetestdevice.h"
 #include "cvcore/filestream.h"
+#include "engine/bitmapfont.h"
 #include "engine/material.h"
 #include "engine/scene.h"
 #include "engine/scenecamera.h"
@@ -215,6 +216,24 @@ TEST_F(ContentScenes, FlowerIsSkinnedToMovingBonesFishMorphsLandscapeHasItsDetai
 
     ASSERT_NE(terrain, nullptr);
     EXPECT_EQ((terrain->GetFVF() & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 2u);
+}
+
+TEST_F(ContentScenes, FontBuildsWithAGlyphForEveryCharacterOfTheShowsOrder)
+{
+    // The show's glyph order, in Windows-1252.
+    const char order[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!'#@$\xF4%&/()=+'-\xC5\xC4\xD6\xE5\xE4\xF6^*,.;:<>|\xCF";
+    ASSERT_EQ(sizeof order - 1, 93u);
+    auto device = MakeTestDevice();
+    cvcore::SetArchivePassword("hopla");
+    cvcore::SetBasePath((dir_ + "/data.zip/").c_str());
+    BitmapFont font;
+    font.Load(device->get(), "font.tga", order, 8, 0);
+    ASSERT_NE(font.GetTexture(), nullptr);
+    for (const char* c = order; *c; ++c)
+        EXPECT_GT(font.GetGlyph(static_cast<unsigned char>(*c)).width, 0) << "glyph " << int(static_cast<unsigned char>(*c));
+    // Distinct characters sit side by side: each has its own rectangle.
+    EXPECT_LT(font.GetGlyph('A').right, font.GetGlyph('B').left + 1e-6f);
 }
 
 TEST_F(ContentScenes, EverySceneRendersThroughEachCamera)

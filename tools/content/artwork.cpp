@@ -81,8 +81,11 @@ Picture MakeGlowPuff()
         for (int x = 0; x < 256; ++x) {
             float dx = (x + 0.5f) / 128.0f - 1.0f, dy = (y + 0.5f) / 128.0f - 1.0f;
             float r2 = dx * dx + dy * dy;
-            float v = std::exp(-r2 * 5.0f) * Smooth(1.0f, 0.75f, std::sqrt(r2));
-            p.At(x, y) = {v * 1.0f, v * 0.93f, v * 0.85f, 1.0f};
+            // The puffs are small on screen: a broad, soft falloff that fills
+            // the quad reads as smoke rather than as a point of light.
+            float r = std::sqrt(r2);
+            float v = std::pow(Clamp01(1.0f - r2), 2.2f) * (0.55f + 0.45f * std::exp(-r2 * 6.0f)) * Smooth(1.0f, 0.9f, r);
+            p.At(x, y) = {v * 0.92f, v * 0.95f, v * 1.0f, 1.0f};
         }
     return p;
 }
@@ -191,11 +194,18 @@ Picture MakeCreditText(int index)
 {
     static const char* roles[3] = {"CODE", "GRAPHICS", "MUSIC"};
     static const char* names[3] = {"fennox", "sinisiipi", "kaamos"};
+    // The card is small on screen (a quarter of its width), so the handle
+    // fills it edge to edge and the role sits above it.
     Picture p(512, 256);
-    TextRenderer small("DejaVuSans-Bold.ttf", 30);
-    TextRenderer big("DejaVuSans-Bold.ttf", 84);
-    Stamp(p, small.Render(U(roles[index]), 9.0f), 256.0f, 70.0f, kTeal, Hex(0x7FE0D8), Hex(0x000000), 0.0f, 0);
-    Stamp(p, big.Render(U(names[index])), 256.0f, 160.0f, kIce, kWarm, Hex(0x4060C0), 1.6f, 6);
+    TextRenderer small("DejaVuSans-Bold.ttf", 40);
+    Stamp(p, small.Render(U(roles[index]), 12.0f), 256.0f, 48.0f, kTeal, Hex(0x7FE0D8), Hex(0x000000), 0.0f, 0);
+    TextMask name;
+    for (int size = 160; size >= 60; size -= 6) {
+        name = TextRenderer("DejaVuSans-Bold.ttf", size).Render(U(names[index]));
+        if (name.width <= 470 && name.height <= 190)
+            break;
+    }
+    Stamp(p, name, 256.0f, 158.0f, kIce, kWarm, Hex(0x4060C0), 1.6f, 5);
     return p;
 }
 
@@ -298,64 +308,79 @@ Picture MakeSwirl()
 
 Picture MakeBird()
 {
+    // A swallow seen from below, flying right: body, head, forked tail and
+    // two swept wings whose flight feathers fan out at the tips.
     Picture p(512, 512);
-    const int ss = 2;  // supersampling for the fine wing edges
+    auto wing = [](float u, float v, float side) {
+        float d = 1e9f;
+        const float sx = 0.06f, sy = 0.03f * side, cx = 0.22f, cy = 0.42f * side, tx = -0.28f, ty = 0.78f * side;
+        for (int k = 0; k <= 48; ++k) {
+            float t = static_cast<float>(k) / 48.0f;
+            float bx = (1 - t) * (1 - t) * sx + 2 * (1 - t) * t * cx + t * t * tx;
+            float by = (1 - t) * (1 - t) * sy + 2 * (1 - t) * t * cy + t * t * ty;
+            float r = 0.1f * std::pow(1.0f - t, 0.7f) + 0.012f;
+            d = std::min(d, SdCircle(u - bx, v - by, r));
+        }
+        // Primaries: thin capsules fanning back from near the tip.
+        for (int f = 0; f < 4; ++f) {
+            float ax = -0.1f - 0.03f * f, ay = (0.55f + 0.05f * f) * side;
+            float ex = ax - 0.16f + 0.02f * f, ey = ay + (0.1f - 0.04f * f) * side;
+            d = std::min(d, SdSegment(u, v, ax, ay, ex, ey) - 0.018f);
+        }
+        return d;
+    };
+    const int ss = 3;
+    std::vector<float> alpha(512 * 512, 0.0f);
     for (int y = 0; y < 512; ++y)
         for (int x = 0; x < 512; ++x) {
             float acc = 0.0f;
             for (int sy = 0; sy < ss; ++sy)
                 for (int sx = 0; sx < ss; ++sx) {
-                    float u = (x + (sx + 0.5f) / ss) / 256.0f - 1.0f;
-                    float v = (y + (sy + 0.5f) / ss) / 256.0f - 1.0f;
-                    // Body: a long ellipse; head: a disc; tail: a wedge.
-                    float body = SdCircle(u * 0.45f, (v - 0.05f) * 1.6f, 0.09f);
-                    float head = SdCircle(u - 0.24f, v + 0.02f, 0.06f);
-                    float tail = SdBox(u + 0.32f, v - 0.06f - 0.1f * (u + 0.32f), 0.1f, 0.03f + 0.3f * std::max(0.0f, -(u + 0.22f)));
-                    float d = std::min({body, head, tail});
-                    // Wings: swept arcs, thick at the body, thin at the tips.
-                    for (float side : {-1.0f, 1.0f}) {
-                        for (int k = 0; k < 64; ++k) {
-                            float s = k / 63.0f;
-                            float cx = 0.02f - s * 0.3f - s * s * 0.25f;
-                            float cy = 0.04f + side * (s * 0.72f) - s * s * 0.12f;
-                            float r = 0.1f * std::pow(1.0f - s, 0.8f) + 0.014f;
-                            d = std::min(d, SdCircle(u - cx, v - cy, r));
-                        }
-                    }
-                    acc += Cover(d, 2.0f / 256.0f);
+                    float u = ((x + (sx + 0.5f) / ss) / 256.0f - 1.0f) * 1.25f;
+                    float v = ((y + (sy + 0.5f) / ss) / 256.0f - 1.0f) * 1.25f;
+                    float body = SdCircle((u - 0.04f) * 0.28f, v * 1.1f, 0.075f) / 0.4f;
+                    float head = SdCircle(u - 0.33f, v + 0.01f, 0.07f);
+                    float beak = SdSegment(u, v, 0.36f, 0.0f, 0.45f, 0.015f) - 0.012f;
+                    float tail = std::min(SdSegment(u, v, -0.2f, 0.0f, -0.62f, -0.16f), SdSegment(u, v, -0.2f, 0.0f, -0.62f, 0.16f)) -
+                                 0.035f * Smooth(-0.65f, -0.2f, u);
+                    float d = std::min({body, head, beak, tail, wing(u, v, -1.0f), wing(u, v, 1.0f)});
+                    acc += Cover(d, 2.5f / 256.0f);
                 }
-            float a = acc / (ss * ss);
-            float u = x / 512.0f, v = y / 512.0f;
-            Rgba c = Mix(kWarm, kIce, Clamp01(v * 1.2f - u * 0.3f));
-            c.a = a;
-            p.At(x, y) = c;
+            alpha[static_cast<std::size_t>(y * 512 + x)] = acc / (ss * ss);
         }
-    // A warm halo so the bird reads against the swirl.
-    std::vector<float> alpha(512 * 512);
-    for (int i = 0; i < 512 * 512; ++i)
-        alpha[static_cast<std::size_t>(i)] = p.At(i % 512, i / 512).a;
-    std::vector<float> halo = Blur(alpha, 512, 512, 8);
+    std::vector<float> halo = Blur(alpha, 512, 512, 10);
     for (int y = 0; y < 512; ++y)
-        for (int x = 0; x < 512; ++x)
-            p.Glow(x, y, kWarm, halo[static_cast<std::size_t>(y * 512 + x)] * 0.5f);
+        for (int x = 0; x < 512; ++x) {
+            float u = x / 512.0f, v = y / 512.0f;
+            float a = alpha[static_cast<std::size_t>(y * 512 + x)];
+            // Ice at the wing tips, warm light at the breast; slightly
+            // see-through so the swirl shows in the feathers.
+            float r = std::sqrt((u - 0.55f) * (u - 0.55f) + (v - 0.5f) * (v - 0.5f));
+            Rgba c = Mix(kWarm, kIce, Smooth(0.05f, 0.35f, r));
+            c.a = a * (0.92f - 0.25f * Smooth(0.2f, 0.45f, r));
+            p.At(x, y) = c;
+            p.Glow(x, y, Hex(0x80A0FF), halo[static_cast<std::size_t>(y * 512 + x)] * 0.35f);
+        }
     return p;
 }
 
 Picture MakeVioletRipple()
 {
+    // Rings spreading from the centre and from the corners (one point on the
+    // torus the wrapped texture lives on), so the picture tiles without a
+    // hard seam and the two ring sets interfere like ripples on water.
     Picture p(512, 512);
     Noise2 noise(606u, 4);
     const Ramp ramp{{{0.0f, Hex(0x0C0418)}, {0.4f, Hex(0x3A1466)}, {0.7f, Hex(0x8A4AD0)}, {1.0f, Hex(0xF4D8FF)}}, 4};
-    const int waves[6][2] = {{3, 1}, {-2, 3}, {4, -3}, {1, 5}, {-5, -1}, {6, 2}};
+    auto wrap = [](float d) { return d - std::round(d); };
     for (int y = 0; y < 512; ++y)
         for (int x = 0; x < 512; ++x) {
             float u = x / 512.0f, v = y / 512.0f;
             float n = noise.Fbm(u * 4.0f, v * 4.0f, 4);
-            // Whole-number wave vectors keep the pattern seamless under wrap.
-            float s = 0.0f;
-            for (int k = 0; k < 6; ++k)
-                s += std::cos(kTau * (waves[k][0] * u + waves[k][1] * v) + n * 1.5f + k);
-            float t = Clamp01(0.5f + s * 0.12f);
+            float cx = wrap(u - 0.5f), cy = wrap(v - 0.5f), ex = wrap(u), ey = wrap(v);
+            float r1 = std::sqrt(cx * cx + cy * cy), r2 = std::sqrt(ex * ex + ey * ey);
+            float s = std::cos(kTau * 7.0f * r1 + n * 1.2f) * (1.1f - r1) + std::cos(kTau * 5.0f * r2 - n) * (1.0f - r2) * 0.7f;
+            float t = Clamp01(0.45f + s * 0.32f);
             p.At(x, y) = ramp.At(t * t * (3.0f - 2.0f * t));
         }
     return p;

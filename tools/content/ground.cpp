@@ -47,10 +47,10 @@ std::vector<Asset> MakeGround()
 
     // Four cameras, each a slow move of its own.
     const Vector3 eyes[4][2] = {
-        {{0.0f, 90.0f, -190.0f}, {40.0f, 70.0f, -170.0f}},
-        {{-170.0f, 40.0f, -60.0f}, {-150.0f, 55.0f, 40.0f}},
-        {{10.0f, 230.0f, -40.0f}, {-10.0f, 210.0f, 30.0f}},
-        {{160.0f, 28.0f, 90.0f}, {120.0f, 35.0f, 140.0f}},
+        {{0.0f, 70.0f, -140.0f}, {40.0f, 55.0f, -120.0f}},
+        {{-130.0f, 35.0f, -50.0f}, {-110.0f, 45.0f, 30.0f}},
+        {{10.0f, 150.0f, -40.0f}, {-10.0f, 135.0f, 30.0f}},
+        {{120.0f, 25.0f, 70.0f}, {90.0f, 30.0f, 110.0f}},
     };
     std::uint32_t cams[4];
     for (int c = 0; c < 4; ++c) {
@@ -59,10 +59,14 @@ std::vector<Asset> MakeGround()
         k.Camera(cams[c], c == 2 ? 0.9f : 1.1f, 2.0f, 2000.0f, 100.0f, 800.0f);
     }
 
-    // Eight wanderers; the 7th and 8th repeat the 1st and 2nd.
+    // Eight wanderers; the 7th and 8th repeat the 1st and 2nd. The two that
+    // carry the lights travel a little under the floor, right below their
+    // orbs: the glowing fins point away from a light, so from below they
+    // rise out of the lit tiles instead of vanishing under the floor.
     std::vector<PosKey> paths[2] = {Wander(0.0f, 70.0f, 12.0f), Wander(2.4f, 85.0f, 15.0f)};
+    std::vector<PosKey> lights[2] = {Wander(0.0f, 70.0f, -9.0f), Wander(2.4f, 85.0f, -9.0f)};
     for (int d = 0; d < 8; ++d) {
-        const std::vector<PosKey>& path = d == 6 ? paths[0] : d == 7 ? paths[1] : d < 2 ? paths[d] : Wander(1.1f * d, 60.0f + 5.0f * d, 20.0f);
+        const std::vector<PosKey>& path = d == 6 ? lights[0] : d == 7 ? lights[1] : d < 2 ? lights[d] : Wander(1.1f * d, 60.0f + 5.0f * d, 20.0f);
         std::uint32_t w = k.Node("wanderer", kNone, path.front().value);
         k.Positions(w, path, true, 2, 2);
     }

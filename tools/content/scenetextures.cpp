@@ -84,8 +84,8 @@ Picture TileTexture()
             float glowRim = Smooth(0.2f, 0.04f, edge) * 0.5f;
             float n = noise.Fbm(x / 64.0f, y / 64.0f, 4);
             // Each tile gets its own sheen so the light picks them out.
-            float cell = 0.55f + 0.25f * std::sin(std::floor(u) * 12.9898f + std::floor(v) * 78.233f);
-            float body = (0.6f + 0.15f * n) * cell;
+            float cell = 0.8f + 0.2f * std::sin(std::floor(u) * 12.9898f + std::floor(v) * 78.233f);
+            float body = (0.85f + 0.15f * n) * cell;
             Rgba c = {body * 0.85f, body * 0.9f, body, 1.0f};
             c = Mix(c, Hex(0xFFFFFF), glowRim * 0.6f);
             c = Mix(c, Hex(0x202028), seam);

@@ -106,15 +106,20 @@ public:
             Pluck(m_, g.Bar(bar, s * 0.25), g.beat * 0.2, note, vel * accent, (s % 2 ? 0.45 : -0.45));
         }
     }
+    // Hats with a touch of swing on the off sixteenths and a drummer's
+    // uneven hand (a fixed pattern of small velocity changes).
     void Hats(const Grid& g, int bar, double vel, int perBeat, bool openOffbeats)
     {
+        static const double hand[8] = {1.0, 0.86, 0.94, 0.8, 0.97, 0.84, 0.91, 0.78};
         for (int s = 0; s < 4 * perBeat; ++s) {
             double beat = static_cast<double>(s) / perBeat;
             bool off = std::fmod(beat, 1.0) == 0.5;
+            double swing = perBeat == 4 && s % 2 == 1 ? 0.04 : 0.0;
+            double h = hand[static_cast<std::size_t>((s + bar * 3) % 8)];
             if (openOffbeats && off)
-                Hat(m_, g.At(bar * 4.0 + beat), vel * 0.9, true);
+                Hat(m_, g.At(bar * 4.0 + beat), vel * 0.9 * h, true);
             else
-                Hat(m_, g.At(bar * 4.0 + beat), vel * (s % perBeat == 0 ? 1.0 : 0.6), false);
+                Hat(m_, g.At(bar * 4.0 + beat + swing), vel * h * (s % perBeat == 0 ? 1.0 : 0.6), false);
         }
     }
     void SnareRoll(const Grid& g, int bar, double fromBeat, double vel)

@@ -170,6 +170,12 @@ void ShowReport(const Exception& exception) {
 
     HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, kCaption, kStyle, x, y, gWindowWidth,
                                 gWindowHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!hwnd) {
+        // Nothing would ever end the message loop below.
+        DeleteObject(gBitmap);
+        gBitmap = nullptr;
+        return;
+    }
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
 

@@ -53,7 +53,7 @@ public:
     const char* GetAdapterDescription(int adapter) const;
     bool SupportsHardwareTnL(int adapter) const;
     int GetModeCount(int adapter) const;
-    // n must be below GetModeCount(adapter).
+    // n should be below GetModeCount(adapter); other values give a zero mode.
     const D3DDISPLAYMODE& GetMode(int adapter, int n) const;
     // rate 0 or 0x7FFFFFFF collapses refresh rates (each size and format once,
     // at that rate); any other rate keeps only the modes at that rate.
@@ -94,6 +94,9 @@ public:
     void ClearTransparent();
 
 private:
+    // Full screen at the settings' size and format, or windowed in the
+    // desktop's format; with an automatic depth buffer.
+    D3DPRESENT_PARAMETERS PresentParameters(const DeviceSettings& settings);
 
     IDirect3D8* direct3d_ = nullptr;
     IDirect3DDevice8* device_ = nullptr;

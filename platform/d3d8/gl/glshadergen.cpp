@@ -10,6 +10,28 @@ namespace {
 
 std::string Num(int i) { return std::to_string(i); }
 
+bool UsesSpecular(const ShaderKey& k) { return k.specularAdd || k.vertexFog == 4; }
+bool UsesVertexFog(const ShaderKey& k) { return k.vertexFog != 0 && !k.tableFog; }
+
+// Operations whose result stays within 0..1 for inputs within 0..1.
+bool Bounded(uint8_t op)
+{
+    switch (op) {
+    case D3DTOP_SELECTARG1:
+    case D3DTOP_SELECTARG2:
+    case D3DTOP_MODULATE:
+    case D3DTOP_BLENDDIFFUSEALPHA:
+    case D3DTOP_BLENDTEXTUREALPHA:
+    case D3DTOP_BLENDFACTORALPHA:
+    case D3DTOP_BLENDCURRENTALPHA:
+    case D3DTOP_LERP:
+    case D3DTOP_DOTPRODUCT3:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Vertex shader
 
@@ -94,23 +116,21 @@ void TexCoords(const ShaderKey& k, std::string& s)
         }
         if (st.coordCount == 0) {
             if (st.coordGen == 0 && st.coordSize == 1)
-                s += "    vTex" + n + " = vec3(aTex" + Num(st.coordSource) + ".x, 0.0, 1.0);\n";
+                s += "    vTex" + n + " = vec2(aTex" + Num(st.coordSource) + ".x, 0.0);\n";
+            else if (st.coordGen == 0 && st.coordSize)
+                s += "    vTex" + n + " = aTex" + Num(st.coordSource) + ".xy;\n";
             else
-                s += "    vTex" + n + " = vec3((" + src + ").xy, 1.0);\n";
+                s += "    vTex" + n + " = (" + src + ").xy;\n";
             continue;
         }
         s += "    { vec4 t = uTexMatrix[" + n + "] * " + src + ";\n";
         static const char* kLast[5] = {"", "t.x", "t.y", "t.z", "t.w"};
-        switch (st.coordCount) {
-        case 1: s += "      vTex" + n + " = vec3(t.x, 0.0, 1.0); }\n"; break;
-        case 2:
-            s += "      vTex" + n + " = vec3(t.x, " + (st.projected ? "1.0" : "t.y") + ", " +
-                 (st.projected ? "t.y" : "1.0") + "); }\n";
-            break;
-        default:
-            s += "      vTex" + n + " = vec3(t.xy, " +
-                 (st.projected ? kLast[st.coordCount] : "1.0") + "); }\n";
-            break;
+        if (st.projected) {
+            // The last kept component divides the others (per pixel).
+            s += "      vTex" + n + " = vec3(" + (st.coordCount == 2 ? "t.x, 1.0" : "t.xy") + ", " +
+                 kLast[st.coordCount] + "); }\n";
+        } else {
+            s += "      vTex" + n + " = vec2(t.x, " + (st.coordCount == 1 ? "0.0" : "t.y") + "); }\n";
         }
     }
 }
@@ -144,10 +164,18 @@ std::string VertexShader(const ShaderKey& k)
                  "uniform vec3 uLightDirection[8];\nuniform vec4 uLightAtten[8];\n"
                  "uniform vec3 uLightSpot[8];\n";
     }
-    s += "out vec4 vDiffuse;\nout vec4 vSpecular;\nout float vFog;\n";
+    s += "out vec4 vDiffuse;\n";
+    if (UsesSpecular(k))
+        s += "out vec4 vSpecular;\n";
+    else
+        s += "vec4 vSpecular;\n";
+    if (UsesVertexFog(k))
+        s += "out float vFog;\n";
+    else
+        s += "float vFog;\n";
     for (int i = 0; i < k.stageCount; ++i)
         if (k.stages[i].sample)
-            s += "out vec3 vTex" + Num(i) + ";\n";
+            s += std::string("out ") + (k.stages[i].projected ? "vec3" : "vec2") + " vTex" + Num(i) + ";\n";
     s += "void main() {\n";
     if (k.rhw) {
         // Pre-transformed: x, y in pixels, z in 0..1, w = 1 / rhw.
@@ -258,25 +286,32 @@ std::string Operation(uint8_t op, const uint8_t args[3], int stage, bool alpha)
 std::string FragmentShader(const ShaderKey& k)
 {
     std::string s = "#version 330 core\n";
-    s += "in vec4 vDiffuse;\nin vec4 vSpecular;\nin float vFog;\n";
+    s += "in vec4 vDiffuse;\n";
+    if (UsesSpecular(k))
+        s += "in vec4 vSpecular;\n";
+    if (UsesVertexFog(k))
+        s += "in float vFog;\n";
     s += "uniform vec4 uTFactor;\nuniform vec3 uFogColor;\nuniform vec4 uFog;\n"
          "uniform float uAlphaRef;\n";
     for (int i = 0; i < k.stageCount; ++i)
         if (k.stages[i].sample)
-            s += "in vec3 vTex" + Num(i) + ";\nuniform sampler2D uTex" + Num(i) + ";\n";
+            s += std::string("in ") + (k.stages[i].projected ? "vec3" : "vec2") + " vTex" + Num(i) +
+                 ";\nuniform sampler2D uTex" + Num(i) + ";\n";
     s += "out vec4 fragColor;\nvoid main() {\n    vec4 cur = vDiffuse;\n    vec4 temp = vec4(0.0);\n";
     for (int i = 0; i < k.stageCount; ++i) {
         const StageKey& st = k.stages[i];
         const std::string n = Num(i);
         if (st.sample)
-            s += "    vec4 t" + n + " = texture(uTex" + n + ", vTex" + n + ".xy / vTex" + n + ".z);\n";
+            s += "    vec4 t" + n + " = texture(uTex" + n + ", vTex" + n +
+                 (st.projected ? ".xy / vTex" + n + ".z);\n" : ");\n");
         s += "    {\n        vec3 c = " + Operation(st.colorOp, st.colorArg, i, false) + ";\n";
         if (st.colorOp == D3DTOP_DOTPRODUCT3)
             s += "        float a = c.r;\n";
         else
             s += "        float a = " + Operation(st.alphaOp, st.alphaArg, i, true) + ";\n";
+        const bool bounded = Bounded(st.colorOp) && (st.colorOp == D3DTOP_DOTPRODUCT3 || Bounded(st.alphaOp));
         s += std::string("        ") + (st.resultTemp ? "temp" : "cur") +
-             " = clamp(vec4(c, a), 0.0, 1.0);\n    }\n";
+             (bounded ? " = vec4(c, a);\n    }\n" : " = clamp(vec4(c, a), 0.0, 1.0);\n    }\n");
     }
     s += "    vec4 color = cur;\n";
     if (k.specularAdd)

@@ -63,7 +63,11 @@ public:
             std::strncpy(info.identifier.Driver, a.driver.c_str(), MAX_DEVICE_IDENTIFIER_STRING - 1);
             std::strncpy(info.identifier.Description, a.description.c_str(),
                          MAX_DEVICE_IDENTIFIER_STRING - 1);
-            info.modes = a.modes.empty() ? StandardModes() : a.modes;
+            info.modes = a.modes;
+            if (info.modes.empty())
+                info.modes = ModesFromEnvironment();
+            if (info.modes.empty())
+                info.modes = StandardModes();
             info.desktop = a.desktop;
             info.desktopModeFails = a.desktopModeFails;
             info.caps = a.caps;
