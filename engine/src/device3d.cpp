@@ -171,14 +171,7 @@ int Device3D::FormatBits(D3DFORMAT format) {
     }
 }
 
-void Device3D::CreateDevice(const DeviceSettings& settings) {
-    if (device_ != nullptr) {
-        textureFactory.ReleaseAll();
-        textureFactory.Unbind();
-        device_->Release();
-        device_ = nullptr;
-    }
-
+D3DPRESENT_PARAMETERS Device3D::PresentParameters(const DeviceSettings& settings) {
     D3DPRESENT_PARAMETERS parameters;
     std::memset(&parameters, 0, sizeof parameters);
     if ((settings.flags & DeviceSettings::FULLSCREEN) != 0) {
@@ -203,6 +196,18 @@ void Device3D::CreateDevice(const DeviceSettings& settings) {
     parameters.AutoDepthStencilFormat = FindDepthStencilFormat(settings);
     parameters.Flags = 0;
     parameters.FullScreen_PresentationInterval = 0;
+    return parameters;
+}
+
+void Device3D::CreateDevice(const DeviceSettings& settings) {
+    if (device_ != nullptr) {
+        textureFactory.ReleaseAll();
+        textureFactory.Unbind();
+        device_->Release();
+        device_ = nullptr;
+    }
+
+    const D3DPRESENT_PARAMETERS parameters = PresentParameters(settings);
 
     // Each behaviour is tried twice: a first attempt can fail while the
     // display is still settling after a mode switch.

@@ -90,6 +90,39 @@ uint32_t RoundUpPow2(uint32_t value) {
     return p == value ? p : 2 * p;
 }
 
+// The fields of a DDS file's surface description this reader uses.
+struct DdsHeader {
+    uint32_t flags, height, width, depth, mipmaps;
+    uint32_t formatFlags, fourCC, bitCount, greenMask, alphaMask, caps2;
+};
+
+// Reads the magic and the 124-byte description; false when the stream holds
+// no DDS file.
+bool ReadDdsHeader(cvcore::Stream& stream, DdsHeader& dds) {
+    stream.Seek(0, cvcore::SEEK_FROM_START);
+    uint8_t magic[4];
+    if (stream.Read(magic, 4) != 4 || ReadU32(magic) != DDS_MAGIC) {
+        return false;
+    }
+    uint8_t header[DDS_HEADER_SIZE];
+    if (stream.Read(header, DDS_HEADER_SIZE) != DDS_HEADER_SIZE ||
+        ReadU32(header) != static_cast<uint32_t>(DDS_HEADER_SIZE)) {
+        return false;
+    }
+    dds.flags = ReadU32(header + 4);
+    dds.height = ReadU32(header + 8);
+    dds.width = ReadU32(header + 12);
+    dds.depth = ReadU32(header + 20);
+    dds.mipmaps = ReadU32(header + 24);
+    dds.formatFlags = ReadU32(header + 76);
+    dds.fourCC = ReadU32(header + 80);
+    dds.bitCount = ReadU32(header + 84);
+    dds.greenMask = ReadU32(header + 92);
+    dds.alphaMask = ReadU32(header + 100);
+    dds.caps2 = ReadU32(header + 108);
+    return true;
+}
+
 // Reads one level into locked memory; false when the file ran out first.
 bool ReadLevel(cvcore::Stream& stream, const D3DSURFACE_DESC& desc, const D3DLOCKED_RECT& locked,
                D3DFORMAT format) {
@@ -110,6 +143,27 @@ bool ReadLevel(cvcore::Stream& stream, const D3DSURFACE_DESC& desc, const D3DLOC
         }
     }
     return true;
+}
+
+// Fills one level of the texture from the stream; false when the filling
+// has to end here (the level could not be reached or locked, or the file ran
+// out, which leaves the remaining levels as the device gave them).
+bool FillLevel(cvcore::Stream& stream, IDirect3DTexture8* texture, uint32_t level, D3DFORMAT format) {
+    IDirect3DSurface8* surface = nullptr;
+    if (FAILED(texture->GetSurfaceLevel(level, &surface)) || surface == nullptr) {
+        return false;
+    }
+    D3DSURFACE_DESC desc{};
+    surface->GetDesc(&desc);
+    D3DLOCKED_RECT locked{};
+    if (desc.Format != format || FAILED(surface->LockRect(&locked, nullptr, 0)) || locked.pBits == nullptr) {
+        surface->Release();
+        return false;
+    }
+    const bool complete = ReadLevel(stream, desc, locked, format);
+    const bool unlocked = SUCCEEDED(surface->UnlockRect());
+    surface->Release();
+    return complete && unlocked;
 }
 
 }  // namespace
@@ -351,71 +405,36 @@ void TextureFactory::GetTextureSize(const cvcore::Image& image, uint32_t& width,
 }
 
 IDirect3DTexture8* TextureFactory::LoadDDS(cvcore::Stream& stream) {
-    stream.Seek(0, cvcore::SEEK_FROM_START);
-    uint8_t magic[4];
-    if (stream.Read(magic, 4) != 4 || ReadU32(magic) != DDS_MAGIC) {
+    DdsHeader dds;
+    if (!ReadDdsHeader(stream, dds)) {
         return nullptr;
     }
-    uint8_t header[DDS_HEADER_SIZE];
-    if (stream.Read(header, DDS_HEADER_SIZE) != DDS_HEADER_SIZE ||
-        ReadU32(header) != static_cast<uint32_t>(DDS_HEADER_SIZE)) {
-        return nullptr;
-    }
-    const uint32_t flags = ReadU32(header + 4);
-    const uint32_t height = ReadU32(header + 8);
-    const uint32_t width = ReadU32(header + 12);
-    const uint32_t depth = ReadU32(header + 20);
-    const uint32_t mipmaps = ReadU32(header + 24);
-    const uint32_t formatFlags = ReadU32(header + 76);
-    const uint32_t fourCC = ReadU32(header + 80);
-    const uint32_t bitCount = ReadU32(header + 84);
-    const uint32_t greenMask = ReadU32(header + 92);
-    const uint32_t alphaMask = ReadU32(header + 100);
-    const uint32_t caps2 = ReadU32(header + 108);
-
-    if (((caps_.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0 && width != height) ||
-        width > caps_.MaxTextureWidth || height > caps_.MaxTextureHeight || width == 0 ||
-        height == 0) {
+    if (((caps_.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0 && dds.width != dds.height) ||
+        dds.width > caps_.MaxTextureWidth || dds.height > caps_.MaxTextureHeight ||
+        dds.width == 0 || dds.height == 0) {
         return nullptr;
     }
     // A count beyond the full chain cannot describe real levels; the file
     // holds at most that many.
-    const uint32_t levels = std::min(mipmaps == 0 ? 1u : mipmaps, FullChain(width, height));
-    if ((flags & DDSD_DEPTH) != 0 && depth > 0) {
+    const uint32_t levels = std::min(dds.mipmaps == 0 ? 1u : dds.mipmaps, FullChain(dds.width, dds.height));
+    if ((dds.flags & DDSD_DEPTH) != 0 && dds.depth > 0) {
         throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Volume Maps not supported!", MODULE);
     }
-    if ((caps2 & DDSCAPS2_CUBE_ANY) != 0) {
+    if ((dds.caps2 & DDSCAPS2_CUBE_ANY) != 0) {
         throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Cube Maps not supported!", MODULE);
     }
-    const D3DFORMAT format = MapDdsFormat(formatFlags, fourCC, bitCount, greenMask, alphaMask);
+    const D3DFORMAT format = MapDdsFormat(dds.formatFlags, dds.fourCC, dds.bitCount, dds.greenMask, dds.alphaMask);
     if (format == D3DFMT_UNKNOWN || !DeviceAccepts(format)) {
         return nullptr;
     }
     IDirect3DTexture8* texture = nullptr;
     if (device_ == nullptr ||
-        FAILED(device_->CreateTexture(width, height, levels, 0, format, D3DPOOL_MANAGED, &texture)) ||
+        FAILED(device_->CreateTexture(dds.width, dds.height, levels, 0, format, D3DPOOL_MANAGED, &texture)) ||
         texture == nullptr) {
         throw cvcore::Exception("LoadDDS::CreateTexture()", "Failed!", MODULE);
     }
     for (uint32_t level = 0; level < levels; ++level) {
-        IDirect3DSurface8* surface = nullptr;
-        if (FAILED(texture->GetSurfaceLevel(level, &surface)) || surface == nullptr) {
-            break;
-        }
-        D3DSURFACE_DESC desc{};
-        surface->GetDesc(&desc);
-        D3DLOCKED_RECT locked{};
-        if (desc.Format != format || FAILED(surface->LockRect(&locked, nullptr, 0)) ||
-            locked.pBits == nullptr) {
-            surface->Release();
-            break;
-        }
-        // The file may end early: the levels it lacks keep what the device
-        // gave them rather than reading past the data.
-        const bool complete = ReadLevel(stream, desc, locked, format);
-        const bool unlocked = SUCCEEDED(surface->UnlockRect());
-        surface->Release();
-        if (!complete || !unlocked) {
+        if (!FillLevel(stream, texture, level, format)) {
             break;
         }
     }

@@ -399,6 +399,7 @@ HRESULT Device8::EndScene()
     HRESULT hr = inScene_ ? D3D_OK : D3DERR_INVALIDCALL;
     inScene_ = false;
     TraceCall("EndScene", {}, Failure(hr));
+    backend_->Flush();  // the scene's batched work starts now
     return hr;
 }
 

@@ -348,3 +348,48 @@ TEST_F(RasterTest, PresentHookSeesTheFrame)
 }
 
 }  // namespace
+
+namespace {
+
+// The GL back end's adapters: one per SDL display, named after the display
+// and the renderer; the offscreen display knows only its desktop mode, so
+// the standard list stands in.
+TEST(GLAdapters, DisplaysRendererAndModes)
+{
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    ASSERT_GE(d3d->GetAdapterCount(), 1u);
+    D3DADAPTER_IDENTIFIER8 id = {};
+    ASSERT_EQ(d3d->GetAdapterIdentifier(0, D3DENUM_NO_WHQL_LEVEL, &id), D3D_OK);
+    EXPECT_NE(std::string(id.Description).find("("), std::string::npos) << id.Description;
+    EXPECT_EQ(d3d->GetAdapterModeCount(0), 14u);
+    D3DDISPLAYMODE first = {}, last = {};
+    d3d->EnumAdapterModes(0, 0, &first);
+    d3d->EnumAdapterModes(0, 13, &last);
+    EXPECT_EQ(first.Width, 640u);
+    EXPECT_EQ(first.Format, D3DFMT_R5G6B5);
+    EXPECT_EQ(last.Width, 1920u);
+    EXPECT_EQ(last.Format, D3DFMT_X8R8G8B8);
+    D3DDISPLAYMODE desktop = {};
+    EXPECT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    EXPECT_GT(desktop.Width, 0u);
+    // Every format of the texture factory's table, DXT included; no render
+    // targets; the depth formats the device factory tries.
+    for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8, D3DFMT_R5G6B5,
+                        D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4,
+                        D3DFMT_A8R3G3B2, D3DFMT_R3G3B2, D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5})
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, 0, D3DRTYPE_TEXTURE, f),
+                  D3D_OK)
+            << f;
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, 0, D3DRTYPE_TEXTURE,
+                                     D3DFMT_V8U8),
+              D3DERR_NOTAVAILABLE);
+    for (D3DFORMAT f : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32})
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, D3DUSAGE_DEPTHSTENCIL,
+                                         D3DRTYPE_SURFACE, f),
+                  D3D_OK)
+            << f;
+    d3d->Release();
+}
+
+}  // namespace

@@ -94,6 +94,9 @@ public:
     void ClearTransparent();
 
 private:
+    // Full screen at the settings' size and format, or windowed in the
+    // desktop's format; with an automatic depth buffer.
+    D3DPRESENT_PARAMETERS PresentParameters(const DeviceSettings& settings);
 
     IDirect3D8* direct3d_ = nullptr;
     IDirect3DDevice8* device_ = nullptr;

@@ -652,30 +652,31 @@ void GLDevice::AppendToBatch(DeviceState& state, const DrawCall& call)
         batchStride_ = call.userStride;
     }
     const size_t first = batchVertices_.size() / batchStride_;
-    const uint8_t* src = call.userVertices;
-    batchVertices_.insert(batchVertices_.end(), src, src + size_t(vertices) * batchStride_);
+    const size_t bytes = size_t(vertices) * batchStride_;
+    batchVertices_.resize(batchVertices_.size() + bytes);
+    std::memcpy(batchVertices_.data() + first * batchStride_, call.userVertices, bytes);
+    // Everything becomes a triangle list of 16-bit indices.
+    const UINT n = call.vertexCount;
+    const UINT triangles = call.type == D3DPT_TRIANGLELIST ? n / 3 : n - 2;
+    const size_t at = batchIndices_.size();
+    batchIndices_.resize(at + size_t(triangles) * 3);
+    uint16_t* out = batchIndices_.data() + at;
     auto index = [&](UINT i) -> uint16_t {
         return uint16_t(first + (call.indexed ? IndexAt(call.userIndices, call.userIndices32, i) : i));
     };
-    const UINT n = call.vertexCount;
-    switch (call.type) {
-    case D3DPT_TRIANGLELIST:
-        for (UINT i = 0; i + 2 < n; i += 3)
-            batchIndices_.insert(batchIndices_.end(), {index(i), index(i + 1), index(i + 2)});
-        break;
-    case D3DPT_TRIANGLESTRIP:
-        // Every other triangle swaps its first two vertices, keeping the winding.
-        for (UINT i = 0; i + 2 < n; ++i) {
-            if (i & 1)
-                batchIndices_.insert(batchIndices_.end(), {index(i + 1), index(i), index(i + 2)});
-            else
-                batchIndices_.insert(batchIndices_.end(), {index(i), index(i + 1), index(i + 2)});
+    for (UINT t = 0; t < triangles; ++t, out += 3) {
+        switch (call.type) {
+        case D3DPT_TRIANGLELIST:
+            out[0] = index(3 * t), out[1] = index(3 * t + 1), out[2] = index(3 * t + 2);
+            break;
+        case D3DPT_TRIANGLESTRIP:
+            // Every other triangle swaps its first two vertices, keeping the winding.
+            out[0] = index(t + (t & 1)), out[1] = index(t + 1 - (t & 1)), out[2] = index(t + 2);
+            break;
+        default:  // fan
+            out[0] = index(0), out[1] = index(t + 1), out[2] = index(t + 2);
+            break;
         }
-        break;
-    default:  // fan
-        for (UINT i = 1; i + 1 < n; ++i)
-            batchIndices_.insert(batchIndices_.end(), {index(0), index(i), index(i + 1)});
-        break;
     }
 }
 
