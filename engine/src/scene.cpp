@@ -1,4 +1,5 @@
 #include "engine/scene.h"
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include "engine/device3d.h"
@@ -87,28 +88,24 @@ IDirect3DTexture8* Scene::GetTexture(int32_t index) const {
 }
 
 float Scene::WrapTicks(float ticks) const {
-    const float start = static_cast<float>(time.startTick);
-    const float end = static_cast<float>(time.endTick);
     // Without a range there is nothing to loop over: hold the first tick.
     if (time.endTick <= time.startTick || !std::isfinite(ticks)) {
-        return start;
+        return static_cast<float>(time.startTick);
     }
-    const double span = static_cast<double>(time.endTick) - static_cast<double>(time.startTick);
-    // Whole spans at once, so that a far-off time needs no long loop; the
-    // result is the same as stepping one span at a time.
-    if (ticks > end) {
-        ticks = static_cast<float>(ticks - std::ceil((ticks - end) / span) * span);
-    } else if (ticks < start) {
-        ticks = static_cast<float>(ticks + std::ceil((start - ticks) / span) * span);
+    const double start = time.startTick;
+    const double end = time.endTick;
+    const double span = end - start;
+    // Whole spans at once, in double precision: stepping one span at a time
+    // could take forever for a far-off time, and a float step smaller than
+    // the float spacing at the tick would never move it at all.
+    double t = ticks;
+    if (t > end) {
+        t -= std::ceil((t - end) / span) * span;
+    } else if (t < start) {
+        t += std::ceil((start - t) / span) * span;
     }
-    // Rounding may leave the value a hair outside; settle it.
-    while (ticks > end) {
-        ticks -= static_cast<float>(span);
-    }
-    while (ticks < start) {
-        ticks += static_cast<float>(span);
-    }
-    return ticks;
+    // Rounding of a huge time may land a hair outside the range.
+    return static_cast<float>(std::clamp(t, start, end));
 }
 
 void Scene::PoseSlots(float ticks) {

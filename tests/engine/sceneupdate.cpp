@@ -33,6 +33,19 @@ TEST_F(UpdateTest, WrapsIntoTheRange) {
     EXPECT_LE(scene.GetCurrentTick(), 1000.0f);
 }
 
+TEST_F(UpdateTest, RangesFinerThanTheFloatSpacingStillWrap) {
+    // Around 1e9 a float steps by 64 ticks: stepping by the one-tick span
+    // could never move such a time.
+    scene.time = {1000000000, 1000000001, 30, 160, 0};
+    scene.Update(1.0e6f);
+    EXPECT_GE(scene.GetCurrentTick(), 1.0e9f);
+    EXPECT_LE(scene.GetCurrentTick(), 1.000000001e9f);
+    scene.time = {-2000000000, 2000000000, 1000, 1000000, 0};
+    scene.Update(-3.0e6f);
+    EXPECT_GE(scene.GetCurrentTick(), -2.0e9f);
+    EXPECT_LE(scene.GetCurrentTick(), 2.0e9f);
+}
+
 TEST_F(UpdateTest, EmptyRangeHoldsTheStartTick) {
     scene.time = {500, 500, 30, 160, 0};
     scene.Update(3.0f);
