@@ -31,6 +31,7 @@ public:
     DWORD Usage() const { return usage_; }
     D3DPOOL Pool() const { return pool_; }
     uint64_t Version() const { return version_; }
+    bool IsIndexBuffer() const { return index_; }
 
 private:
     Device8* device_;
