@@ -125,6 +125,17 @@ TEST_F(TraceTest, ConfiguredDeviceFailuresAndFormats)
     EXPECT_EQ(t, nullptr);
 }
 
+TEST_F(TraceTest, ADeviceThatRefusesEveryTextureFormat)
+{
+    D3D8TraceConfig config;
+    EXPECT_FALSE(config.textureFormats.empty());  // starts with the GL back end's list
+    config.textureFormats.clear();
+    Start(config);
+    for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_DXT1})
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, f),
+                  D3DERR_NOTAVAILABLE);
+}
+
 TEST_F(TraceTest, AdaptersModesAndDesktopFailure)
 {
     D3D8TraceConfig config;

@@ -266,6 +266,11 @@ TEST_F(Content, ScenesHoldWhatTheShowReliesOn)
             ground = &m;
     ASSERT_NE(ground, nullptr);
     EXPECT_TRUE(ground->maps[1].enabled && ground->maps[7].enabled);
+    bool strip = false;
+    for (const KlxMesh& m : land.meshes)
+        for (const KlxFaceGroup& g : m.faceGroups)
+            strip |= g.indexType == KLX_TRIANGLE_STRIP;
+    EXPECT_TRUE(strip);  // the lake
 }
 
 TEST_F(Content, TheMachineStaysInsideTheSmokeBox)

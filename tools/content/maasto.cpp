@@ -32,7 +32,10 @@ std::vector<Asset> MakeMaasto()
     MeshData water = Grid(43, 33, 4200.0f, 3200.0f, [](float, float) { return 0.0f; });
     for (KlxVertex& v : water.vertices)
         v.uv[0] = Vector2(v.uv[0].u * 20.0f, v.uv[0].v * 15.0f);
-    k.Mesh(k.Node("lake", kNone, {0.0f, 0.0f, 0.0f}), water, kWater);
+    // The lake is one triangle strip.
+    KlxMesh& lake = k.Mesh(k.Node("lake", kNone, {0.0f, 0.0f, 0.0f}), water, kWater);
+    lake.faceGroups.front().indexType = KLX_TRIANGLE_STRIP;
+    lake.faceGroups.front().indices = GridStrip(43, 33);
 
     // A few standing stones on the shore, for scale.
     for (int i = 0; i < 5; ++i) {

@@ -234,4 +234,22 @@ MeshData Grid(int nx, int nz, float sizeX, float sizeZ, const std::function<floa
     return m;
 }
 
+std::vector<std::uint16_t> GridStrip(int nx, int nz)
+{
+    std::vector<std::uint16_t> strip;
+    for (int j = 0; j + 1 < nz; ++j) {
+        // Each row holds an even number of indices, so every row starts on
+        // an even triangle and the alternating winding stays in step.
+        if (j > 0) {
+            strip.push_back(strip.back());
+            strip.push_back(static_cast<std::uint16_t>((j + 1) * nx));
+        }
+        for (int i = 0; i < nx; ++i) {
+            strip.push_back(static_cast<std::uint16_t>((j + 1) * nx + i));
+            strip.push_back(static_cast<std::uint16_t>(j * nx + i));
+        }
+    }
+    return strip;
+}
+
 }  // namespace content

@@ -50,6 +50,10 @@ MeshData Gear(int teeth, float inner, float outer, float thickness);
 // u, v span 0..1.
 MeshData Grid(int nx, int nz, float sizeX, float sizeZ, const std::function<float(float, float)>& height);
 
+// The triangles of an nx x nz Grid as one triangle strip, rows joined by
+// degenerate triangles; every triangle keeps the grid's upward facing.
+std::vector<std::uint16_t> GridStrip(int nx, int nz);
+
 Matrix4 Rotation(const Vector3& axis, float radians);
 Quaternion AxisAngle(const Vector3& axis, float radians);
 

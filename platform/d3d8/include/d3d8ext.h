@@ -71,8 +71,9 @@ struct D3D8TraceConfig {
     std::vector<D3D8TraceAdapter> adapters = {D3D8TraceAdapter()};
     // Formats CheckDeviceFormat accepts for textures (RType D3DRTYPE_TEXTURE
     // or D3DRTYPE_SURFACE without usage) and for depth buffers (usage
-    // D3DUSAGE_DEPTHSTENCIL); every adapter format is accepted.
-    // Defaults: what the GL back end supports.
+    // D3DUSAGE_DEPTHSTENCIL); every display format is accepted as adapter
+    // format. They start as what the GL back end supports; an empty list
+    // refuses every format.
     std::vector<D3DFORMAT> textureFormats;
     std::vector<D3DFORMAT> depthFormats;
     // CreateDevice fails (D3DERR_NOTAVAILABLE) for every behaviour flag set

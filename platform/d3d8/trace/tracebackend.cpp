@@ -74,14 +74,6 @@ public:
             info.capsFail = a.capsFail;
             adapters_.push_back(info);
         }
-        if (config_.textureFormats.empty())
-            config_.textureFormats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8,
-                                      D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
-                                      D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4, D3DFMT_A8R3G3B2,
-                                      D3DFMT_R3G3B2,   D3DFMT_DXT1,     D3DFMT_DXT2,
-                                      D3DFMT_DXT3,     D3DFMT_DXT4,     D3DFMT_DXT5};
-        if (config_.depthFormats.empty())
-            config_.depthFormats = {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32};
     }
 
     const std::vector<AdapterInfo>& Adapters() const override { return adapters_; }
