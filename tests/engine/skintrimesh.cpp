@@ -129,4 +129,19 @@ TEST_F(SkinTest, DrawRestoresTheWorldTransform) {
     EXPECT_EQ(TraceLinesWith({"SetStreamSource(0, vb#2, 16)"}).size(), 1u);
 }
 
+TEST(SkinTriMesh, MeshWithoutPositionsIsLeftAsItIs) {
+    auto device = MakeTestDevice();
+    SkinTriMesh mesh(device->get());
+    mesh.CreateVertexBuffer(2, D3DFVF_DIFFUSE);  // four bytes a vertex: no room for a position
+    SceneNode bone;
+    mesh.SetBindPose(Matrix4::Translation(1.0f, 2.0f, 3.0f), SkinTriMesh::BoundsFromVertex0);
+    mesh.SetBoneCount(1);
+    mesh.SetBone(0, &bone, Matrix4());
+    mesh.SetWeightCount(1, 1);
+    mesh.SetWeight(1, 0, 0, 1.0f);
+    bone.SetLocal(Matrix4::Translation(5.0f, 0.0f, 0.0f));
+    mesh.Skin();  // must not write twelve bytes into a four-byte vertex
+    EXPECT_EQ(mesh.GetSkinVertex(1).bindPosition, Vector3());
+}
+
 }  // namespace
