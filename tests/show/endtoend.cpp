@@ -50,8 +50,11 @@ struct Frame {
 std::vector<Frame> ReadFrameLog(const fs::path& dir) {
     std::vector<Frame> frames;
     std::ifstream in(dir / "frames.log");
-    Frame f;
-    while (in >> f.index >> f.part >> f.music) frames.push_back(f);
+    std::string line;
+    while (std::getline(in, line)) {
+        Frame f;
+        if (std::istringstream(line) >> f.index >> f.part >> f.music) frames.push_back(f);
+    }
     return frames;
 }
 
@@ -118,8 +121,10 @@ TEST_F(ShowEndToEnd, PlaysToTheEndAndEachPartEndsOnItsEvent) {
     ASSERT_FALSE(frames.empty());
     const double ends[6] = {40, 60, 85.779, 114.299, 131.299, 163};
     std::map<int, Frame> first;
-    for (const Frame& f : frames)
+    for (const Frame& f : frames) {
+        EXPECT_GE(f.index, 0) << "frame at music " << f.music << " was not written";
         if (!first.count(f.part)) first[f.part] = f;
+    }
     ASSERT_EQ(first.size(), 6u) << full.output;
     for (int part = 2; part <= 6; ++part) {
         // The part starts on the first frame after its predecessor's end

@@ -46,7 +46,7 @@ struct Capture {
     double lastMusic = 0.0;
     std::vector<uint32_t> pixels;
     FrameStats stats;
-    std::unique_ptr<std::FILE, FileCloser> log;  // per frame written: index, part, music time
+    std::unique_ptr<std::FILE, FileCloser> log;  // per frame in range: file number, part, music time, frame ms
     std::chrono::steady_clock::time_point lastPresent = std::chrono::steady_clock::now();
     double firstFrameAfter = -1.0;  // seconds from start to the first frame of part 1
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -62,16 +62,17 @@ void AnswerDialog() {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-void SaveFrame(Capture& c, IDirect3DDevice8* device) {
+// Returns the number of the file written, or -1 when the frame was lost.
+int SaveFrame(Capture& c, IDirect3DDevice8* device) {
     UINT w = 0, h = 0;
-    if (FAILED(D3D8_ReadBackBuffer(device, nullptr, 0, &w, &h)) || w == 0 || h == 0) return;
+    if (FAILED(D3D8_ReadBackBuffer(device, nullptr, 0, &w, &h)) || w == 0 || h == 0) return -1;
     c.pixels.resize(static_cast<size_t>(w) * h);
-    if (FAILED(D3D8_ReadBackBuffer(device, c.pixels.data(), w * 4, &w, &h))) return;
-    if (c.log) std::fprintf(c.log.get(), "%d %d %.6f\n", c.written, showState.part, c.lastMusic);
+    if (FAILED(D3D8_ReadBackBuffer(device, c.pixels.data(), w * 4, &w, &h))) return -1;
     char name[32];
     std::snprintf(name, sizeof name, "frame_%06d.png", c.written);
-    if (WritePng((fs::path(c.frameDir) / name).string(), c.pixels.data(), static_cast<int>(w), static_cast<int>(h)))
-        ++c.written;
+    if (!WritePng((fs::path(c.frameDir) / name).string(), c.pixels.data(), static_cast<int>(w), static_cast<int>(h)))
+        return -1;
+    return c.written++;
 }
 
 // Runs inside every Present: save the frame if it lies in the range, then
@@ -85,13 +86,20 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
         return;
     }
     const auto now = std::chrono::steady_clock::now();
+    const double frameSeconds = std::chrono::duration<double>(now - c.lastPresent).count();
     if (c.firstFrameAfter < 0) c.firstFrameAfter = std::chrono::duration<double>(now - c.start).count();
-    else c.stats.Add(showState.part, std::chrono::duration<double>(now - c.lastPresent).count());
+    else c.stats.Add(showState.part, frameSeconds);
     c.lastPresent = now;
     const double music = MusicTime();
     c.lastMusic = music;
     const bool inRange = music + 1e-6 >= c.options.from && music <= c.options.to;
-    if (inRange && c.options.write) SaveFrame(c, device);
+    if (inRange) {
+        // One line per frame in the range: the frame's file number (-1 when
+        // nothing is written), the part, the music time and how long the
+        // frame took to make.
+        const int index = c.options.write ? SaveFrame(c, device) : -1;
+        if (c.log) std::fprintf(c.log.get(), "%d %d %.6f %.3f\n", index, showState.part, music, frameSeconds * 1000.0);
+    }
     if (music > c.options.to && !c.escapeSent) {
         Win32InjectKey(deviceSettings.window, SDLK_ESCAPE, true);
         c.escapeSent = true;
@@ -149,6 +157,7 @@ int main(int argc, char** argv) {
     Win32SetIdleHook(AnswerDialog);
     D3D8_SetDefaultPresentHook(OnPresent, &c);
 
+    fs::create_directories(c.frameDir);
     c.log.reset(std::fopen((fs::path(c.frameDir) / "frames.log").c_str(), "w"));
     c.start = std::chrono::steady_clock::now();
     try {

@@ -204,6 +204,9 @@ GLDevice::GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETE
 GLDevice::~GLDevice()
 {
     MakeCurrent();
+    for (GLsync& fence : frameFences_)
+        if (fence)
+            glDeleteSync(fence);
     programs_ = GLProgramCache();
     streamVertices_.reset();
     streamIndices_.reset();
@@ -839,6 +842,18 @@ void GLDevice::Present()
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     }
     context_->Swap();
+    PaceFrames();
+}
+
+void GLDevice::PaceFrames()
+{
+    GLsync& oldest = frameFences_[frameFence_];
+    if (oldest) {
+        glClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, GLuint64(10) * 1000 * 1000 * 1000);
+        glDeleteSync(oldest);
+    }
+    oldest = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    frameFence_ = (frameFence_ + 1) % kFramesInFlight;
 }
 
 HRESULT GLDevice::ReadBackBuffer(void* pixels, UINT pitch)

@@ -81,6 +81,7 @@ private:
     void DrawUser(DeviceState& state, const DrawCall& call);
     void DrawBuffers(DeviceState& state, const DrawCall& call);
     void Bump(UniformGroup group) { uniforms_.version[group] = ++version_; }
+    void PaceFrames();
 
     std::unique_ptr<GLContext> context_;
     UINT width_, height_;
@@ -109,6 +110,13 @@ private:
     std::vector<uint16_t> batchIndices_;
 
     D3D8Stats stats_ = {};
+
+    // Fences of the frames still in flight: Present waits for the one two
+    // frames back, so a driver that never blocks on swap (an offscreen
+    // window, a software rasteriser) cannot queue unbounded work and memory.
+    static constexpr int kFramesInFlight = 2;
+    GLsync frameFences_[kFramesInFlight] = {};
+    int frameFence_ = 0;
 };
 
 }  // namespace d3d8
