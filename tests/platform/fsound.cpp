@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ double Seconds() {
 class Fsound : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir = new ScratchDir();
+        dir = std::make_unique<ScratchDir>();
         tone = *dir / "tone.mp3";
         const std::string wav = *dir / "tone.wav";
         ASSERT_EQ(testsupport::Run("sox -q -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 8 sine 440 vol 0.5"), 0);
@@ -43,17 +44,17 @@ protected:
         ASSERT_EQ(testsupport::Run("lame --quiet -b 64 " + Quote(mono) + " " + Quote(*dir / "mono.mp3")), 0);
         testsupport::WriteText(*dir / "notes.txt", std::string(5000, 'x') + "\xff\xfb not a frame\n");
     }
-    static void TearDownTestSuite() { delete dir; }
+    static void TearDownTestSuite() { dir.reset(); }
     void TearDown() override {
         FSOUND_Close();
         VirtualClockEnable(false);
     }
 
-    static ScratchDir* dir;
+    static std::unique_ptr<ScratchDir> dir;
     static std::string tone;
 };
 
-ScratchDir* Fsound::dir = nullptr;
+std::unique_ptr<ScratchDir> Fsound::dir;
 std::string Fsound::tone;
 
 TEST_F(Fsound, DecodesAsLamesOwnDecoderDoes) {
@@ -75,9 +76,12 @@ TEST_F(Fsound, DecodesAsLamesOwnDecoderDoes) {
     for (size_t i = 0; i < reference.size(); ++i) worst = std::max(worst, std::abs(pcm[i] - reference[i]));
     EXPECT_LE(worst, 2);  // two decoders, the same samples up to rounding
     EXPECT_EQ(s.Fill(pcm.data(), 100), 0);  // at the end
+    // After a rewind the stream delivers its own first samples again, bit
+    // for bit (the other decoder may round differently).
+    const std::vector<int16_t> first(pcm.begin(), pcm.begin() + 200);
     s.Rewind();
     EXPECT_EQ(s.Fill(pcm.data(), 100), 100);
-    EXPECT_EQ(pcm[1000], reference[1000]);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), pcm.begin()));
 }
 
 TEST_F(Fsound, MonoAndOtherRatesComeOutAt44100Stereo) {
