@@ -2,6 +2,7 @@
 
 #include "cvcore/exception.h"
 #include "engine/device3d.h"
+#include "glowstates.h"
 #include "screen2d.h"
 #include "trianglewalk.h"
 
@@ -124,17 +125,7 @@ void LightFloor::LightVertices() {
 }
 
 void LightFloor::SetFinStates(IDirect3DDevice8* d) {
-    d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    d->SetRenderState(D3DRS_ZENABLE, D3DZB_USEW);
-    d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    SetGlowStates(d);
     const D3DMATRIX identity = IdentityMatrix();
     d->SetTransform(D3DTS_WORLD, &identity);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/device3d.h"
+#include "glowstates.h"
 #include "screen2d.h"
 #include "showrandom.h"
 
@@ -14,19 +15,6 @@ void ParticleSystem::SetBox(Vector3 a, Vector3 b) {
     boxMax_ = {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
 }
 
-void ParticleSystem::SetStates(IDirect3DDevice8* d) {
-    d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    d->SetRenderState(D3DRS_ZENABLE, D3DZB_USEW);
-    d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-}
 
 void ParticleSystem::Emit(float time, float dt) {
     const int n = static_cast<int>(dt * rate_ * 1000.0f + 0.5f);
@@ -80,7 +68,7 @@ void ParticleSystem::DrawAll(IDirect3DDevice8* d, const D3DMATRIX& view) {
 
 void ParticleSystem::Run(float time, float dt) {
     IDirect3DDevice8* d = device_->GetDevice();
-    SetStates(d);
+    SetGlowStates(d);
     const D3DMATRIX identity = IdentityMatrix();
     d->SetTransform(D3DTS_WORLD, &identity);
     D3DMATRIX view{};

@@ -43,7 +43,6 @@ public:
     const std::vector<Particle>& Particles() const { return particles_; }
 
 private:
-    void SetStates(IDirect3DDevice8* d);
     void Emit(float time, float dt);
     void AgeAndMove(float time, float dt);
     void DrawAll(IDirect3DDevice8* d, const D3DMATRIX& view);
