@@ -47,6 +47,13 @@ struct SoundSystem {
     SDL_AudioDeviceID device = 0;
     FSOUND_STREAM* playing = nullptr;  // read by the audio thread under the device lock
     std::vector<std::unique_ptr<FSOUND_STREAM>> streams;
+
+    // A process may end with the music still playing (a failure after it
+    // started is reported, then the process returns without FSOUND_Close).
+    // The audio thread must be stopped before the streams it reads are freed.
+    ~SoundSystem() {
+        if (device) SDL_CloseAudioDevice(device);
+    }
 };
 
 SoundSystem& Sound() {

@@ -168,6 +168,27 @@ TEST_F(Fsound, ClosingAPlayingStreamKeepsTheAudioThreadAway) {
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
 }
 
+// Tears down after the sound library's own state at process exit and takes
+// as long as a show's scenes do, so the audio thread gets its turns then.
+struct SlowTeardown {
+    ~SlowTeardown() { SDL_Delay(300); }
+};
+
+TEST_F(Fsound, AProcessThatEndsWhileAStreamPlaysExitsCleanly) {
+    // A fresh process, so the library's state is made inside the statement.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static SlowTeardown slow;
+            if (!FSOUND_Init(44100, 16, 0)) std::exit(2);
+            FSOUND_STREAM* s = FSOUND_Stream_OpenMpeg(tone.c_str(), 0);
+            if (!s || FSOUND_Stream_Play(FSOUND_FREE, s) == -1) std::exit(3);
+            SDL_Delay(150);
+            std::exit(0);  // as after a report: nobody closes the library
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(Fsound, ErrorCodes) {
     // Before FSOUND_Init.
     EXPECT_EQ(FSOUND_Stream_OpenMpeg(tone.c_str(), 0), nullptr);
