@@ -25,6 +25,8 @@ public:
     std::vector<bool> activations;
     std::vector<std::pair<int, int>> sizes;
 
+    int paints = 0;
+
     bool MainLoop() override {
         ++mainLoops;
         return mainLoops != stopAfter;
@@ -33,7 +35,10 @@ public:
     void OnClose() override { ++closes; }
     void OnActivate(bool active) override { activations.push_back(active); }
     void OnSize(int w, int h) override { sizes.emplace_back(w, h); }
+    void OnPaint() override { ++paints; }
 };
+
+DWORD WindowStyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)); }
 
 void PushSdlKey(HWND hwnd, SDL_Keycode key, bool down) { Win32InjectKey(hwnd, key, down); }
 
@@ -99,6 +104,37 @@ TEST(WindowWrapper, TheWindowManagersCloseRequestEndsThePumpThroughDestroy) {
     EXPECT_EQ(app.mainLoops, loops);
 }
 
+// The class keeps the style of its first registration, so each case starts
+// from an unregistered class (no window of it left, nothing awaiting release).
+void ForgetWindowClass() {
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    UnregisterClassA(WindowWrapper::CLASS_NAME, nullptr);
+}
+
+void RequestClose(HWND hwnd) {
+    SDL_Event e = {};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    e.window.windowID = SDL_GetWindowID(Win32GetSDLWindow(hwnd));
+    SDL_PushEvent(&e);
+}
+
+TEST(WindowWrapper, ThePopupWindowHasNoCloseBoxAndTheFullWindowHasOne) {
+    for (const unsigned flags : {320u, 0xFFFFFFFFu}) {
+        ForgetWindowClass();
+        Recorder app;
+        ASSERT_TRUE(app.Open(64, 48, "close box", flags));
+        RequestClose(app.GetWindowHandle());
+        app.stopAfter = 1;
+        app.Run();
+        const bool closable = flags != 320u;
+        EXPECT_EQ(app.IsOpen(), !closable) << flags;
+        EXPECT_EQ(app.IsQuitting(), closable) << flags;
+    }
+    ForgetWindowClass();
+}
+
 TEST(WindowWrapper, KeyTable) {
     const std::pair<int, int> table[] = {
         {VK_ESCAPE, 1}, {'1', 2},        {'9', 10},       {'0', 11},        {'A', 16},
@@ -114,6 +150,9 @@ TEST(WindowWrapper, KeyTable) {
         {0, 0},         {255, 0},        {0x1234, 0},
     };
     for (auto [vk, code] : table) EXPECT_EQ(cvcore::KeyCodeFromVirtualKey(static_cast<WPARAM>(vk)), code) << vk;
+    // A value whose low bits spell a listed key is still no key.
+    EXPECT_EQ(cvcore::KeyCodeFromVirtualKey(static_cast<WPARAM>(0x100000000ull | 'A')), 0);
+    EXPECT_EQ(cvcore::KeyCodeFromVirtualKey(~static_cast<WPARAM>(0) - 0xFF + VK_ESCAPE), 0);
 }
 
 TEST(WindowWrapper, KeysFromSdlReachOnKeyThroughTheQueue) {
@@ -138,6 +177,23 @@ TEST(WindowWrapper, KeysFromSdlReachOnKeyThroughTheQueue) {
     app.Run();
     EXPECT_FALSE(app.IsKeyDown(1));
     EXPECT_EQ(app.keys.back(), std::make_pair(1, false));
+}
+
+TEST(WindowWrapper, SizeAndPaintMessagesReachTheirHooks) {
+    Recorder app;
+    ASSERT_TRUE(app.Open(64, 48, "size", 0xFFFFFFFFu));
+    HWND hwnd = app.GetWindowHandle();
+    EXPECT_TRUE(app.sizes.empty());  // creation's WM_SIZE comes before the object is known
+    RECT outer = {0, 0, 300, 200};
+    AdjustWindowRect(&outer, WindowStyleOf(hwnd), FALSE);
+    SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    const std::vector<std::pair<int, int>> sized = {{300, 200}};
+    EXPECT_EQ(app.sizes, sized);
+    app.stopAfter = 1;  // the shown, resized window is painted once before the hook runs
+    app.Run();
+    EXPECT_EQ(app.paints, 1);
+    EXPECT_EQ(app.mainLoops, 1);
 }
 
 TEST(WindowWrapper, SetKeyMasksTheCodeToEightBits) {

@@ -46,6 +46,8 @@ void RegisterWindowClass(HINSTANCE instance, bool closeBox, WNDPROC proc) {
 }  // namespace
 
 int KeyCodeFromVirtualKey(WPARAM vk) {
+    // Virtual keys are one byte; a wider value must not wrap onto one.
+    if (vk > 0xFF) return 0;
     for (const KeyRange& r : kKeyRanges)
         if (static_cast<int>(vk) >= r.firstVk && static_cast<int>(vk) <= r.lastVk)
             return r.firstCode + static_cast<int>(vk) - r.firstVk;
