@@ -43,18 +43,18 @@ public:
         if (library_) FT_Done_FreeType(library_);
     }
 
-    FT_Face Face(const FontSpec& spec) {
-        FT_Face face = faces_[spec.bold ? 1 : 0];
-        if (face) FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(spec.pixelSize));
+    FT_Face Face(const FontSpec& style) {
+        FT_Face face = faces_[style.bold ? 1 : 0];
+        if (face) FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(style.pixelSize));
         return face;
     }
 
-    const Glyph& GlyphFor(const FontSpec& spec, uint32_t code) {
-        auto key = std::make_tuple(spec.bold, spec.pixelSize, code);
+    const Glyph& GlyphFor(const FontSpec& style, uint32_t code) {
+        auto key = std::make_tuple(style.bold, style.pixelSize, code);
         auto it = glyphs_.find(key);
         if (it != glyphs_.end()) return it->second;
         Glyph& glyph = glyphs_[key];
-        FT_Face face = Face(spec);
+        FT_Face face = Face(style);
         if (face && FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) == 0) {
             const FT_Bitmap& bm = face->glyph->bitmap;
             glyph.left = face->glyph->bitmap_left;
@@ -90,14 +90,14 @@ private:
 
 }  // namespace
 
-FontMetrics MeasureFont(const FontSpec& spec) {
+FontMetrics MeasureFont(const FontSpec& style) {
     FontCache& cache = FontCache::Get();
     std::lock_guard<std::mutex> lock(cache.mutex);
     FontMetrics m;
-    FT_Face face = cache.Face(spec);
+    FT_Face face = cache.Face(style);
     if (!face) {
-        m.ascent = spec.pixelSize;
-        m.descent = spec.pixelSize / 4;
+        m.ascent = style.pixelSize;
+        m.descent = style.pixelSize / 4;
     } else {
         m.ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
         m.descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
@@ -105,33 +105,33 @@ FontMetrics MeasureFont(const FontSpec& spec) {
     m.height = m.ascent + m.descent;
     // Average over the alphabet, rounded as dialog base units are.
     int total = 0;
-    for (char c = 'A'; c <= 'Z'; ++c) total += cache.GlyphFor(spec, static_cast<uint32_t>(c)).advance;
-    for (char c = 'a'; c <= 'z'; ++c) total += cache.GlyphFor(spec, static_cast<uint32_t>(c)).advance;
-    m.averageWidth = face ? (total / 26 + 1) / 2 : spec.pixelSize / 2;
+    for (char c = 'A'; c <= 'Z'; ++c) total += cache.GlyphFor(style, static_cast<uint32_t>(c)).advance;
+    for (char c = 'a'; c <= 'z'; ++c) total += cache.GlyphFor(style, static_cast<uint32_t>(c)).advance;
+    m.averageWidth = face ? (total / 26 + 1) / 2 : style.pixelSize / 2;
     return m;
 }
 
-int MeasureText(const FontSpec& spec, std::string_view text) {
+int MeasureText(const FontSpec& style, std::string_view text) {
     FontCache& cache = FontCache::Get();
     std::lock_guard<std::mutex> lock(cache.mutex);
     int width = 0;
-    for (char c : text) width += cache.GlyphFor(spec, ToUnicode(static_cast<unsigned char>(c))).advance;
+    for (char c : text) width += cache.GlyphFor(style, ToUnicode(static_cast<unsigned char>(c))).advance;
     return width;
 }
 
-bool DrawText(const PixelTarget& t, const FontSpec& spec, int x, int y, std::string_view text,
+bool DrawText(const PixelTarget& t, const FontSpec& style, int x, int y, std::string_view text,
               uint32_t color) {
-    const FontMetrics metrics = MeasureFont(spec);
+    const FontMetrics metrics = MeasureFont(style);
     FontCache& cache = FontCache::Get();
     std::lock_guard<std::mutex> lock(cache.mutex);
-    if (!cache.Face(spec)) return false;
+    if (!cache.Face(style)) return false;
     const int baseline = y + metrics.ascent;
     const int cr = (color >> 16) & 0xFF, cg = (color >> 8) & 0xFF, cb = color & 0xFF;
     const int left = std::max(t.clipLeft, 0), top = std::max(t.clipTop, 0);
     const int right = std::min(t.clipRight, t.width), bottom = std::min(t.clipBottom, t.height);
     int penX = x;
     for (char c : text) {
-        const Glyph& g = cache.GlyphFor(spec, ToUnicode(static_cast<unsigned char>(c)));
+        const Glyph& g = cache.GlyphFor(style, ToUnicode(static_cast<unsigned char>(c)));
         for (int gy = 0; gy < g.rows; ++gy) {
             const int py = baseline - g.top + gy;
             if (py < top || py >= bottom) continue;

@@ -175,14 +175,14 @@ FontSpec FontOf(HFONT font) {
     return Object(GetStockObject(SYSTEM_FONT))->font;
 }
 
-HFONT FontForSpec(const FontSpec& spec) {
+HFONT FontForSpec(const FontSpec& style) {
     static std::map<std::pair<int, bool>, HGDIOBJ> fonts;
-    HGDIOBJ& h = fonts[{spec.pixelSize, spec.bold}];
+    HGDIOBJ& h = fonts[{style.pixelSize, style.bold}];
     if (!h) {
         auto o = std::make_unique<GdiObject>();
         o->type = GdiObject::Font;
         o->stock = true;  // shared: DeleteObject leaves it alone
-        o->font = spec;
+        o->font = style;
         h = Gdi().Add(std::move(o));
     }
     return reinterpret_cast<HFONT>(h);

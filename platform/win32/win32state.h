@@ -145,6 +145,6 @@ FontSpec FontOf(HFONT font);
 void FillPixels(const PixelTarget& t, int left, int top, int right, int bottom, uint32_t color);
 HFONT DefaultGuiFont();
 // A font object for a face size (the dialog fonts); lives for the process.
-HFONT FontForSpec(const FontSpec& spec);
+HFONT FontForSpec(const FontSpec& style);
 
 }  // namespace win32

@@ -5,25 +5,12 @@
 
 #include "cvcore/exception.h"
 #include "engine/device3d.h"
+#include "glowstates.h"
 #include "screen2d.h"
 
 namespace {
 
 constexpr float PI = 3.1415927f;
-
-void SetLayerStates(IDirect3DDevice8* d) {
-    d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    d->SetRenderState(D3DRS_ZENABLE, FALSE);
-    d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
-    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-}
 
 D3DCOLOR LayerAlpha(float intensity, float factor) {
     const float a = std::min(intensity * factor, 1.0f);
@@ -42,7 +29,7 @@ void BackgroundLayers::AddLayer(const char* name) { layers_.push_back(device_->t
 
 void BackgroundLayers::Draw(float time, float intensity) {
     IDirect3DDevice8* d = device_->GetDevice();
-    SetLayerStates(d);
+    SetGlowStates(d, D3DZB_FALSE);
     SetScreenTransforms(d);
     d->SetStreamSource(0, vertexBuffer_.Get(), sizeof(ScreenVertex));
     d->SetVertexShader(SCREEN_FVF);

@@ -165,7 +165,10 @@ TEST_F(ShowEndToEnd, GoldenFrameOfEveryPart) {
             if (f.music <= times[part - 1]) pick = &f;
         ASSERT_NE(pick, nullptr);
         const fs::path shot = work / "full" / FrameName(pick->index);
-        const fs::path expected = golden / ("part" + std::to_string(part) + ".png");
+        // Named by music time: show_012s.png is the frame at 12 s.
+        char name[32];
+        std::snprintf(name, sizeof name, "show_%03ds.png", static_cast<int>(times[part - 1]));
+        const fs::path expected = golden / name;
         if (update) {
             fs::create_directories(golden);
             fs::copy_file(shot, expected, fs::copy_options::overwrite_existing);
