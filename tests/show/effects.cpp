@@ -213,6 +213,25 @@ TEST_F(EffectsTest, ParticlesEmitByFrameTimeAndDieInBirthOrder) {
     EXPECT_TRUE(smoke.Particles().empty());
 }
 
+TEST_F(EffectsTest, ALongFrameEmitsManyDrawnInBatchesAndWidensTheSurvivalMargin) {
+    ParticleSystem smoke(*device, "tex.tga");
+    smoke.SetRate(0.15f);
+    smoke.SetLifetime(2.5f);
+    smoke.SetBox({-100, -20, -200}, {100, 40, 400});
+    smoke.SetAlpha(-0.25f, 2.0f);
+    smoke.SetSize(0, 3.5f);
+    smoke.Run(10.0f, 10.0f);  // a ten-second stall
+    ASSERT_EQ(smoke.Particles().size(), 1500u);
+    EXPECT_EQ(CountLines("DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2"), 1500);  // two batch passes
+    // 2.6 s old but the frame took 0.1 s: the margin is 2.5 + 0.15 s.
+    smoke.Run(12.6f, 0.1f);
+    EXPECT_EQ(smoke.Particles().size(), 1515u);
+    // A zero-length frame has no margin: the stalled ones go, the new stay.
+    smoke.Run(12.61f, 0.0f);
+    ASSERT_EQ(smoke.Particles().size(), 15u);
+    for (const auto& p : smoke.Particles()) EXPECT_EQ(p.birth, 12.6f);
+}
+
 TEST_F(EffectsTest, MeshBurstRayCollapsesForFactorZero) {
     Scene scene;
     TriMesh* mesh = scene.AddNode(std::make_unique<TriMesh>(device.get()));
