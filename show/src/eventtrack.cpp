@@ -16,13 +16,18 @@ void EventTrack::AddRepeated(float start, float interval, int count, int type, i
     }
 }
 
-// A stall of more than a second between frames loses the events that fell
-// inside it: firing a fade or a flash that late would be worse than missing it.
+// A stall of more than a second between frames loses the fades and flashes
+// that fell inside it: firing them that late would be worse than missing
+// them. A part's end is different: losing it would leave the part running
+// for good, long after the music has stopped. The events after a part's end
+// belong to the next part and wait for its first frame.
 void EventTrack::Update(float now) {
     auto it = events_.begin();
     while (it != events_.end() && it->time <= now) {
-        if (std::fabs(it->time - now) < 1.0f && handler_) handler_(it->type, it->value);
-        ++it;
+        const ShowEvent event = *it++;
+        const bool partEnd = event.type == PART_END_EVENT;
+        if ((partEnd || std::fabs(event.time - now) < 1.0f) && handler_) handler_(event.type, event.value);
+        if (partEnd) break;
     }
     events_.erase(events_.begin(), it);
 }

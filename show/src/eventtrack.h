@@ -1,6 +1,9 @@
 #pragma once
 #include <list>
 
+// The event type that ends the running part.
+constexpr int PART_END_EVENT = 6;
+
 // One entry of the show's schedule: at `time` seconds of music, hand `type`
 // and `value` to the track's handler.
 struct ShowEvent {
@@ -11,6 +14,8 @@ struct ShowEvent {
 
 // A time-sorted list of events fired against the music clock. Fired events
 // and events found more than a second late are removed; none fires twice.
+// A part's end is never lost, however late, and closes the walk, so every
+// part sees its own end even after a stall that spanned several of them.
 class EventTrack {
 public:
     using Handler = void (*)(int type, int value);

@@ -342,7 +342,11 @@ void AdvanceLevels(int part, float time) {
     const Steps clamp = part >= 1 && part <= 6 ? clamps[part] : nullptr;
     while (S.lastStep < time) {
         if (step) step();
-        S.lastStep += 0.001f;
+        const float next = S.lastStep + 0.001f;
+        // Past about nine hours a float can no longer hold a 1 ms step, and
+        // the loop would never reach the frame's time.
+        if (next == S.lastStep) break;
+        S.lastStep = next;
     }
     S.lastStep = time;
     if (clamp) clamp();

@@ -25,10 +25,7 @@ int show::main(int, char**) {
     return 0;
 }
 
-namespace {
-
-// Tokens are runs of characters other than the space; each space that ends
-// a token becomes the token's terminator. Tabs and quotes mean nothing.
+// Tabs and quotes mean nothing: only the space separates.
 std::vector<char*> SplitCommandLine(char* line) {
     std::vector<char*> tokens;
     char* p = line;
@@ -41,8 +38,6 @@ std::vector<char*> SplitCommandLine(char* line) {
     }
     return tokens;
 }
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const std::vector<char*> tokens = SplitCommandLine(commandLine);

@@ -1,4 +1,5 @@
 #pragma once
+#include <vector>
 #include <windows.h>
 
 namespace show {
@@ -6,6 +7,10 @@ namespace show {
 // music, free. The process entry point calls it through WinMain.
 int main(int argc, char** argv);
 }  // namespace show
+
+// The command line's tokens: runs of characters other than the space, each
+// ended in place by overwriting the space after it with a zero.
+std::vector<char*> SplitCommandLine(char* line);
 
 // Splits the command line in place at spaces, runs the show and shows the
 // report window for a failure. Always returns 0.

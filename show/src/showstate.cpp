@@ -1,5 +1,7 @@
 #include "showstate.h"
 
+#include "eventtrack.h"
+
 ShowState showState;
 
 namespace {
@@ -22,7 +24,7 @@ void OnShowEvent(int type, int value) {
         case 5:
             if (showState.logoLevel == 0.0f) showState.logoLevel = 0.0001f;
             break;
-        case 6: showState.partDone = true; break;
+        case PART_END_EVENT: showState.partDone = true; break;
         case 666: showState.grabRequest = true; break;
         default: break;
     }

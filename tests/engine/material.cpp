@@ -8,6 +8,7 @@
 
 #include "cvcore/filestream.h"
 #include "engine/device3d.h"
+#include "engine/scene.h"
 #include "tracedevice.h"
 
 using tracetest::Calls;
@@ -223,6 +224,41 @@ TEST_F(MaterialBuildTest, LightMapVariant) {
     auto same = twice.MakeLightMapVariant(lightMap);
     EXPECT_EQ(same->stages[2].colorOp, static_cast<uint32_t>(D3DTOP_DISABLE));
     EXPECT_NE(same->stages[1].texture, lightMap);
+}
+
+}  // namespace
+
+namespace {
+
+// The scene's lookup that face groups use: one variant per (id, image), made
+// on the first request and found again afterwards.
+TEST_F(MaterialTest, SceneHandsOutOneVariantPerIdAndImage) {
+    Scene scene;
+    IDirect3DTexture8* lightMap = nullptr;
+    ASSERT_EQ(device_->GetDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lightMap),
+              D3D_OK);
+    scene.AddTexture(lightMap);  // image 0; the scene releases it
+    Material* base = scene.AddMaterial(std::make_unique<Material>(device_.get()));
+    scene.RegisterMaterial(base, 7, -1);
+
+    EXPECT_EQ(scene.GetMaterial(*device_, 7, -1), base);
+    EXPECT_EQ(scene.GetMaterial(*device_, 8, -1), nullptr);
+    EXPECT_EQ(scene.GetMaterial(*device_, 8, 0), nullptr);
+    EXPECT_EQ(scene.GetMaterialCount(), 1);
+
+    Material* variant = scene.GetMaterial(*device_, 7, 0);
+    ASSERT_NE(variant, nullptr);
+    EXPECT_NE(variant, base);
+    EXPECT_EQ(scene.GetMaterial(*device_, 7, 0), variant);
+    EXPECT_EQ(scene.GetMaterialCount(), 2);
+    EXPECT_EQ(scene.FindMaterial(7, 0), variant);
+    EXPECT_EQ(variant->stages[0].texture, lightMap);
+    // An image index past the scene's textures gives a stage without texture.
+    Material* beyond = scene.GetMaterial(*device_, 7, 5);
+    ASSERT_NE(beyond, nullptr);
+    EXPECT_EQ(beyond->stages[0].texture, nullptr);
+    EXPECT_EQ(beyond->stages[0].texCoordIndex, 1u);
+    EXPECT_EQ(scene.GetMaterialCount(), 3);
 }
 
 }  // namespace

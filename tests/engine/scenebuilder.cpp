@@ -1,5 +1,6 @@
 #include "engine/scenebuilder.h"
 #include <gtest/gtest.h>
+#include <functional>
 #include "cvcore/exception.h"
 #include "engine/device3d.h"
 #include "cvcore/filestream.h"
@@ -259,6 +260,46 @@ TEST_F(BuilderTest, UnknownIndexTypeStopsTheBuild) {
         EXPECT_STREQ(e.Message().Text(), "Error!");
         EXPECT_STREQ(e.File().Text(), "scenegraphklx");
     }
+}
+
+// A track of the dummy (node 3) that covers ticks 200..300 only: the scene
+// starts at tick 100, before it.
+void GiveDummyTrack(KlxDocument& document, uint32_t ort) {
+    KlxTrack<PositionKey>& track = document.nodes[2].positionTrack;
+    track = {};
+    track.start = 200;
+    track.end = 300;
+    track.ort = ort;
+    PositionKey key;
+    track.Add(200, key);
+    key.value = {0.0f, 10.0f, 0.0f};
+    track.Add(300, key);
+}
+
+void ExpectControllerError(const std::function<void()>& action, const char* message) {
+    try {
+        action();
+        FAIL() << "no exception";
+    } catch (const cvcore::Exception& e) {
+        EXPECT_STREQ(e.Method().Text(), "PRSController::TimeAdjust()");
+        EXPECT_STREQ(e.Message().Text(), message);
+        EXPECT_STREQ(e.File().Text(), "prscontroller");
+    }
+}
+
+TEST_F(BuilderTest, BadOutOfRangeTypesLeaveBuildAndUpdate) {
+    // The pose at the start tick already needs the type before the range.
+    GiveDummyTrack(document, MakeOrt(0, ORT_CONSTANT));
+    ExpectControllerError([&] { Build(); }, "Incompatible Before ort!");
+
+    // A type that only the time after the range needs is met by Update.
+    GiveDummyTrack(document, MakeOrt(ORT_CONSTANT, 7));
+    Scene other;
+    SceneBuilder(other, *device, document).Build();
+    SceneNode* transform = other.FindObjectSlot(3)->node->GetParent();
+    EXPECT_EQ(transform->GetLocal().GetTranslation(), Vector3());  // held at the first key
+    other.Update(0.04f);  // tick 192: still before the range
+    ExpectControllerError([&] { other.Update(0.1f); }, "Incompatible After ort!");  // tick 480
 }
 
 TEST_F(BuilderTest, ParentLoopsAreNotLinked) {

@@ -15,9 +15,12 @@
 #include "cvcore/exception.h"
 #include "cvcore/filestream.h"
 #include "engine/device3d.h"
+#include "engine/klxdocument.h"
+#include "engine/klxwriter.h"
 #include "engine/scene.h"
 #include "engine/trimesh.h"
 #include "layerburst.h"
+#include "lightfloor.h"
 #include "meshburst.h"
 #include "particlesystem.h"
 #include "screen2d.h"
@@ -210,6 +213,25 @@ TEST_F(EffectsTest, ParticlesEmitByFrameTimeAndDieInBirthOrder) {
     EXPECT_TRUE(smoke.Particles().empty());
 }
 
+TEST_F(EffectsTest, ALongFrameEmitsManyDrawnInBatchesAndWidensTheSurvivalMargin) {
+    ParticleSystem smoke(*device, "tex.tga");
+    smoke.SetRate(0.15f);
+    smoke.SetLifetime(2.5f);
+    smoke.SetBox({-100, -20, -200}, {100, 40, 400});
+    smoke.SetAlpha(-0.25f, 2.0f);
+    smoke.SetSize(0, 3.5f);
+    smoke.Run(10.0f, 10.0f);  // a ten-second stall
+    ASSERT_EQ(smoke.Particles().size(), 1500u);
+    EXPECT_EQ(CountLines("DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2"), 1500);  // two batch passes
+    // 2.6 s old but the frame took 0.1 s: the margin is 2.5 + 0.15 s.
+    smoke.Run(12.6f, 0.1f);
+    EXPECT_EQ(smoke.Particles().size(), 1515u);
+    // A zero-length frame has no margin: the stalled ones go, the new stay.
+    smoke.Run(12.61f, 0.0f);
+    ASSERT_EQ(smoke.Particles().size(), 15u);
+    for (const auto& p : smoke.Particles()) EXPECT_EQ(p.birth, 12.6f);
+}
+
 TEST_F(EffectsTest, MeshBurstRayCollapsesForFactorZero) {
     Scene scene;
     TriMesh* mesh = scene.AddNode(std::make_unique<TriMesh>(device.get()));
@@ -284,4 +306,119 @@ TEST_F(EffectsTest, OverlayClampsAlphaAndIgnoresTheColoursTopByte) {
     };
     EXPECT_EQ(CountLines(hashOf(0xFF123456)), 1);
     EXPECT_EQ(CountLines(hashOf(0x00123456)), 1);
+}
+
+namespace {
+
+KlxNode FloorNode(uint32_t id, const Vector3& position) {
+    KlxNode node;
+    node.id = id;
+    node.parentId = 999;  // no such node: hangs below the root
+    node.targetId = 999;
+    node.position = position;
+    node.SetDefaultTracks();
+    return node;
+}
+
+KlxVertex FloorVertex(float x, float z) {
+    KlxVertex v;
+    v.position = {x, 0.0f, z};
+    v.normal = {0.0f, 1.0f, 0.0f};
+    v.uv[0] = {0.5f, 0.5f};
+    return v;
+}
+
+// Two cameras (nodes 1 and 2), the floor (node 10): one triangle next to
+// the origin and one far away from everything, and eight dummies (20..27)
+// whose positions tell which of them the lights were taken from.
+KlxDocument GroundDocument(bool withFloor) {
+    KlxDocument doc;
+    doc.sceneTime = {0, 1000, 30, 160, 0};
+    doc.nodes = {FloorNode(1, {0, 100, -100}), FloorNode(2, {0, 100, 100})};
+    for (uint32_t id : {1u, 2u}) {
+        KlxCamera camera;
+        camera.nodeId = id;
+        camera.fieldOfView = 1.0f;
+        doc.cameras.push_back(camera);
+    }
+    if (withFloor) {
+        doc.nodes.push_back(FloorNode(10, {0, 0, 0}));
+        KlxMesh floor;
+        floor.nodeId = 10;
+        floor.vertexFlags = KLX_VERTEX_POSITION | KLX_VERTEX_NORMAL | (1u << KLX_VERTEX_SET_SHIFT);
+        floor.vertices = {FloorVertex(0, 0), FloorVertex(10, 0), FloorVertex(0, 10),
+                          FloorVertex(900, 900), FloorVertex(910, 900), FloorVertex(900, 910)};
+        KlxFaceGroup group;
+        group.indices = {0, 1, 2, 3, 4, 5};
+        floor.faceGroups = {group};
+        doc.meshes = {floor};
+    }
+    for (uint32_t d = 0; d < 8; ++d) doc.nodes.push_back(FloorNode(20 + d, {-1000.0f - d, 0, 0}));
+    return doc;
+}
+
+}  // namespace
+
+class LightFloorTest : public EffectsTest {
+protected:
+    void Write(const KlxDocument& doc) {
+        KlxWriter writer;
+        writer.WriteDocument(doc);
+        writer.Save((dir / "ground.klx").c_str());
+    }
+};
+
+// Walking the root's children and their children, the undrawn nodes met are
+// camera, camera, floor transform, dummy 20's transform and dummy 20, dummy
+// 21's transform and dummy 21 (the 7th: light 0), dummy 22's transform (the
+// 8th: light 1).
+TEST_F(LightFloorTest, LightsFromThe7thAnd8thUndrawnNodesLightOnlyWithinReach) {
+    KlxDocument doc = GroundDocument(true);
+    doc.nodes[4] = FloorNode(21, {0, 0, 5});  // next to the near triangle
+    Write(doc);
+    LightFloor floor(*device, "ground.klx");
+    D3D8Trace_Clear();
+    floor.Draw(1.0f);
+    EXPECT_EQ(floor.GetLight(0).position, Vector3(0, 0, 5));
+    EXPECT_EQ(floor.GetLight(1).position, Vector3(-1002, 0, 0));
+
+    // Light 0 reaches the three edges of the near triangle: two fans each.
+    EXPECT_EQ(CountLines("DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2"), 6);
+    EXPECT_FLOAT_EQ(floor.GetLight(0).factors[0], 25 * 0.0004f);
+    EXPECT_FLOAT_EQ(floor.GetLight(0).factors[1], 125 * 0.0004f);
+    TriMesh* mesh = floor.GetFloor();
+    ASSERT_TRUE(mesh->GetFVF() & D3DFVF_DIFFUSE);
+    mesh->LockVertices(0);
+    for (int i = 3; i < 6; ++i) {
+        EXPECT_EQ(mesh->GetVertex(i).diffuse, 0u) << i;  // out of reach of both
+        EXPECT_EQ(floor.GetLight(0).factors[i], 1.0f);
+        EXPECT_EQ(floor.GetLight(1).factors[i], 1.0f);
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(mesh->GetVertex(i).diffuse & 0x00010101u, 0u) << "lit colours are even";
+    mesh->UnlockVertices(0);
+}
+
+TEST_F(LightFloorTest, CameraAndLightColoursChangeJustAfterEveryFiveSeconds) {
+    Write(GroundDocument(true));
+    LightFloor floor(*device, "ground.klx");
+    EXPECT_EQ(floor.CameraIndex(5.0f), 0);
+    EXPECT_EQ(floor.CameraIndex(5.01f), 1);
+    EXPECT_EQ(floor.CameraIndex(10.01f), 0);  // two cameras
+    floor.Draw(5.0f);
+    EXPECT_EQ(floor.GetLight(0).colour, 0xFF004D75u);
+    floor.Draw(5.01f);
+    EXPECT_EQ(floor.GetLight(0).colour, 0xFFC87CACu);
+    EXPECT_EQ(floor.GetLight(1).colour, 0xFFBB4275u);
+}
+
+TEST_F(LightFloorTest, AFileWithoutAFloorIsReported) {
+    Write(GroundDocument(false));
+    try {
+        LightFloor floor(*device, "ground.klx");
+        FAIL();
+    } catch (const cvcore::Exception& e) {
+        EXPECT_STREQ(e.Method().Text(), "Node not found!");
+        EXPECT_STREQ(e.Message().Text(), "Error!");
+        EXPECT_STREQ(e.File().Text(), "lightfloor");
+    }
 }

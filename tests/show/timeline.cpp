@@ -49,6 +49,30 @@ TEST_F(EventTrackTest, EventsMoreThanASecondLateAreDroppedSilently) {
     EXPECT_EQ(track.Count(), 1);
 }
 
+TEST_F(EventTrackTest, PartEndsSurviveAStallAndEachEndsOnePart) {
+    track.Add(40.0f, PART_END_EVENT, 0);
+    track.Add(42.5f, 666, 0);
+    track.Add(60.0f, PART_END_EVENT, 0);
+    track.Add(61.0f, 1, 5);
+    track.Update(39.5f);
+    EXPECT_TRUE(fired.empty());
+    // A stall across both ends: the first end fires at once, late as it is,
+    // and the walk stops so the next part gets its own end.
+    track.Update(61.2f);
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0], std::make_pair(PART_END_EVENT, 0));
+    EXPECT_EQ(track.Count(), 3);
+    // The next frame: the grab request is lost, the second end fires.
+    track.Update(61.3f);
+    ASSERT_EQ(fired.size(), 2u);
+    EXPECT_EQ(fired[1], std::make_pair(PART_END_EVENT, 0));
+    EXPECT_EQ(track.Count(), 1);
+    track.Update(61.4f);
+    ASSERT_EQ(fired.size(), 3u);
+    EXPECT_EQ(fired[2], std::make_pair(1, 5));
+    EXPECT_EQ(track.Count(), 0);
+}
+
 TEST_F(EventTrackTest, AddRepeatedAccumulatesInFloat) {
     track.AddRepeated(0.387f, 1.26f, 14, 1, -48);
     ASSERT_EQ(track.Count(), 14);
@@ -156,4 +180,13 @@ TEST(PartLevels, LastStepCarriedIntoALaterPartAppliesNoSteps) {
     AdvanceLevels(5, 0.02f);
     EXPECT_EQ(showState.flash, 100.0f);
     EXPECT_EQ(showState.lastStep, 0.02f);
+}
+
+TEST(PartLevels, AFrameHoursIntoAPartStillReturns) {
+    showState = ShowState{};
+    showState.sceneFade = 255.0f;
+    showState.lastStep = 40000.0f;  // floats there are about 4 ms apart
+    AdvanceLevels(6, 40000.5f);
+    EXPECT_EQ(showState.lastStep, 40000.5f);
+    EXPECT_EQ(showState.sceneFade, 254.97f);  // the one step before the float gave out
 }

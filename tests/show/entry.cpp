@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "showmain.h"
+
+namespace {
+
+std::vector<std::string> Split(std::string line) {
+    std::vector<std::string> out;
+    for (char* token : SplitCommandLine(line.data())) out.emplace_back(token);
+    return out;
+}
+
+}  // namespace
+
+TEST(CommandLine, OnlyTheSpaceSeparatesAndEndsTokensInPlace) {
+    EXPECT_TRUE(Split("").empty());
+    EXPECT_TRUE(Split("   ").empty());
+    EXPECT_TRUE(SplitCommandLine(nullptr).empty());
+    EXPECT_EQ(Split("one  two "), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(Split("\"a b\"\tc"), (std::vector<std::string>{"\"a", "b\"\tc"}));
+
+    char line[] = "ab  cd";
+    const std::vector<char*> tokens = SplitCommandLine(line);
+    ASSERT_EQ(tokens.size(), 2u);
+    EXPECT_EQ(tokens[0], line);
+    EXPECT_EQ(tokens[1], line + 4);
+    EXPECT_EQ(line[2], '\0');  // the space after a token becomes its end
+    EXPECT_EQ(line[3], ' ');   // the spaces before one stay
+}
