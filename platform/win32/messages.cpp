@@ -129,6 +129,15 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
     }
 }
 
+// SDL's handlers turn SIGINT and SIGTERM into a quit event, and the signal
+// then ends nothing by itself. It asks the program to end the way a task
+// manager does on Windows: every top-level window is sent WM_CLOSE and closes
+// as its window procedure decides (a dialog cancels, a main window quits).
+void RequestCloseAll() {
+    for (HWND h : AllWindows())
+        if (Window* w = GetWindow(h); w && !(w->style & WS_CHILD)) Post(h, WM_CLOSE, 0, 0);
+}
+
 bool TakePosted(MSG& out, HWND hwnd, UINT lo, UINT hi, bool remove) {
     auto& posted = Q().posted;
     for (auto it = posted.begin(); it != posted.end(); ++it) {
@@ -180,6 +189,7 @@ void PumpSdlEvents() {
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: TranslateMouse(e.button); break;
         case SDL_WINDOWEVENT: TranslateWindowEvent(e.window); break;
+        case SDL_QUIT: RequestCloseAll(); break;
         default: break;
         }
     }

@@ -7,6 +7,7 @@
 #include <win32host.h>
 #include <win32sdl.h>
 
+#include <csignal>
 #include <utility>
 #include <vector>
 
@@ -132,6 +133,19 @@ TEST(WindowWrapper, ThePopupWindowHasNoCloseBoxAndTheFullWindowHasOne) {
         EXPECT_EQ(app.IsOpen(), !closable) << flags;
         EXPECT_EQ(app.IsQuitting(), closable) << flags;
     }
+    ForgetWindowClass();
+}
+
+TEST(WindowWrapper, ATerminateSignalEndsThePumpEvenWithoutACloseBox) {
+    ForgetWindowClass();
+    Recorder app;
+    ASSERT_TRUE(app.Open(64, 48, "signal", 320));
+    ASSERT_EQ(raise(SIGTERM), 0);
+    app.stopAfter = 100;  // a lost request would leave the pump running
+    app.Run();
+    EXPECT_TRUE(app.IsQuitting());
+    EXPECT_FALSE(app.IsOpen());
+    EXPECT_EQ(app.mainLoops, 0);
     ForgetWindowClass();
 }
 

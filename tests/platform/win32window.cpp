@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,30 @@ TEST(Win32Window, TheWindowManagersCloseRequestDestroysUnlessTheClassHasNoCloseB
     EXPECT_NE(std::find(ma.begin(), ma.end(), static_cast<UINT>(WM_CLOSE)), ma.end());
     EXPECT_NE(std::find(ma.begin(), ma.end(), static_cast<UINT>(WM_DESTROY)), ma.end());
     DestroyWindow(b);
+}
+
+TEST(Win32Messages, ATerminateSignalClosesEveryTopLevelWindow) {
+    Register("TestSignalled", RecordingProc);
+    Register("TestSignalledNoClose", RecordingProc, CS_NOCLOSE);
+    HWND a = CreateWindowExA(0, "TestSignalled", "a", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND b = CreateWindowExA(0, "TestSignalledNoClose", "b", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowExA(0, "TestSignalled", "c", WS_CHILD, 0, 0, 5, 5, a, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(a && b && child);
+    Drain();
+    gSeen.clear();
+    // The video subsystem is running now; its handlers catch the signals.
+    ASSERT_EQ(raise(SIGTERM), 0);
+    Drain();
+    EXPECT_FALSE(IsWindow(a));
+    EXPECT_FALSE(IsWindow(b));  // no close box, but WM_CLOSE is not the close box
+    const std::vector<UINT> mc = Messages(child);
+    EXPECT_EQ(std::find(mc.begin(), mc.end(), static_cast<UINT>(WM_CLOSE)), mc.end());
+
+    // SIGINT is handled alike where it is not ignored (a background job
+    // ignores it), so only SIGTERM is raised here. With no window left the
+    // request finds nobody to ask and the process carries on.
+    ASSERT_EQ(raise(SIGTERM), 0);
+    Drain();
 }
 
 TEST(Win32Messages, PostedMessagesThenQuitThenPaint) {
