@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "../../cvcore/src/win32/reportlogo.h"
+
 namespace {
 
 struct Shot {
@@ -145,9 +147,16 @@ TEST_F(ReportWindow, ShowsTheTextsLogoAndButtonAndFinishEndsIt) {
     EXPECT_TRUE(Contains(shot, Reference(DEFAULT_GUI_FONT, "TriMesh::CreateVertexBuffer()", 200, 13), 200, 30));
     EXPECT_TRUE(Contains(shot, Reference(DEFAULT_GUI_FONT, "trimesh", 60, 13), 200, 44));
     EXPECT_TRUE(Contains(shot, Reference(DEFAULT_GUI_FONT, "Unable to create Vertexbuffer!", 200, 13), 200, 64));
-    // The logo fills the top-left 128 x 94; the rest of the background is white.
-    EXPECT_NE(shot.At(5, 5), 0xFFFFFFu);
-    EXPECT_NE(shot.At(127, 93), 0xFFFFFFu);
+    // The logo fills the top-left 128 x 94, its first row at the top, each
+    // index in its palette colour; the rest of the background is white.
+    int wrong = 0;
+    for (int y = 0; y < cvcore::kReportLogoHeight; ++y)
+        for (int x = 0; x < cvcore::kReportLogoWidth; ++x) {
+            const int index = cvcore::kReportLogoPixels[y * cvcore::kReportLogoWidth + x];
+            const uint8_t* rgb = &cvcore::kReportLogoPalette[index * 3];
+            wrong += shot.At(x, y) != ((uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2]);
+        }
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(shot.At(129, 90), 0xFFFFFFu);
     EXPECT_EQ(shot.At(300, 90), 0xFFFFFFu);
     // The button face is grey, not the white background.
