@@ -17,6 +17,7 @@
 #include "cvcore/windowwrapper.h"
 #include "engine/device3d.h"
 #include "particlesystem.h"
+#include "quietdevice.h"
 #include "plasma.h"
 #include "wobler.h"
 
@@ -24,26 +25,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A trace device in a small window, and a folder with one 64 x 64 TGA.
-struct QuietDevice {
-    QuietDevice() {
-        D3D8TraceConfig config;
-        config.record = false;
-        D3D8Trace_Enable(config);
-        window.Open(320, 240, "effects bench", 0);
-        device = std::make_unique<Device3D>();
-        DeviceSettings settings;
-        settings.window = window.GetWindowHandle();
-        settings.format = D3DFMT_X8R8G8B8;
-        device->CreateDevice(settings);
-
+// A quiet device, and a folder with one 64 x 64 TGA as the base path.
+struct EffectsBench {
+    EffectsBench() : quiet("effects bench") {
         dir = fs::temp_directory_path() / ("halcyon2-bench-effects-" + std::to_string(getpid()));
         fs::create_directories(dir);
         WriteTga(dir / "tex.tga", 64);
         cvcore::SetBasePath((dir.string() + "/").c_str());
     }
-    ~QuietDevice() {
-        device.reset();
+    ~EffectsBench() {
+        quiet.device.reset();
         fs::remove_all(dir);
     }
 
@@ -61,8 +52,7 @@ struct QuietDevice {
         std::fclose(f);
     }
 
-    cvcore::WindowWrapper window;
-    std::unique_ptr<Device3D> device;
+    QuietDevice quiet;
     fs::path dir;
 };
 
@@ -79,7 +69,8 @@ void BM_Plasma(benchmark::State& state) {
 BENCHMARK(BM_Plasma);
 
 void BM_WobblerWarp(benchmark::State& state) {
-    QuietDevice quiet;
+    EffectsBench bench;
+    QuietDevice& quiet = bench.quiet;
     auto wobbler = std::make_unique<Wobbler>(*quiet.device, "tex.tga");
     float t = 0.0f;
     for (auto _ : state) {
@@ -91,7 +82,8 @@ BENCHMARK(BM_WobblerWarp);
 
 // 150 puffs a second living 2.5 s: about 375 alive, at 60 frames a second.
 void BM_SmokeFrame(benchmark::State& state) {
-    QuietDevice quiet;
+    EffectsBench bench;
+    QuietDevice& quiet = bench.quiet;
     ParticleSystem smoke(*quiet.device, "tex.tga");
     smoke.SetRate(0.15f);
     smoke.SetLifetime(2.5f);

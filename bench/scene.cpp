@@ -1,35 +1,16 @@
 // Per-frame CPU work of the animated meshes: skinning and morph blending,
 // on the trace back end with its log off so only our own work is timed.
 #include <benchmark/benchmark.h>
-#include <d3d8.h>
-#include <d3d8ext.h>
 #include <memory>
-#include "cvcore/windowwrapper.h"
 #include "engine/device3d.h"
 #include "engine/skintrimesh.h"
 #include "engine/vatrimesh.h"
+#include "quietdevice.h"
 
 namespace {
 
 constexpr int32_t kVertices = 100000;
 constexpr uint32_t kFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-
-// A trace device in a small window; the window outlives the device.
-struct QuietDevice {
-    QuietDevice() {
-        D3D8TraceConfig config;
-        config.record = false;
-        D3D8Trace_Enable(config);
-        window.Open(320, 240, "scene bench", 0);
-        device = std::make_unique<Device3D>();
-        DeviceSettings settings;
-        settings.window = window.GetWindowHandle();
-        settings.format = D3DFMT_X8R8G8B8;
-        device->CreateDevice(settings);
-    }
-    cvcore::WindowWrapper window;
-    std::unique_ptr<Device3D> device;
-};
 
 MeshVertex GridVertex(int32_t v, float lift) {
     MeshVertex vertex;
@@ -53,7 +34,7 @@ void FillMesh(Mesh& mesh) {
 }
 
 void BM_SkinFourWeights(benchmark::State& state) {
-    QuietDevice quiet;
+    QuietDevice quiet("scene bench");
     SkinTriMesh mesh(quiet.device.get());
     FillMesh(mesh);
     SceneNode bones[4];
@@ -79,7 +60,7 @@ void BM_SkinFourWeights(benchmark::State& state) {
 BENCHMARK(BM_SkinFourWeights)->Unit(benchmark::kMillisecond);
 
 void BM_MorphBlend(benchmark::State& state) {
-    QuietDevice quiet;
+    QuietDevice quiet("scene bench");
     VATriMesh mesh(quiet.device.get());
     FillMesh(mesh);
     mesh.SetFrameCount(2);
