@@ -26,8 +26,6 @@ asan: setup $(ASAN)/build.ninja
 # Build, make the content (the build does that) and play the show from the
 # folder that holds data.zip and murikka.mp3.
 play: build
-	@if [ ! -x $(RELEASE)/bin/halcyon2 ]; then \
-	  echo "make play: the show executable (halcyon2) is not built yet; only the framework layers exist so far." >&2; exit 1; fi
 	@cd $(RELEASE)/bin && ./halcyon2
 
 content: build
