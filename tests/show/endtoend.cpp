@@ -214,6 +214,15 @@ TEST_F(ShowEndToEnd, EscapeDuringPartOneEndsTheShowNormally) {
     EXPECT_LT(frames.back().music, 3.5);
 }
 
+TEST_F(ShowEndToEnd, AFrameThatCannotBeWrittenFailsTheCapture) {
+    // A folder where the second frame's file should go makes that write fail.
+    fs::create_directories(work / "lost" / "frame_000001.png");
+    const Result lost = Capture("lost", "--size 160x120 --fps 10 --to 1");
+    EXPECT_EQ(lost.exitCode, 1) << lost.output;
+    EXPECT_NE(lost.output.find("1 frames could not be written"), std::string::npos) << lost.output;
+    EXPECT_TRUE(fs::exists(work / "lost" / "frame_000002.png"));
+}
+
 TEST_F(ShowEndToEnd, MissingSoundtrackIsReportedWithItsName) {
     const fs::path dir = work / "nomusic";
     fs::create_directories(dir);

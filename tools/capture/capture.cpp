@@ -20,7 +20,7 @@
 #include "captureoptions.h"
 #include "cvcore/exception.h"
 #include "framestats.h"
-#include "pngwriter.h"
+#include "framewriter.h"
 #include "showapp.h"
 #include "showmain.h"
 #include "showstate.h"
@@ -41,16 +41,17 @@ struct Capture {
     CaptureOptions options;
     std::string frameDir;
     int64_t frameIndex = 0;  // frames presented since the music started
-    int written = 0;
     bool escapeSent = false;
     double lastMusic = 0.0;
-    std::vector<uint32_t> pixels;
+    std::unique_ptr<FrameWriter> writer;  // made once the frames folder exists
     FrameStats stats;
     std::unique_ptr<std::FILE, FileCloser> log;  // per frame in range: file number, part, music time, frame ms
     std::chrono::steady_clock::time_point lastPresent = std::chrono::steady_clock::now();
     double firstFrameAfter = -1.0;  // seconds from start to the first frame of part 1
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
+
+int Written(const Capture& c) { return c.writer ? c.writer->Submitted() : 0; }
 
 int64_t Nanoseconds(double seconds) { return static_cast<int64_t>(std::llround(seconds * 1.0e9)); }
 
@@ -62,17 +63,14 @@ void AnswerDialog() {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-// Returns the number of the file written, or -1 when the frame was lost.
+// Reads the frame back here, where the device lives, and hands it to the
+// writer. Returns the frame's file number, or -1 when it could not be read.
 int SaveFrame(Capture& c, IDirect3DDevice8* device) {
     UINT w = 0, h = 0;
     if (FAILED(D3D8_ReadBackBuffer(device, nullptr, 0, &w, &h)) || w == 0 || h == 0) return -1;
-    c.pixels.resize(static_cast<size_t>(w) * h);
-    if (FAILED(D3D8_ReadBackBuffer(device, c.pixels.data(), w * 4, &w, &h))) return -1;
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%06d.png", c.written);
-    if (!WritePng((fs::path(c.frameDir) / name).string(), c.pixels.data(), static_cast<int>(w), static_cast<int>(h)))
-        return -1;
-    return c.written++;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+    if (FAILED(D3D8_ReadBackBuffer(device, pixels.data(), w * 4, &w, &h))) return -1;
+    return c.writer->Submit(std::move(pixels), static_cast<int>(w), static_cast<int>(h));
 }
 
 // Runs inside every Present: save the frame if it lies in the range, then
@@ -95,7 +93,7 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
     const bool inRange = music + 1e-6 >= c.options.from && music <= c.options.to;
     if (inRange) {
         // One line per frame in the range: the frame's file number (-1 when
-        // nothing is written), the part, the music time and how long the
+        // nothing is captured), the part, the music time and how long the
         // frame took to make.
         const int index = c.options.write ? SaveFrame(c, device) : -1;
         if (c.log) std::fprintf(c.log.get(), "%d %d %.6f %.3f\n", index, showState.part, music, frameSeconds * 1000.0);
@@ -106,7 +104,7 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
     }
     const double step = music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
     VirtualClockAdvance(std::max<int64_t>(1, Nanoseconds(step)));
-    if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, c.written);
+    if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, Written(c));
 }
 
 bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
@@ -158,6 +156,7 @@ int main(int argc, char** argv) {
     D3D8_SetDefaultPresentHook(OnPresent, &c);
 
     fs::create_directories(c.frameDir);
+    c.writer = std::make_unique<FrameWriter>(c.frameDir);
     c.log.reset(std::fopen((fs::path(c.frameDir) / "frames.log").c_str(), "w"));
     c.start = std::chrono::steady_clock::now();
     try {
@@ -169,13 +168,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     c.log.reset();
+    const int lost = c.writer->Finish();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - c.start).count();
     std::fprintf(stderr, "\rcapture: %lld frames played up to music %.2f s, %d written, in %.1f s (%.1f frames/s)\n",
-                 static_cast<long long>(c.frameIndex), c.lastMusic, c.written, seconds,
+                 static_cast<long long>(c.frameIndex), c.lastMusic, Written(c), seconds,
                  static_cast<double>(c.frameIndex) / std::max(seconds, 1e-9));
 
     std::fprintf(stderr, "capture: first frame of part 1 after %.2f s\n", c.firstFrameAfter);
     c.stats.Print(stderr);
+    if (lost > 0) {
+        std::fprintf(stderr, "halcyon2-capture: %d frames could not be written to %s\n", lost, c.frameDir.c_str());
+        return 1;
+    }
     if (!c.options.write) return 0;
     const std::string wav = (fs::path(c.frameDir) / "audio.wav").string();
     const double end = std::min(c.options.to, c.lastMusic + 1.0 / c.options.fps);
