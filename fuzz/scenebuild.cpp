@@ -2,41 +2,18 @@
 // trace back end, then poses it and renders it through every camera: the
 // builder and the scene must turn whatever the reader accepts into a graph
 // they can walk, or refuse it with the framework exception, never crash.
-#include <d3d8.h>
-#include <d3d8ext.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include "cvcore/exception.h"
 #include "cvcore/memorystream.h"
-#include "cvcore/windowwrapper.h"
-#include "engine/device3d.h"
 #include "engine/klxdocument.h"
 #include "engine/scene.h"
 #include "engine/scenebuilder.h"
-
-namespace {
-
-struct FuzzDevice {
-    FuzzDevice() {
-        D3D8TraceConfig config;
-        config.record = false;
-        D3D8Trace_Enable(config);
-        window.Open(64, 48, "scene fuzz", 0);
-        device = std::make_unique<Device3D>();
-        DeviceSettings settings;
-        settings.window = window.GetWindowHandle();
-        settings.format = D3DFMT_X8R8G8B8;
-        device->CreateDevice(settings);
-    }
-    cvcore::WindowWrapper window;
-    std::unique_ptr<Device3D> device;
-};
-
-}  // namespace
+#include "quietdevice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FuzzDevice fuzz;
+    static QuietDevice fuzz("scene fuzz", 64, 48);
     if (size > 1024 * 1024) return 0;
     std::unique_ptr<uint8_t[]> copy(new uint8_t[size + 1]);
     if (size) std::memcpy(copy.get(), data, size);

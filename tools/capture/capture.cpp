@@ -155,7 +155,6 @@ int main(int argc, char** argv) {
     Win32SetIdleHook(AnswerDialog);
     D3D8_SetDefaultPresentHook(OnPresent, &c);
 
-    fs::create_directories(c.frameDir);
     c.writer = std::make_unique<FrameWriter>(c.frameDir);
     c.log.reset(std::fopen((fs::path(c.frameDir) / "frames.log").c_str(), "w"));
     c.start = std::chrono::steady_clock::now();
@@ -171,7 +170,7 @@ int main(int argc, char** argv) {
     const int lost = c.writer->Finish();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - c.start).count();
     std::fprintf(stderr, "\rcapture: %lld frames played up to music %.2f s, %d written, in %.1f s (%.1f frames/s)\n",
-                 static_cast<long long>(c.frameIndex), c.lastMusic, Written(c), seconds,
+                 static_cast<long long>(c.frameIndex), c.lastMusic, Written(c) - lost, seconds,
                  static_cast<double>(c.frameIndex) / std::max(seconds, 1e-9));
 
     std::fprintf(stderr, "capture: first frame of part 1 after %.2f s\n", c.firstFrameAfter);

@@ -1,7 +1,7 @@
 #pragma once
 // A Direct3D device on the trace back end with its log off, in a small
-// window that outlives it: what the CPU-side benchmarks draw through, so
-// they time the program's own work and not a rasteriser.
+// window that outlives it: what benchmarks and fuzzers draw through, so they
+// exercise the program's own work and not a rasteriser.
 #include <d3d8.h>
 #include <d3d8ext.h>
 
@@ -11,11 +11,11 @@
 #include "engine/device3d.h"
 
 struct QuietDevice {
-    explicit QuietDevice(const char* title) {
+    explicit QuietDevice(const char* title, int width = 320, int height = 240) {
         D3D8TraceConfig config;
         config.record = false;
         D3D8Trace_Enable(config);
-        window.Open(320, 240, title, 0);
+        window.Open(width, height, title, 0);
         device = std::make_unique<Device3D>();
         DeviceSettings settings;
         settings.window = window.GetWindowHandle();
