@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "win32sdl.h"
 #include "win32state.h"
 
 namespace win32 {
@@ -56,8 +57,16 @@ void PlaceTopLevel(Window* w, int x, int y, int outerWidth, int outerHeight) {
 
 void CreateSdlWindow(Window* w) {
     if (!EnsureVideo()) return;
-    w->sdl = SDL_CreateWindow(w->text.c_str(), w->x, w->y, std::max(1, w->width),
-                              std::max(1, w->height), SdlFlags(w->style, w->exStyle));
+    auto create = [w](Uint32 flags) {
+        return SDL_CreateWindow(w->text.c_str(), w->x, w->y, std::max(1, w->width),
+                                std::max(1, w->height), flags);
+    };
+    const Uint32 flags = SdlFlags(w->style, w->exStyle);
+    w->sdl = create(flags);
+    // A video driver without OpenGL (SDL's dummy driver) still gives the
+    // program a window to draw GDI into and a trace device to render for.
+    if (!w->sdl) w->sdl = create(flags & ~SDL_WINDOW_OPENGL);
+    Win32PinLoadedModules();
 }
 
 }  // namespace

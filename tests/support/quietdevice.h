@@ -5,6 +5,7 @@
 #include <d3d8.h>
 #include <d3d8ext.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "cvcore/windowwrapper.h"
@@ -12,6 +13,11 @@
 
 struct QuietDevice {
     explicit QuietDevice(const char* title, int width = 320, int height = 240) {
+        // Nothing is shown, so no graphics driver is loaded either: SDL's
+        // dummy video driver gives the window without one. Only the first
+        // video start reads this, so a program that already shows windows
+        // keeps its own driver.
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
         D3D8TraceConfig config;
         config.record = false;
         D3D8Trace_Enable(config);

@@ -63,6 +63,8 @@ std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height,
     } else if (fullScreen) {
         SDL_SetWindowFullscreen(gl->window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
+    // Making the context may have loaded the driver behind it.
+    Win32PinLoadedModules();
     g_current = gl.get();
     return gl;
 }

@@ -7,3 +7,8 @@
 struct SDL_Window;
 
 SDL_Window* Win32GetSDLWindow(HWND hwnd);
+
+// Keeps every shared object loaded now (graphics drivers that SDL and EGL
+// pulled in among them) loaded until the process ends, so their allocations
+// stay attributable to them.
+void Win32PinLoadedModules();
