@@ -12,7 +12,7 @@ setup:
 	@scripts/setup
 
 $(RELEASE)/build.ninja: | setup
-	@cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(RELEASE) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 $(ASAN)/build.ninja: | setup
 	@cmake -S . -B $(ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DHALCYON2_SANITIZE=ON >/dev/null
