@@ -45,7 +45,7 @@ install: build
 uninstall:
 	@if [ -f $(RELEASE)/installed-files.txt ]; then \
 	  xargs -d '\n' rm -f < $(RELEASE)/installed-files.txt; \
-	  for d in share/halcyon2 lib/halcyon2 share/doc/halcyon2; do \
+	  for d in share/halcyon2 libexec/halcyon2 share/doc/halcyon2; do \
 	    rmdir "$(DESTDIR)$(PREFIX)/$$d" 2>/dev/null || true; done; \
 	  rm -f $(RELEASE)/installed-files.txt; fi
 
