@@ -4,9 +4,11 @@ RELEASE  := build/release
 ASAN     := build/asan
 FUZZ     := build/fuzz
 FUZZ_SECONDS ?= 60
+PREFIX   ?= /usr/local
+DESTDIR  ?=
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup build asan play test test-release test-asan bench fuzz content clean
+.PHONY: setup build asan play test test-release test-asan bench fuzz content install uninstall deb clean
 
 setup:
 	@scripts/setup
@@ -30,6 +32,29 @@ play: build
 
 content: build
 	@cmake --build $(RELEASE) --target content
+
+# The show, its launcher and data, the capture tool, desktop entry, icons and
+# manual pages under PREFIX; DESTDIR stages them elsewhere (for packagers).
+# The list of installed files is kept apart from CMake's own manifest, which
+# any later install of the build (the package test's) overwrites.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(RELEASE) --prefix "$(PREFIX)" --strip
+	@sed 's|^|$(DESTDIR)|' $(RELEASE)/install_manifest.txt > $(RELEASE)/installed-files.txt
+
+# Removes what the last `make install` put in place.
+uninstall:
+	@if [ -f $(RELEASE)/installed-files.txt ]; then \
+	  xargs -d '\n' rm -f < $(RELEASE)/installed-files.txt; \
+	  for d in share/halcyon2 libexec/halcyon2 share/doc/halcyon2; do \
+	    rmdir "$(DESTDIR)$(PREFIX)/$$d" 2>/dev/null || true; done; \
+	  rm -f $(RELEASE)/installed-files.txt; fi
+
+# The Debian package in build/release/package, checked with lintian.
+deb: build
+	@rm -f $(RELEASE)/package/*.deb
+	@cd $(RELEASE) && cpack -G DEB >/dev/null
+	@lintian --fail-on error $(RELEASE)/package/*.deb
+	@ls $(RELEASE)/package/*.deb
 
 test-release: build
 	@cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)

@@ -19,6 +19,7 @@
 #include "assets.h"
 #include "captureoptions.h"
 #include "cvcore/exception.h"
+#include "datafolder.h"
 #include "framestats.h"
 #include "framewriter.h"
 #include "showapp.h"
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "halcyon2-capture: --out needs ffmpeg on the path\n");
         return 2;
     }
-    const fs::path data = fs::absolute(c.options.data);
+    const fs::path data = c.options.data.empty() ? DefaultDataFolder() : fs::absolute(c.options.data);
     c.frameDir = c.options.out.empty() ? fs::absolute(c.options.frames).string()
                                        : (fs::temp_directory_path() / ("halcyon2-capture-" + std::to_string(getpid()))).string();
     if (!c.options.out.empty()) c.options.out = fs::absolute(c.options.out).string();
