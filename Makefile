@@ -69,8 +69,10 @@ bench: build
 	@for b in $(RELEASE)/bin/bench_*; do [ -x "$$b" ] && echo "== $$b" && "$$b"; done; true
 
 # Each target runs FUZZ_SECONDS over its committed seeds (fuzz/corpus/<name>)
-# plus what earlier runs found (build/fuzz/corpus/<name>); a finding stops
-# with the end of its log, the crashing input lands in build/fuzz/.
+# plus what earlier runs found (build/fuzz/corpus/<name>), within 512 MB so
+# that an input making a reader allocate far beyond its size is a finding; a
+# finding stops with the end of its log, the crashing input lands in
+# build/fuzz/.
 fuzz: setup
 	@cmake -S . -B $(FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -79,7 +81,7 @@ fuzz: setup
 	@for f in $(FUZZ)/bin/fuzz_*; do [ -x "$$f" ] || continue; n=$$(basename $$f | sed 's/^fuzz_//'); \
 	  mkdir -p $(FUZZ)/corpus/$$n fuzz/corpus/$$n; \
 	  echo "== $$n for $(FUZZ_SECONDS) s"; \
-	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ)/ \
+	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=512 -malloc_limit_mb=512 -artifact_prefix=$(FUZZ)/ \
 	       $(FUZZ)/corpus/$$n fuzz/corpus/$$n >$(FUZZ)/$$n.log 2>&1; then \
 	    tail -n 40 $(FUZZ)/$$n.log; exit 1; fi; \
 	  tail -n 2 $(FUZZ)/$$n.log; done
