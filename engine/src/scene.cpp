@@ -19,31 +19,30 @@ Scene::~Scene() {
     }
 }
 
-ControllerSlot& Scene::AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag) {
+ControllerSlot& Scene::AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag, bool transformNode) {
     auto slot = std::make_unique<ControllerSlot>();
     slot->node = node;
     slot->id = id;
     slot->objectFlag = objectFlag;
+    slot->transformNode = transformNode;
+    ControllerSlot* added = slot.get();
     slots_.push_back(std::move(slot));
-    return *slots_.back();
+    // The first slot with an id wins; later ones do not replace it.
+    firstSlot_.try_emplace(id, added);
+    if (!transformNode) {
+        firstObjectSlot_.try_emplace(id, added);
+    }
+    return *added;
 }
 
 ControllerSlot* Scene::FindSlot(int32_t id) {
-    for (auto& slot : slots_) {
-        if (slot->id == id) {
-            return slot.get();
-        }
-    }
-    return nullptr;
+    const auto found = firstSlot_.find(id);
+    return found != firstSlot_.end() ? found->second : nullptr;
 }
 
 ControllerSlot* Scene::FindObjectSlot(int32_t id) {
-    for (auto& slot : slots_) {
-        if (slot->id == id && !slot->transformNode) {
-            return slot.get();
-        }
-    }
-    return nullptr;
+    const auto found = firstObjectSlot_.find(id);
+    return found != firstObjectSlot_.end() ? found->second : nullptr;
 }
 
 Material* Scene::AddMaterial(std::unique_ptr<Material> material) {
@@ -225,6 +224,12 @@ void Scene::Render(Device3D& device, SceneCamera& camera) {
         Matrix4 look;
         look.LookAt(at, eye, Vector3(0.0f, 1.0f, 0.0f));
         look.Invert();
+        // The look-at pose is in world space; the parent's transform applies
+        // on top of the local one, so take it out again. Otherwise the eye
+        // moves by the parent's offset on every render.
+        if (SceneNode* parent = camera.GetParent()) {
+            look *= parent->GetInverseWorld();
+        }
         camera.SetLocal(look);
     }
     d3d->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(camera.GetInverseWorld().m));

@@ -106,16 +106,6 @@ MeshVertex MakeVertex(const KlxVertex& v, const MeshLayout& layout) {
     return out;
 }
 
-// Whether making `child` a child of `parent` would close a loop.
-bool WouldLoop(SceneNode* child, SceneNode* parent) {
-    for (SceneNode* n = parent; n != nullptr; n = n->GetParent()) {
-        if (n == child) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 // Scene files are read here rather than in scene.cpp so that code using
@@ -133,7 +123,18 @@ void Scene::Load(Device3D& device, const char* fileName) {
 }
 
 SceneBuilder::SceneBuilder(Scene& scene, Device3D& device, const KlxDocument& document)
-    : scene_(scene), device_(device), document_(document) {}
+    : scene_(scene), device_(device), document_(document) {
+    // The first record with an id wins, as in KlxDocument::FindNode.
+    records_.reserve(document_.nodes.size());
+    for (const KlxNode& record : document_.nodes) {
+        records_.try_emplace(record.id, &record);
+    }
+}
+
+const KlxNode* SceneBuilder::FindRecord(uint32_t id) const {
+    const auto found = records_.find(id);
+    return found != records_.end() ? found->second : nullptr;
+}
 
 void SceneBuilder::Build() {
     CopySceneTime();
@@ -323,7 +324,7 @@ void SceneBuilder::BuildSubmeshes(TriMesh& mesh, const KlxMesh& klx) {
 SceneNode* SceneBuilder::NodeForId(uint32_t id) {
     // An id that names no KLX node means no node, even though the transform
     // nodes sit in the slots under id 0.
-    if (document_.FindNode(id) == nullptr) {
+    if (FindRecord(id) == nullptr) {
         return nullptr;
     }
     ControllerSlot* slot = scene_.FindObjectSlot(static_cast<int32_t>(id));
@@ -342,8 +343,7 @@ void SceneBuilder::LinkHierarchy() {
         SceneNode* object = slot->node;
         if (slot->objectFlag != 0) {
             SceneNode* transform = scene_.AddNode(std::make_unique<SceneNode>());
-            ControllerSlot& transformSlot = scene_.AddSlot(transform, 0, 0);
-            transformSlot.transformNode = true;
+            ControllerSlot& transformSlot = scene_.AddSlot(transform, 0, 0, true);
             FillController(transformSlot.controller, record);
             transform->SetLocal(PoseAt(transformSlot.controller, start));
             transform->SetParent(&scene_);
@@ -369,7 +369,8 @@ void SceneBuilder::LinkHierarchy() {
                 parent = parent->GetParent();
             }
             SceneNode* child = slot->objectFlag != 0 ? object->GetParent() : object;
-            if (child != nullptr && !WouldLoop(child, parent)) {
+            // A file may ask for a loop; that one link is left out.
+            if (child != nullptr && !child->HasInSubtree(parent)) {
                 child->SetParent(parent);
             }
         }
@@ -378,13 +379,13 @@ void SceneBuilder::LinkHierarchy() {
 }
 
 void SceneBuilder::FillSkin(SkinTriMesh& mesh, const KlxMesh& klx) {
-    const KlxNode* node = document_.FindNode(klx.nodeId);
+    const KlxNode* node = FindRecord(klx.nodeId);
     mesh.SetBindPose(node != nullptr ? node->bindPose : Matrix4(), kSkinBoundsMode);
     const int32_t boneCount = static_cast<int32_t>(klx.bones.size());
     mesh.SetBoneCount(boneCount);
     for (int32_t j = 0; j < boneCount; ++j) {
         const uint32_t boneId = klx.bones[static_cast<size_t>(j)];
-        const KlxNode* bone = document_.FindNode(boneId);
+        const KlxNode* bone = FindRecord(boneId);
         Matrix4 inverseBind;
         if (bone != nullptr) {
             inverseBind.SetInverse(bone->bindPose);

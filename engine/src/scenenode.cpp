@@ -1,15 +1,14 @@
 #include "engine/scenenode.h"
 #include <algorithm>
 #include <cmath>
+#include "cvcore/exception.h"
 
 SceneNode::SceneNode() = default;
 
 SceneNode::~SceneNode() {
     // Links never own, but a node that goes away must not leave others
     // pointing at it.
-    if (parent_ != nullptr) {
-        parent_->RemoveChild(this);
-    }
+    Unlink();
     RemoveAllChildren();
     if (ownerList_ != nullptr) {
         ownerList_->Remove(this);
@@ -35,18 +34,60 @@ void SceneNode::UnlinkCell(ChildCell* cell) {
     (cell->prev != nullptr ? cell->prev->next : firstChild_) = cell->next;
     (cell->next != nullptr ? cell->next->prev : lastChild_) = cell->prev;
     --childCount_;
+    if (cell->node != nullptr) {
+        cell->node->parentCell_ = nullptr;
+    }
     *cell = ChildCell{};
     cell->next = freeCells_;
     freeCells_ = cell;
+}
+
+// A node sits in exactly one cell of its parent's list (SetParent leaves the
+// old parent first), and remembers it: leaving costs the same for the
+// hundred-thousandth child of the root as for the first.
+void SceneNode::Unlink() {
+    if (parent_ != nullptr && parentCell_ != nullptr) {
+        parent_->UnlinkCell(parentCell_);
+    }
+    parent_ = nullptr;
+}
+
+SceneNode* SceneNode::NextInSubtree(const SceneNode* node, const SceneNode* top, bool descend) {
+    if (descend && node->firstChild_ != nullptr) {
+        return node->firstChild_->node;
+    }
+    for (; node != top && node->parentCell_ != nullptr; node = node->parent_) {
+        if (node->parentCell_->next != nullptr) {
+            return node->parentCell_->next->node;
+        }
+    }
+    return nullptr;
+}
+
+bool SceneNode::HasInSubtree(const SceneNode* node) const {
+    // Climb from node and walk down this subtree in step: whichever ends
+    // first answers, so a deep chain linked top-down or bottom-up is checked
+    // in a few steps either way.
+    const SceneNode* up = node;
+    const SceneNode* down = this;
+    while (up != nullptr && down != nullptr) {
+        if (up == this || down == node) {
+            return true;
+        }
+        up = up->parent_;
+        down = NextInSubtree(down, this, true);
+    }
+    return false;
 }
 
 void SceneNode::SetParent(SceneNode* parent) {
     if (parent == nullptr) {
         return;
     }
-    if (parent_ != nullptr) {
-        parent_->RemoveChild(this);
+    if (HasInSubtree(parent)) {
+        throw cvcore::Exception("SceneNode::SetParent()", "Node cannot hang below itself!", "scenenode");
     }
+    Unlink();
     ChildCell* cell = parent->TakeCell();
     cell->node = this;
     cell->prev = parent->lastChild_;
@@ -54,38 +95,32 @@ void SceneNode::SetParent(SceneNode* parent) {
     parent->lastChild_ = cell;
     ++parent->childCount_;
     parent_ = parent;
+    parentCell_ = cell;
     Invalidate();
 }
 
 void SceneNode::Detach() {
-    if (parent_ != nullptr) {
-        parent_->RemoveChild(this);
-    }
-    parent_ = nullptr;
+    Unlink();
     Invalidate();
 }
 
 void SceneNode::RemoveChild(SceneNode* child) {
-    ChildCell* cell = firstChild_;
-    while (cell != nullptr) {
-        ChildCell* next = cell->next;
-        if (cell->node == child) {
-            UnlinkCell(cell);
-        }
-        cell = next;
+    if (child == nullptr || child->parent_ != this) {
+        return;
     }
-    if (child != nullptr && child->parent_ == this) {
-        child->parent_ = nullptr;
-    }
+    child->Unlink();
+    // Its cached world still holds this node's transform.
+    child->Invalidate();
 }
 
 void SceneNode::RemoveAllChildren() {
     while (firstChild_ != nullptr) {
         SceneNode* child = firstChild_->node;
-        if (child != nullptr && child->parent_ == this) {
-            child->parent_ = nullptr;
-        }
         UnlinkCell(firstChild_);
+        if (child != nullptr) {
+            child->parent_ = nullptr;
+            child->Invalidate();
+        }
     }
 }
 
@@ -95,14 +130,38 @@ void SceneNode::SetLocal(const Matrix4& local) {
 }
 
 const Matrix4& SceneNode::GetWorld() {
-    if ((stateFlags & WorldValid) == 0) {
-        world_ = local_;
-        if (parent_ != nullptr) {
-            world_ *= parent_->GetWorld();
+    if ((stateFlags & WorldValid) != 0) {
+        return world_;
+    }
+    // A valid world implies valid ancestors, so the stale nodes form one
+    // chain from here up. Gather it (without recursion: the depth comes from
+    // scene files) and compute it top down.
+    constexpr size_t kNear = 32;
+    SceneNode* nearChain[kNear];
+    size_t nearCount = 0;
+    std::vector<SceneNode*> farChain;  // only for chains deeper than kNear
+    for (SceneNode* n = this; n != nullptr && (n->stateFlags & WorldValid) == 0; n = n->parent_) {
+        if (nearCount < kNear) {
+            nearChain[nearCount++] = n;
+        } else {
+            farChain.push_back(n);
         }
-        stateFlags = static_cast<uint8_t>((stateFlags | WorldValid) & ~InverseValid);
+    }
+    for (auto it = farChain.rbegin(); it != farChain.rend(); ++it) {
+        (*it)->ComputeWorld();
+    }
+    while (nearCount > 0) {
+        nearChain[--nearCount]->ComputeWorld();
     }
     return world_;
+}
+
+void SceneNode::ComputeWorld() {
+    world_ = local_;
+    if (parent_ != nullptr) {
+        world_ *= parent_->world_;
+    }
+    stateFlags = static_cast<uint8_t>((stateFlags | WorldValid) & ~InverseValid);
 }
 
 const Matrix4& SceneNode::GetInverseWorld() {
@@ -116,12 +175,13 @@ const Matrix4& SceneNode::GetInverseWorld() {
 
 void SceneNode::Invalidate() {
     stateFlags &= static_cast<uint8_t>(~WorldValid);
-    for (ChildCell* cell = firstChild_; cell != nullptr; cell = cell->next) {
-        // An invalid child has only invalid descendants, so the walk can
-        // stop there.
-        if (cell->node != nullptr && (cell->node->stateFlags & WorldValid) != 0) {
-            cell->node->Invalidate();
-        }
+    // An invalid node has only invalid descendants, so the walk skips below
+    // one. Iterative: a chain from a file may be any depth.
+    SceneNode* n = NextInSubtree(this, this, true);
+    while (n != nullptr) {
+        const bool wasValid = (n->stateFlags & WorldValid) != 0;
+        n->stateFlags &= static_cast<uint8_t>(~WorldValid);
+        n = NextInSubtree(n, this, wasValid);
     }
 }
 

@@ -67,7 +67,7 @@ void SkinTriMesh::SetBindPose(const Matrix4& bind, uint32_t boundsMode) {
         return;
     }
     uint8_t* out = output_.Lock(D3DLOCK_DISCARD);
-    LockVertices(0);
+    LockVertices(LOCK_READ_ONLY);
     if (out != nullptr && lockedVertices_ != nullptr) {
         const size_t stride = static_cast<size_t>(stride_);
         std::memcpy(out, lockedVertices_, stride * skinVertices_.size());

@@ -108,6 +108,7 @@ void TriMesh::ReleaseVertexBuffer() {
         if (lockedVertices_ != nullptr) {
             vertexBuffer_->Unlock();
             lockedVertices_ = nullptr;
+            readOnlyVertices_ = false;
         }
         vertexBuffer_->Release();
         vertexBuffer_ = nullptr;
@@ -144,14 +145,16 @@ void TriMesh::LockVertices(uint32_t flags) {
     if (vertexBuffer_ == nullptr || lockedVertices_ != nullptr) {
         return;
     }
+    const bool readOnly = (flags & LOCK_READ_ONLY) != 0;
     BYTE* data = nullptr;
-    if (SUCCEEDED(vertexBuffer_->Lock(0, 0, &data, D3DLOCK_DISCARD))) {
+    if (SUCCEEDED(vertexBuffer_->Lock(0, 0, &data, readOnly ? D3DLOCK_READONLY : D3DLOCK_DISCARD))) {
         lockedVertices_ = data;
+        readOnlyVertices_ = readOnly;
     }
 }
 
 void TriMesh::SetVertex(int index, const MeshVertex& v) {
-    if (lockedVertices_ == nullptr || index < 0 || index >= vertexCount_) {
+    if (lockedVertices_ == nullptr || readOnlyVertices_ || index < 0 || index >= vertexCount_) {
         return;
     }
     uint8_t* p = lockedVertices_ + static_cast<size_t>(index) * static_cast<size_t>(stride_);
@@ -224,6 +227,7 @@ void TriMesh::UnlockVertices(uint32_t flags) {
     }
     vertexBuffer_->Unlock();
     lockedVertices_ = nullptr;
+    readOnlyVertices_ = false;
 }
 
 void TriMesh::ReleaseIndexBuffer(Submesh& submesh) {
@@ -279,12 +283,31 @@ uint16_t* TriMesh::LockIndices(int index) {
     }
     Submesh& submesh = submeshes_[static_cast<size_t>(index)];
     if (submesh.indexBuffer == nullptr || submesh.lockedIndices != nullptr) {
-        return submesh.lockedIndices;
+        // A read-only lock hands out nothing to write through.
+        return submesh.lockedReadOnly ? nullptr : submesh.lockedIndices;
     }
     BYTE* data = nullptr;
     if (SUCCEEDED(submesh.indexBuffer->Lock(0, static_cast<UINT>(submesh.indexCount) * 2, &data,
                                             D3DLOCK_DISCARD))) {
         submesh.lockedIndices = reinterpret_cast<uint16_t*>(data);
+        submesh.lockedReadOnly = false;
+    }
+    return submesh.lockedIndices;
+}
+
+const uint16_t* TriMesh::LockIndicesReadOnly(int index) {
+    if (index < 0 || index >= GetSubmeshCount()) {
+        return nullptr;
+    }
+    Submesh& submesh = submeshes_[static_cast<size_t>(index)];
+    if (submesh.indexBuffer == nullptr || submesh.lockedIndices != nullptr) {
+        return submesh.lockedIndices;
+    }
+    BYTE* data = nullptr;
+    if (SUCCEEDED(submesh.indexBuffer->Lock(0, static_cast<UINT>(submesh.indexCount) * 2, &data,
+                                            D3DLOCK_READONLY))) {
+        submesh.lockedIndices = reinterpret_cast<uint16_t*>(data);
+        submesh.lockedReadOnly = true;
     }
     return submesh.lockedIndices;
 }
@@ -297,16 +320,20 @@ void TriMesh::UnlockIndices(int index) {
     if (submesh.lockedIndices == nullptr) {
         return;
     }
-    int lo = submesh.indexCount > 0 ? 0xFFFF : 0;
-    int hi = 0;
-    for (int i = 0; i < submesh.indexCount; ++i) {
-        lo = std::min<int>(lo, submesh.lockedIndices[i]);
-        hi = std::max<int>(hi, submesh.lockedIndices[i]);
+    // Indices locked for reading cannot have changed: the range stands.
+    if (!submesh.lockedReadOnly) {
+        int lo = submesh.indexCount > 0 ? 0xFFFF : 0;
+        int hi = 0;
+        for (int i = 0; i < submesh.indexCount; ++i) {
+            lo = std::min<int>(lo, submesh.lockedIndices[i]);
+            hi = std::max<int>(hi, submesh.lockedIndices[i]);
+        }
+        submesh.minIndex = lo;
+        submesh.maxIndex = hi;
     }
-    submesh.minIndex = lo;
-    submesh.maxIndex = hi;
     submesh.indexBuffer->Unlock();
     submesh.lockedIndices = nullptr;
+    submesh.lockedReadOnly = false;
 }
 
 bool TriMesh::IndicesValid(int index) const {
@@ -405,14 +432,23 @@ void TriMesh::TransformRange(IDirect3DDevice8* d, const Submesh& submesh) {
 void TriMesh::QueueTranslucent(Device3D& device, int index) {
     Submesh& submesh = submeshes_[static_cast<size_t>(index)];
     IDirect3DDevice8* d = device.GetDevice();
-    LockVertices(0);
-    const uint16_t* indices = LockIndices(index);
+    // Only reading: read-only locks keep the contents (a discarding lock
+    // leaves them undefined) and spare the device a fresh copy every frame.
+    // A lock someone else holds stays theirs.
+    const bool ownVertexLock = lockedVertices_ == nullptr;
+    const bool ownIndexLock = submesh.lockedIndices == nullptr;
+    LockVertices(LOCK_READ_ONLY);
+    const uint16_t* indices = LockIndicesReadOnly(index);
     if (lockedVertices_ != nullptr && indices != nullptr) {
         TransformRange(d, submesh);
         QueueTriangles(device, submesh, indices);
     }
-    UnlockIndices(index);
-    UnlockVertices(0);
+    if (ownIndexLock) {
+        UnlockIndices(index);
+    }
+    if (ownVertexLock) {
+        UnlockVertices(0);
+    }
 }
 
 void TriMesh::QueueTriangles(Device3D& device, const Submesh& submesh, const uint16_t* indices) {

@@ -31,7 +31,7 @@ void VATriMesh::SetFrameCount(int32_t count) {
     // The output starts as the mesh's own vertices.
     if (vertexBuffer_ != nullptr) {
         uint8_t* out = output_.Lock(D3DLOCK_DISCARD);
-        LockVertices(0);
+        LockVertices(LOCK_READ_ONLY);
         if (out != nullptr && lockedVertices_ != nullptr) {
             std::memcpy(out, lockedVertices_, static_cast<size_t>(stride_) * static_cast<size_t>(vertexCount_));
         }
@@ -164,12 +164,13 @@ void VATriMesh::SetTime(float ticks) {
         return;
     }
     MorphFrame& a = frames_[row];
-    // Frames are read back, so their contents must survive the lock.
-    a.vertices.Lock(0);
+    // Frames are only read: their contents must survive the lock, and a
+    // read-only lock does not send them to the device again.
+    a.vertices.Lock(D3DLOCK_READONLY);
     if (a.vertices.locked != nullptr) {
         if (row != last) {
             MorphFrame& b = frames_[row + 1];
-            b.vertices.Lock(0);
+            b.vertices.Lock(D3DLOCK_READONLY);
             if (b.vertices.locked != nullptr) {
                 const float span = static_cast<float>(b.time) - static_cast<float>(a.time);
                 // Frames sharing a time would divide by zero: take the first.

@@ -32,7 +32,7 @@ void LightFloor::FindFloor() {
 // space in the mesh, and a private world-space copy drives the lighting.
 void LightFloor::CopyFloor() {
     const int count = floor_->GetVertexCount();
-    floor_->LockVertices(0);
+    floor_->LockVertices(TriMesh::LOCK_READ_ONLY);
     vertices_.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         vertices_[i] = floor_->GetVertex(i);

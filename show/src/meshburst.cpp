@@ -58,7 +58,7 @@ void MeshBurst::Draw(float alpha) {
     SetStates(d, alpha);
     const Vector3 c = (mesh_->bounds.boxMinimum + mesh_->bounds.boxMaximum) * 0.5f;
     const int count = mesh_->GetVertexCount();
-    mesh_->LockVertices(0);
+    mesh_->LockVertices(TriMesh::LOCK_READ_ONLY);
     positions_.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) positions_[i] = mesh_->GetVertex(i).position;
     const std::vector<Vector3>& positions = positions_;

@@ -9,7 +9,9 @@ void ForEachTriangle(TriMesh& mesh, F&& f) {
     for (int s = 0; s < mesh.GetSubmeshCount(); ++s) {
         const Submesh& group = mesh.GetSubmesh(s);
         if (!group.indexBuffer || !mesh.IndicesValid(s)) continue;
-        const uint16_t* idx = mesh.LockIndices(s);
+        // Only reading: a read-only lock keeps the indices and sends nothing
+        // to the device again.
+        const uint16_t* idx = mesh.LockIndicesReadOnly(s);
         if (!idx) continue;
         if (group.primitiveType == D3DPT_TRIANGLELIST) {
             for (int i = 0; i + 2 < group.indexCount; i += 3) f(idx[i], idx[i + 1], idx[i + 2]);

@@ -318,6 +318,39 @@ TEST_F(BuilderTest, ParentLoopsAreNotLinked) {
     }
 }
 
+TEST_F(BuilderTest, AHundredThousandNodeChainLoadsUpdatesAndRenders) {
+    // Node k hangs below node k - 1, listed top down; the top one moves
+    // along x and a mesh hangs at the bottom. Linking must stay linear and
+    // nothing on the way may recurse down the chain.
+    constexpr uint32_t kNodes = 100000;
+    KlxDocument chain;
+    chain.sceneTime = {0, 1000, 30, 160, 0};
+    chain.materials = document.materials;
+    for (uint32_t id = 1; id <= kNodes; ++id) {
+        chain.nodes.push_back(Node(id, id - 1, 0));
+    }
+    KlxTrack<PositionKey>& track = chain.nodes[0].positionTrack;
+    track = {};
+    track.end = 1000;
+    track.ort = MakeOrt(ORT_CONSTANT, ORT_CONSTANT);
+    PositionKey key;
+    track.Add(0, key);
+    key.value = {1000.0f, 0.0f, 0.0f};
+    track.Add(1000, key);
+    chain.nodes.push_back(Node(kNodes + 1, 0, 0, {0.0f, 0.0f, -10.0f}));
+    chain.cameras = document.cameras;
+    chain.cameras[0].nodeId = kNodes + 1;
+    chain.meshes = {Mesh(kNodes, 3, 5)};
+
+    SceneBuilder(scene, *device, chain).Build();
+    SceneNode* mesh = Object(static_cast<int32_t>(kNodes));
+    scene.Update(0.001f);  // tick 4.8
+    D3D8Trace_Clear();
+    scene.Render(*device, *scene.GetCamera(0));
+    EXPECT_EQ(TraceLinesWith({"DrawIndexedPrimitive("}).size(), 1u);
+    EXPECT_NEAR(mesh->GetWorld().GetTranslation().x, 4.8f, 1e-3f);
+}
+
 TEST_F(BuilderTest, LoadReadsKlxFilesThroughTheBasePath) {
     testsupport::ScratchDir dir;
     document.meshes[1].frames.clear();  // frames the writer cannot give vertices

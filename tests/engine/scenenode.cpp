@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
+#include "cvcore/exception.h"
 
 namespace {
 
@@ -70,12 +71,63 @@ TEST(SceneNode, LinksKeepOrderAndCells) {
     EXPECT_EQ(a.GetFirstChild(), nullptr);
 }
 
+TEST(SceneNode, SetParentRefusesItselfAndItsDescendants) {
+    SceneNode root, a, b, c;
+    a.SetParent(&root);
+    b.SetParent(&a);
+    c.SetParent(&b);
+    for (auto [child, parent] : {std::pair{&a, &a}, {&a, &c}, {&b, &c}, {&a, &b}}) {
+        try {
+            child->SetParent(parent);
+            FAIL() << "a loop was linked";
+        } catch (const cvcore::Exception& e) {
+            EXPECT_STREQ(e.Method().Text(), "SceneNode::SetParent()");
+            EXPECT_STREQ(e.File().Text(), "scenenode");
+        }
+    }
+    // Nothing moved.
+    EXPECT_EQ(Children(root), (std::vector<SceneNode*>{&a}));
+    EXPECT_EQ(Children(a), (std::vector<SceneNode*>{&b}));
+    EXPECT_EQ(Children(b), (std::vector<SceneNode*>{&c}));
+    EXPECT_EQ(c.GetFirstChild(), nullptr);
+    // Up the tree or across it is fine.
+    c.SetParent(&a);
+    EXPECT_EQ(Children(a), (std::vector<SceneNode*>{&b, &c}));
+    EXPECT_TRUE(a.HasInSubtree(&c));
+    EXPECT_FALSE(b.HasInSubtree(&c));
+}
+
+TEST(SceneNode, DeepChainsNeedNoStack) {
+    // Each new node becomes the parent of the chain so far; then the top
+    // moves and the bottom follows. Recursion this deep would overflow the
+    // stack (certainly under the sanitizers).
+    constexpr int kDepth = 100000;
+    std::vector<std::unique_ptr<SceneNode>> chain;
+    chain.push_back(std::make_unique<SceneNode>());
+    SceneNode* bottom = chain.back().get();
+    EXPECT_EQ(bottom->GetWorld().GetTranslation(), Vector3());
+    for (int i = 1; i < kDepth; ++i) {
+        chain.push_back(std::make_unique<SceneNode>());
+        chain[static_cast<size_t>(i - 1)]->SetParent(chain.back().get());
+    }
+    SceneNode* top = chain.back().get();
+    EXPECT_EQ(bottom->GetWorld().GetTranslation(), Vector3());
+    top->SetLocal(Matrix4::Translation(3.0f, 0.0f, 0.0f));
+    EXPECT_EQ(bottom->GetWorld().GetTranslation(), Vector3(3.0f, 0.0f, 0.0f));
+    EXPECT_THROW(top->SetParent(bottom), cvcore::Exception);
+}
+
 TEST(SceneNode, DetachDropsParentTransform) {
     SceneNode parent, child;
     parent.SetLocal(Matrix4::Translation(4.0f, 0.0f, 0.0f));
     child.SetParent(&parent);
     EXPECT_EQ(child.GetWorld().GetTranslation().x, 4.0f);
     child.Detach();
+    EXPECT_EQ(child.GetWorld().GetTranslation().x, 0.0f);
+    // Removing a child from its parent drops the transform too.
+    child.SetParent(&parent);
+    EXPECT_EQ(child.GetWorld().GetTranslation().x, 4.0f);
+    parent.RemoveChild(&child);
     EXPECT_EQ(child.GetWorld().GetTranslation().x, 0.0f);
 }
 

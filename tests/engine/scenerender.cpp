@@ -106,6 +106,25 @@ TEST_F(RenderTest, CameraWithATargetLooksAtIt) {
     EXPECT_NEAR(world.m[8], 1.0f, 1e-6f);
     EXPECT_NEAR(world.m[10], 0.0f, 1e-6f);
     EXPECT_EQ(world.GetTranslation(), Vector3(0.0f, 0.0f, -10.0f));
+
+    // Below a moved parent the eye stays where the parent puts it, render
+    // after render: the same view each time.
+    SceneNode* rig = scene.AddNode(std::make_unique<SceneNode>());
+    rig->SetParent(&scene);
+    rig->SetLocal(Matrix4::Translation(0.0f, 5.0f, 0.0f));
+    camera->SetParent(rig);
+    camera->SetLocal(Matrix4::Translation(0.0f, 0.0f, -10.0f));
+    D3D8Trace_Clear();
+    for (int frame = 0; frame < 3; ++frame) {
+        scene.Render(*device, *camera);
+    }
+    const std::vector<std::string> views = TraceLinesWith({"SetTransform(D3DTS_VIEW"});
+    ASSERT_EQ(views.size(), 3u);
+    EXPECT_EQ(views[0], views[1]);
+    EXPECT_EQ(views[0], views[2]);
+    const Vector3 eye = camera->GetWorld().GetTranslation();
+    EXPECT_NEAR(eye.y, 5.0f, 1e-5f);
+    EXPECT_NEAR(eye.z, -10.0f, 1e-5f);
 }
 
 TEST_F(RenderTest, DebugBoxIsTwelveLines) {

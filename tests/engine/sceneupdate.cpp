@@ -85,7 +85,7 @@ TEST(Scene, SlotLookupByIdTakesTheFirst) {
     Scene scene;
     SceneNode* a = scene.AddNode(std::make_unique<SceneNode>());
     SceneNode* b = scene.AddNode(std::make_unique<SceneNode>());
-    scene.AddSlot(a, 0, 0).transformNode = true;
+    scene.AddSlot(a, 0, 0, true);
     scene.AddSlot(b, 3, 1);
     scene.AddSlot(a, 3, 1);
     EXPECT_EQ(scene.FindSlot(3)->node, b);

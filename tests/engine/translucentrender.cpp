@@ -7,12 +7,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/device3d.h"
 #include "engine/material.h"
 #include "engine/trimesh.h"
+#include "tracedevice.h"
 
 namespace {
 
@@ -123,6 +125,52 @@ TEST_F(TranslucentRenderTest, QueuedStripIsCulledLikeTheStrip) {
     EXPECT_EQ(Count(DrawStrip(1.0f, D3DCULL_CW)), 0u);
     EXPECT_EQ(Count(DrawStrip(0.5f, D3DCULL_CW)), 0u);
     EXPECT_GT(Count(DrawStrip(0.5f, D3DCULL_NONE)), 10000u);
+}
+
+// The queue only reads the mesh's buffers. A discarding lock would leave
+// their contents undefined and make the device take them again every frame:
+// the trace shows read-only locks (0x10) only, frame after frame, and the
+// same triangles queued each time.
+TEST(TranslucentLocks, QueueReadsTheBuffersReadOnly) {
+    auto device = tracetest::MakeDevice();
+    Material glass(device.get());
+    glass.opacity = 0.5f;
+    TriMesh mesh(device.get());
+    mesh.CreateVertexBuffer(3, D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    mesh.LockVertices(0);
+    for (int i = 0; i < 3; ++i) {
+        MeshVertex v;
+        v.position = Vector3(static_cast<float>(i), static_cast<float>(i % 2), 5.0f);
+        v.diffuse = 0x80FFFFFF;
+        mesh.SetVertex(i, v);
+    }
+    mesh.UnlockVertices(0);
+    mesh.SetSubmeshCount(1);
+    mesh.CreateIndexBuffer(0, 3, D3DPT_TRIANGLELIST, &glass);
+    uint16_t* indices = mesh.LockIndices(0);
+    for (uint16_t i = 0; i < 3; ++i) indices[i] = i;
+    mesh.UnlockIndices(0);
+
+    D3D8Trace_Clear();
+    mesh.Draw(*device);
+    mesh.Draw(*device);
+    const std::vector<std::string> locks = tracetest::LinesWith(" Lock(");
+    ASSERT_EQ(locks.size(), 4u);  // vertices and indices, twice
+    for (const std::string& line : locks) {
+        EXPECT_NE(line.find(", 0x10)"), std::string::npos) << line;
+    }
+    ASSERT_EQ(device->GetTransparentCount(), 2);
+    const TransparentTriangle& first = device->GetTransparent(0);
+    const TransparentTriangle& second = device->GetTransparent(1);
+    EXPECT_EQ(std::memcmp(first.vertices, second.vertices, 3 * first.stride), 0);
+
+    // A read-only lock writes nothing.
+    mesh.LockVertices(TriMesh::LOCK_READ_ONLY);
+    mesh.SetVertex(0, MeshVertex{});
+    EXPECT_EQ(mesh.GetVertex(0).diffuse, 0x80FFFFFFu);
+    mesh.UnlockVertices(0);
+    device.reset();
+    D3D8Trace_Disable();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 #include <d3d8.h>
 #include "engine/prscontroller.h"
@@ -30,7 +31,8 @@ struct ControllerSlot {
     PRSController controller;
     int32_t id = 0;
     // A transform node the builder put above an object. Such slots carry id
-    // 0 but stand for no KLX node, so lookups by KLX id pass them over.
+    // 0 but stand for no KLX node, so lookups by KLX id pass them over. Set
+    // by AddSlot, which indexes the slot by it.
     bool transformNode = false;
 };
 
@@ -80,7 +82,9 @@ public:
     void AddLight(SceneLight* light) { lights_.push_back(light); }
     void AddVertexAnimated(VATriMesh* mesh) { vertexAnimated_.push_back(mesh); }
 
-    ControllerSlot& AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag);
+    // A transform node's slot stands for no KLX node: object lookups pass
+    // it over.
+    ControllerSlot& AddSlot(SceneNode* node, int32_t id, uint8_t objectFlag, bool transformNode = false);
     // First slot registered under the id, or null.
     ControllerSlot* FindSlot(int32_t id);
     // First slot of an object (not a transform node) under the id, or null.
@@ -113,6 +117,9 @@ private:
 
     std::vector<MaterialIdEntry> materialIds_;
     std::vector<std::unique_ptr<ControllerSlot>> slots_;
+    // The first slot of each id, so that building a large scene stays linear.
+    std::unordered_map<int32_t, ControllerSlot*> firstSlot_;
+    std::unordered_map<int32_t, ControllerSlot*> firstObjectSlot_;
     std::vector<IDirect3DTexture8*> textures_;
     std::vector<std::unique_ptr<Material>> materials_;
     NodeList nodes_;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 #include "engine/scene.h"
 
@@ -9,6 +10,7 @@ class SkinTriMesh;
 class TriMesh;
 class VATriMesh;
 struct KlxMesh;
+struct KlxNode;
 
 // Turns a KLX document into the scene graph of a Scene, creating every
 // Direct3D resource on the way. The steps run in a fixed order: materials and
@@ -30,6 +32,7 @@ private:
     void BuildSubmeshes(TriMesh& mesh, const KlxMesh& klx);
     void LinkHierarchy();
     SceneNode* NodeForId(uint32_t id);
+    const KlxNode* FindRecord(uint32_t id) const;
     void FillSkinsAndFrames();
     void FillSkin(SkinTriMesh& mesh, const KlxMesh& klx);
     void FillFrames(VATriMesh& mesh, const KlxMesh& klx);
@@ -38,4 +41,6 @@ private:
     Device3D& device_;
     const KlxDocument& document_;
     std::vector<TriMesh*> meshes_;  // one per KLX mesh, in order
+    // The document's node records by id: linking a large scene stays linear.
+    std::unordered_map<uint32_t, const KlxNode*> records_;
 };

@@ -58,7 +58,12 @@ public:
     virtual void Prepare(Device3D& device);
     virtual void Draw(Device3D& device);
 
+    // Null does nothing. A parent that is this node or lies below it would
+    // close a loop: refused with a cvcore::Exception, the hierarchy as it was.
     void SetParent(SceneNode* parent);
+    // Whether node is this node or one of its descendants. Costs about the
+    // smaller of node's depth and the size of this subtree.
+    bool HasInSubtree(const SceneNode* node) const;
     void Detach();
     void RemoveChild(SceneNode* child);
     void RemoveAllChildren();
@@ -91,9 +96,17 @@ private:
 
     ChildCell* TakeCell();
     void UnlinkCell(ChildCell* cell);
+    // Leaves the parent's child list; the world cache is the caller's care.
+    void Unlink();
+    // world = local x parent's world; the parent's must be valid.
+    void ComputeWorld();
+    // The node after `node` in a depth-first walk of the subtree under top,
+    // or null; `descend` false skips node's own children.
+    static SceneNode* NextInSubtree(const SceneNode* node, const SceneNode* top, bool descend);
 
     NodeList* ownerList_ = nullptr;
     SceneNode* parent_ = nullptr;
+    ChildCell* parentCell_ = nullptr;  // this node's cell in the parent's list
     SceneNode* target_ = nullptr;
     ChildCell* firstChild_ = nullptr;
     ChildCell* lastChild_ = nullptr;

@@ -36,6 +36,7 @@ struct Submesh {
     Material* material = nullptr;                 // not owned, may be null
     IDirect3DIndexBuffer8* indexBuffer = nullptr;  // owned, may be null
     uint16_t* lockedIndices = nullptr;             // null when unlocked
+    bool lockedReadOnly = false;                   // the indices cannot have changed
 };
 
 // Drawable geometry: one vertex buffer in a flexible vertex format and any
@@ -47,6 +48,10 @@ public:
     // LockVertices flags
     static constexpr uint32_t LOCK_RESET_BOX = 0x1;
     static constexpr uint32_t LOCK_TRACK_BOUNDS = 0x2;
+    // Keep the contents and only read them: D3DLOCK_READONLY instead of
+    // D3DLOCK_DISCARD, whose contents Direct3D leaves undefined and which
+    // makes the device take the whole buffer again. SetVertex is ignored.
+    static constexpr uint32_t LOCK_READ_ONLY = 0x4;
     // UnlockVertices flags
     static constexpr uint32_t UNLOCK_SPHERE = 0x4;
 
@@ -83,6 +88,8 @@ public:
     // Throws cvcore::Exception when the device cannot make the buffer.
     void CreateIndexBuffer(int index, int indexCount, D3DPRIMITIVETYPE type, Material* material);
     uint16_t* LockIndices(int index);
+    // Reading only: the contents stay, and nothing goes to the device again.
+    const uint16_t* LockIndicesReadOnly(int index);
     // Records the smallest and largest index, then unlocks.
     void UnlockIndices(int index);
     // Whether the submesh's indices all lie inside the vertex buffer: one
@@ -108,6 +115,7 @@ protected:
     int texCoordCount_ = 0;
     IDirect3DVertexBuffer8* vertexBuffer_ = nullptr;
     uint8_t* lockedVertices_ = nullptr;
+    bool readOnlyVertices_ = false;  // locked with LOCK_READ_ONLY
     std::vector<uint8_t> worldVertices_;  // made on the first translucent draw
     std::vector<float> depths_;
     std::vector<Submesh> submeshes_;
