@@ -234,7 +234,7 @@ TEST_F(ShowEndToEnd, AShortSoundtrackStillPlaysTheShowToItsEnd) {
     // Black frames from the trace device; only the last part's are written.
     const Result run = Execute("cd '" + dir.string() + "' && HALCYON2_D3D8=trace timeout 300 '" +
                                (BinDir() / "halcyon2-capture").string() +
-                               "' --size 160x120 --fps 2 --from 150 --frames frames");
+                               "' --data . --size 160x120 --fps 2 --from 150 --frames frames");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::vector<Frame> frames = ReadFrameLog(dir / "frames");
     ASSERT_FALSE(frames.empty()) << run.output;
