@@ -1,10 +1,13 @@
 // The FSOUND_* calls: one SDL audio device at 44100 Hz, 16-bit stereo, fed
 // from the playing stream on SDL's audio thread. The play position counts
-// the frames the device has taken, interpolated between its requests.
+// the frames the device has taken, interpolated between its requests; once
+// the stream has run out the device goes on taking silence, and the position
+// goes on with it, so a clock read from a short stream never stops.
 #include <SDL.h>
 #include <time.h>
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -16,7 +19,7 @@ struct FSOUND_STREAM {
     fsound::Mp3Stream decoder;
     bool playing = false;
     // Written by the audio thread under the device lock.
-    int64_t consumedFrames = 0;   // frames handed to the device so far
+    int64_t consumedFrames = 0;   // frames handed to the device so far, silence after the end included
     int64_t chunkStartFrames = 0; // consumed before the last request
     int64_t chunkFrames = 0;      // frames of the last request
     int64_t chunkTime = 0;        // monotonic nanoseconds of the last request
@@ -71,11 +74,11 @@ void AudioCallback(void*, Uint8* out, int length) {
     FSOUND_STREAM* s = Sound().playing;
     if (!s || !s->playing) return;
     const int frames = length / static_cast<int>(fsound::kChannels * sizeof(int16_t));
-    const int got = s->decoder.Fill(reinterpret_cast<int16_t*>(out), frames);
+    s->decoder.Fill(reinterpret_cast<int16_t*>(out), frames);
     s->chunkStartFrames = s->consumedFrames;
-    s->chunkFrames = got;
+    s->chunkFrames = frames;
     s->chunkTime = Now();
-    s->consumedFrames += got;
+    s->consumedFrames += frames;
 }
 
 FSOUND_STREAM* Find(FSOUND_STREAM* stream) {
@@ -198,8 +201,8 @@ int F_API FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
     if (!Sound().initialised) return Fail(FMOD_ERR_UNINITIALIZED), 0;
     if (!Find(stream)) return Fail(FMOD_ERR_INVALID_PARAM), 0;
     if (!stream->playing) return stream->lastReportedMs;
-    const int64_t frames = std::clamp<int64_t>(PositionFrames(stream), 0, stream->decoder.LengthFrames());
-    const int ms = static_cast<int>(frames * 1000 / fsound::kRate);
+    const int64_t frames = std::max<int64_t>(PositionFrames(stream), 0);
+    const int ms = static_cast<int>(std::min<int64_t>(frames * 1000 / fsound::kRate, INT_MAX));
     stream->lastReportedMs = std::max(stream->lastReportedMs, ms);
     return stream->lastReportedMs;
 }

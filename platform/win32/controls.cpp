@@ -169,14 +169,21 @@ void PaintCombo(const Painter& p) {
     p.Frame(bx, 2, W - 2, H - 2, kWhite, kDark);
     const int ax = bx + kArrowWidth / 2, ay = H / 2 - 2;
     for (int i = 0; i < 4; ++i) p.Fill(ax - 3 + i, ay + i, ax + 4 - i, ay + i + 1, w->enabled ? kBlack : kShadow);
+    // The text stays inside the field, left of the arrow button: a long entry
+    // is cut at the button, as the system's combo box does.
+    Painter field = p;
+    field.t.clipLeft = std::max(p.t.clipLeft, p.ox + 2);
+    field.t.clipTop = std::max(p.t.clipTop, p.oy + 2);
+    field.t.clipRight = std::min(p.t.clipRight, p.ox + bx - 1);
+    field.t.clipBottom = std::min(p.t.clipBottom, p.oy + H - 2);
     const FontMetrics m = MeasureFont(p.font);
     const int ty = (H - m.height) / 2;
     const std::string& text = w->control.edit;
     if (FocusWindow() == w->handle && !w->control.dropped && !text.empty()) {
-        p.Fill(3, ty - 1, std::min(bx - 1, 4 + MeasureText(p.font, text) + 1), ty + m.height + 1, kHighlight);
-        p.Text(4, ty, text, kWhite);
+        field.Fill(3, ty - 1, 4 + MeasureText(p.font, text) + 1, ty + m.height + 1, kHighlight);
+        field.Text(4, ty, text, kWhite);
     } else {
-        p.Text(4, ty, text, w->enabled ? kBlack : kShadow);
+        field.Text(4, ty, text, w->enabled ? kBlack : kShadow);
     }
 }
 

@@ -187,6 +187,22 @@ TEST_F(ReportWindow, TheCloseBoxAndAltF4EndIt) {
     EXPECT_FALSE(stuck);
 }
 
+TEST_F(ReportWindow, ThePointerShowsWhileTheReportIsUpAfterAFullScreenShowHidIt) {
+    ASSERT_EQ(ShowCursor(FALSE), -1);  // as the show leaves it in full screen
+    int countWhileUp = -100;
+    bool sdlShows = false;
+    Run(cvcore::Exception("A::B()", "pointer", "x"), [&](HWND hwnd) {
+        countWhileUp = ShowCursor(TRUE) - 1;
+        ShowCursor(FALSE);
+        sdlShows = SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_FALSE(stuck);
+    EXPECT_GE(countWhileUp, 0);
+    EXPECT_TRUE(sdlShows);
+    EXPECT_EQ(ShowCursor(TRUE), 0);  // hidden again afterwards, as it was
+}
+
 TEST_F(ReportWindow, LongTextsAreCutAtTheWindowEdge) {
     const std::string longText(400, 'W');
     Run(cvcore::Exception("M()", longText.c_str(), "f"), [](HWND hwnd) { PostMessageA(hwnd, WM_CLOSE, 0, 0); });

@@ -223,6 +223,32 @@ TEST_F(ShowEndToEnd, AFrameThatCannotBeWrittenFailsTheCapture) {
     EXPECT_TRUE(fs::exists(work / "lost" / "frame_000002.png"));
 }
 
+TEST_F(ShowEndToEnd, AShortSoundtrackStillPlaysTheShowToItsEnd) {
+    // Five seconds of sound in place of the soundtrack: the music clock runs
+    // on past it, so every part ends on its event and the show on its own.
+    const fs::path dir = work / "short";
+    fs::create_directories(dir);
+    fs::create_symlink(BinDir() / "data.zip", dir / "data.zip");
+    ASSERT_EQ(Execute("cd '" + dir.string() + "' && sox -q -n -r 44100 -c 2 -b 16 short.wav synth 5 pluck 220 && "
+                      "lame --quiet -b 128 short.wav murikka.mp3").exitCode, 0);
+    // Black frames from the trace device; only the last part's are written.
+    const Result run = Execute("cd '" + dir.string() + "' && HALCYON2_D3D8=trace timeout 300 '" +
+                               (BinDir() / "halcyon2-capture").string() +
+                               "' --data . --size 160x120 --fps 2 --from 150 --frames frames");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::vector<Frame> frames = ReadFrameLog(dir / "frames");
+    ASSERT_FALSE(frames.empty()) << run.output;
+    EXPECT_EQ(frames.back().part, 6);
+    EXPECT_GE(frames.back().music, 163.0 - 0.5 - 1e-3);
+    EXPECT_LE(frames.back().music, 163.0 + 1e-3);
+    // The sound lasts as long as the frames, in silence after the file's end.
+    const Result samples = Execute("soxi -s '" + (dir / "frames" / "audio.wav").string() + "'");
+    ASSERT_EQ(samples.exitCode, 0) << samples.output;
+    EXPECT_NEAR(std::stod(samples.output) / 44100.0, frames.back().music + 0.5 - 150.0, 0.01);
+    EXPECT_EQ(Execute("sox '" + (dir / "frames" / "audio.wav").string() + "' -n stat 2>&1 | grep -q "
+                      "'Maximum amplitude: *0.000000'").exitCode, 0);
+}
+
 TEST_F(ShowEndToEnd, MissingSoundtrackIsReportedWithItsName) {
     const fs::path dir = work / "nomusic";
     fs::create_directories(dir);

@@ -56,8 +56,8 @@ void Key(HWND dialog, SDL_Keycode key) {
     Win32InjectKey(dialog, key, false);
 }
 
-// The centre of a control in its dialog's client coordinates.
-POINT Centre(HWND dialog, int id) {
+// A control's rectangle in its dialog's client coordinates.
+RECT InClient(HWND dialog, int id) {
     RECT d, c;
     GetWindowRect(dialog, &d);
     GetClientRect(dialog, &c);
@@ -65,7 +65,12 @@ POINT Centre(HWND dialog, int id) {
     GetWindowRect(GetDlgItem(dialog, id), &r);
     const int clientLeft = d.left + ((d.right - d.left) - c.right) / 2;  // equal side frames
     const int clientTop = d.bottom - ((d.right - d.left) - c.right) / 2 - c.bottom;
-    return {(r.left + r.right) / 2 - clientLeft, (r.top + r.bottom) / 2 - clientTop};
+    return {r.left - clientLeft, r.top - clientTop, r.right - clientLeft, r.bottom - clientTop};
+}
+
+POINT Centre(HWND dialog, int id) {
+    const RECT r = InClient(dialog, id);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
 class SetupDialog : public ::testing::Test {
@@ -308,6 +313,37 @@ TEST_F(SetupDialog, AMouseUserPicksAModeFromTheDroppedList) {
                                 }});
     EXPECT_FALSE(stuck);
     EXPECT_EQ(result, 1);
+}
+
+TEST_F(SetupDialog, ALongAdapterNameIsCutAtTheArrowButton) {
+    // The name a software renderer gives its display.
+    MakeDevice({Adapter("screen (llvmpipe (LLVM 15.0.6, 256 bits))", kModesA, true)});
+    std::vector<uint32_t> longName, shortName;
+    int width = 0, height = 0;
+    RECT field = {};
+    Run({[&](HWND d) {
+             ASSERT_TRUE(Win32ReadWindowPixels(d, longName, width, height));
+             SendDlgItemMessageA(d, IDC_ADAPTERS, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("s"));
+         },
+         [&](HWND d) {
+             ASSERT_TRUE(Win32ReadWindowPixels(d, shortName, width, height));
+             field = InClient(d, IDC_ADAPTERS);
+             EndDialog(d, 0);
+         }});
+    EXPECT_FALSE(stuck);
+    ASSERT_EQ(longName.size(), shortName.size());
+    ASSERT_LT(field.right, width);
+    // The two names differ in the field; from the arrow button's left edge
+    // to the dialog's, the pixels are the same.
+    const int button = field.right - 2 - 16;
+    int inField = 0, pastField = 0;
+    for (int y = field.top; y < field.bottom; ++y)
+        for (int x = field.left; x < width; ++x) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            (x < button ? inField : pastField) += longName[i] != shortName[i];
+        }
+    EXPECT_GT(inField, 50);
+    EXPECT_EQ(pastField, 0);
 }
 
 TEST_F(SetupDialog, UnattendedAnswersAndAHeadlessRun) {

@@ -75,14 +75,19 @@ bool WriteWavRange(const std::string& mp3, const std::string& wav, double from, 
         pcm.insert(pcm.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
     pcm.insert(pcm.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
 
+    // The show's clock runs on past the end of a short soundtrack, so the
+    // range may too: silence stands in for the missing samples and keeps the
+    // sound as long as the frames. A WAV holds at most 4 GB of samples.
     const size_t frameBytes = static_cast<size_t>(channels) * 2;
     const size_t total = pcm.size() / frameBytes;
+    const size_t most = (UINT32_MAX - 36) / frameBytes;
     auto frameAt = [&](double seconds) {
         const double f = seconds * static_cast<double>(rate);
-        return f <= 0 ? size_t{0} : std::min(total, static_cast<size_t>(f));
+        return f <= 0 ? size_t{0} : static_cast<size_t>(std::min(f, static_cast<double>(most)));
     };
     const size_t begin = frameAt(from), end = std::max(begin, frameAt(to));
     const uint32_t bytes = static_cast<uint32_t>((end - begin) * frameBytes);
+    const size_t fromFile = begin < total ? (std::min(end, total) - begin) * frameBytes : 0;
 
     std::unique_ptr<std::FILE, FileCloser> out(std::fopen(wav.c_str(), "wb"));
     if (!out) {
@@ -91,6 +96,16 @@ bool WriteWavRange(const std::string& mp3, const std::string& wav, double from, 
     }
     const std::vector<uint8_t> header = WavHeader(rate, channels, bytes);
     std::fwrite(header.data(), 1, header.size(), out.get());
-    std::fwrite(pcm.data() + begin * frameBytes, 1, bytes, out.get());
+    if (fromFile > 0) std::fwrite(pcm.data() + begin * frameBytes, 1, fromFile, out.get());
+    const std::vector<uint8_t> silence(65536, 0);
+    for (size_t left = bytes - fromFile; left > 0;) {
+        const size_t n = std::min(left, silence.size());
+        std::fwrite(silence.data(), 1, n, out.get());
+        left -= n;
+    }
+    if (std::fflush(out.get()) != 0 || std::ferror(out.get())) {
+        error = "cannot write " + wav;
+        return false;
+    }
     return true;
 }

@@ -148,6 +148,26 @@ bool MakeBitmap(const std::vector<uint8_t>& bgr) {
     return true;
 }
 
+// A failure in full screen arrives with the pointer hidden (the show hides
+// it for the whole run), and "Finish" could not be aimed at. The pointer is
+// shown while the report is up and hidden again afterwards, the display
+// count left as it was found.
+class VisiblePointer {
+public:
+    VisiblePointer() {
+        while (ShowCursor(TRUE) < 0) ++raised_;
+        ++raised_;
+    }
+    ~VisiblePointer() {
+        for (; raised_ > 0; --raised_) ShowCursor(FALSE);
+    }
+    VisiblePointer(const VisiblePointer&) = delete;
+    VisiblePointer& operator=(const VisiblePointer&) = delete;
+
+private:
+    int raised_ = 0;
+};
+
 }  // namespace
 
 void ShowReport(const Exception& exception) {
@@ -176,6 +196,7 @@ void ShowReport(const Exception& exception) {
         gBitmap = nullptr;
         return;
     }
+    const VisiblePointer pointer;
     ShowWindow(hwnd, SW_SHOW);
     UpdateWindow(hwnd);
 

@@ -56,5 +56,7 @@ FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* fileName, unsigned int m
 int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 // Play position in milliseconds: 0 when play starts, from the samples the
 // device has consumed (or the virtual clock while it is on); never decreases.
+// Past the end of the stream it goes on at the same rate, as if silence were
+// playing, so a clock read from a stream shorter than expected keeps running.
 int F_API FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream);
