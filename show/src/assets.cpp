@@ -1,6 +1,7 @@
 #include "assets.h"
 
 #include <cstdio>
+#include <span>
 
 #include "cvcore/filestream.h"
 #include "showapp.h"
@@ -11,41 +12,56 @@ ShowContent showContent;
 
 namespace {
 
-void AddPart1Events(EventTrack& track) {
-    track.AddRepeated(0.387f, 1.26f, 14, 1, -48);
-    track.AddRepeated(0.862f, 1.26f, 14, 1, -32);
-    track.AddRepeated(3.815f, 5.0f, 3, 1, -20);
-    track.AddRepeated(4.0f, 5.0f, 3, 1, 30);
-    showState.logoLevel = 0;
-    track.Add(9.0f, 5, 0);
-    showState.sceneFade = 0;
-    track.Add(16.2f, 2, 0);
-    showState.creditsStart = 0;
-    track.Add(22.0f, 4, 22000);
-    showState.endFade = 0;
-    track.Add(39.0f, 3, 0);
-    track.Add(40.0f, 6, 0);
-}
+// The schedule, in the groups LoadAssets adds as it loads each part's
+// content. A row with a count above 1 is a run of events `interval` seconds
+// apart.
+struct ScheduledEvent {
+    float time;
+    int type;
+    int value;
+    int count = 1;
+    float interval = 0;
+};
 
-void AddPart3Events(EventTrack& track) {
-    track.Add(82.84f, 1, 70);
-    track.Add(83.0f, 1, 65);
-    track.AddRepeated(83.086f, 0.181f, 5, 1, -60);
-    track.Add(85.391f, 1, 320);
-    track.Add(85.6f, 1, 60);
-    track.Add(85.665f, 1, 30);
-    track.Add(85.779f, 6, 0);
-}
+constexpr ScheduledEvent PART1_EVENTS[] = {
+    {0.387f, EVENT_FLASH, -48, 14, 1.26f},
+    {0.862f, EVENT_FLASH, -32, 14, 1.26f},
+    {3.815f, EVENT_FLASH, -20, 3, 5.0f},
+    {4.0f, EVENT_FLASH, 30, 3, 5.0f},
+    {9.0f, EVENT_LOGO, 0},
+    {16.2f, EVENT_SCENE_FADE, 0},
+    {22.0f, EVENT_CREDITS, 22000},
+    {39.0f, EVENT_END_FADE, 0},
+    {40.0f, EVENT_PART_END, 0},
+};
+constexpr ScheduledEvent PART2_EVENTS[] = {{60.0f, EVENT_PART_END, 0}};
+constexpr ScheduledEvent PART3_EVENTS[] = {
+    {82.84f, EVENT_FLASH, 70},
+    {83.0f, EVENT_FLASH, 65},
+    {83.086f, EVENT_FLASH, -60, 5, 0.181f},
+    {85.391f, EVENT_FLASH, 320},
+    {85.6f, EVENT_FLASH, 60},
+    {85.665f, EVENT_FLASH, 30},
+    {85.779f, EVENT_PART_END, 0},
+};
+constexpr ScheduledEvent PART4_EVENTS[] = {{114.299f, EVENT_PART_END, 0}};
+constexpr ScheduledEvent PART5_EVENTS[] = {
+    {128.488f, EVENT_FLASH, -40, 4, 0.44f},
+    {131.299f, EVENT_PART_END, 0},
+};
+constexpr ScheduledEvent FINAL_EVENTS[] = {
+    {152.791f, EVENT_END_FADE, 0},
+    {163.0f, EVENT_PART_END, 0},
+    {2.5f, EVENT_GRAB, 0, 100, 5.0f},
+};
 
-void AddPart5Events(EventTrack& track) {
-    track.AddRepeated(128.488f, 0.44f, 4, 1, -40);
-    track.Add(131.299f, 6, 0);
-}
-
-void AddFinalEvents(EventTrack& track) {
-    track.Add(152.791f, 3, 0);
-    track.Add(163.0f, 6, 0);
-    track.AddRepeated(2.5f, 5.0f, 100, 666, 0);
+void AddEvents(EventTrack& track, std::span<const ScheduledEvent> events) {
+    for (const ScheduledEvent& e : events) {
+        if (e.count == 1)
+            track.Add(e.time, e.type, e.value);
+        else
+            track.AddRepeated(e.time, e.interval, e.count, e.type, e.value);
+    }
 }
 
 void LoadSmokeAndCredits(Device3D& device) {
@@ -94,14 +110,16 @@ void LoadAssets(ShowApp& app) {
     MusicOpen("murikka.mp3");
     c.eventTrack = std::make_unique<EventTrack>(OnShowEvent);
     EventTrack& track = *c.eventTrack;
+    // Part 1 starts at full flash; its events start the other levels moving.
     showState.flash = 255;
-    AddPart1Events(track);
+    showState.logoLevel = showState.sceneFade = showState.creditsStart = showState.endFade = 0;
+    AddEvents(track, PART1_EVENTS);
 
     LoadSmokeAndCredits(device);
 
     cvcore::SetBasePath("data.zip/lightfloor/");
     c.lightFloor = std::make_unique<LightFloor>(device, "ground.klx");
-    track.Add(60.0f, 6, 0);
+    AddEvents(track, PART2_EVENTS);
 
     cvcore::SetBasePath("data.zip/muikula/");
     c.backwob = std::make_unique<Wobbler>(device, "backwob.jpg");
@@ -109,21 +127,21 @@ void LoadAssets(ShowApp& app) {
     c.scenes[1].Load(device, "muikula.klx");
 
     LoadGreetings(device);
-    AddPart3Events(track);
+    AddEvents(track, PART3_EVENTS);
 
     cvcore::SetBasePath("data.zip/nakyleipa/");
     c.scenes[2].Load(device, "nakyleipa.klx");
     c.meshBurst = std::make_unique<MeshBurst>(device, c.scenes[2]);
-    track.Add(114.299f, 6, 0);
+    AddEvents(track, PART4_EVENTS);
 
     cvcore::SetBasePath("data.zip/kukka/");
     c.scenes[3].Load(device, "kukka.klx");
     c.violetti = std::make_unique<Wobbler>(device, "violetti.jpg");
-    AddPart5Events(track);
+    AddEvents(track, PART5_EVENTS);
 
     cvcore::SetBasePath("data.zip/landscape/");
     c.scenes[4].Load(device, "maasto.klx");
-    AddFinalEvents(track);
+    AddEvents(track, FINAL_EVENTS);
 
     cvcore::SetBasePath("grabs/");
 }

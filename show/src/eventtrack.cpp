@@ -25,7 +25,7 @@ void EventTrack::Update(float now) {
     auto it = events_.begin();
     while (it != events_.end() && it->time <= now) {
         const ShowEvent event = *it++;
-        const bool partEnd = event.type == PART_END_EVENT;
+        const bool partEnd = event.type == EVENT_PART_END;
         if ((partEnd || std::fabs(event.time - now) < 1.0f) && handler_) handler_(event.type, event.value);
         if (partEnd) break;
     }

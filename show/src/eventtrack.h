@@ -1,8 +1,16 @@
 #pragma once
 #include <list>
 
-// The event type that ends the running part.
-constexpr int PART_END_EVENT = 6;
+// What an event does when it fires: the `type` handed to the handler.
+enum ShowEventType : int {
+    EVENT_FLASH = 1,       // flash += value
+    EVENT_SCENE_FADE = 2,  // starts sceneFade moving
+    EVENT_END_FADE = 3,    // starts endFade moving
+    EVENT_CREDITS = 4,     // the credits start at value milliseconds of music
+    EVENT_LOGO = 5,        // the logo starts showing
+    EVENT_PART_END = 6,    // ends the running part
+    EVENT_GRAB = 666,      // asks for a frame grab
+};
 
 // One entry of the show's schedule: at `time` seconds of music, hand `type`
 // and `value` to the track's handler.

@@ -1,17 +1,13 @@
+#include "frameend.h"
+
 #include "assets.h"
-#include "parts.h"
 #include "screen2d.h"
 #include "showapp.h"
 #include "showstate.h"
 #include "usefmod.h"
 
-namespace {
-constexpr int KEY_ESCAPE = 1;
-constexpr int KEY_F5 = 52;
-}  // namespace
-
-bool FrameEnd(ShowApp& app, int part, float time, unsigned clearColour) {
-    if (showState.grabRequest || app.IsKeyDown(KEY_F5)) {
+bool FrameEnd(ShowApp& app, const PartLevels& levels, float time, unsigned clearColour) {
+    if (showState.grabRequest || app.IsKeyDown(cvcore::KEY_F5)) {
         GrabFrame(app.device);
         showState.grabRequest = false;
     }
@@ -23,12 +19,12 @@ bool FrameEnd(ShowApp& app, int part, float time, unsigned clearColour) {
 
     showContent.eventTrack->Update(MusicTime());
 
-    AdvanceLevels(part, time);
+    AdvanceLevels(levels, time);
 
     if (showState.partDone) {
         showState.partDone = false;
         return false;
     }
-    if (app.IsKeyDown(KEY_ESCAPE)) app.Quit();
+    if (app.IsKeyDown(cvcore::KEY_ESCAPE)) app.Quit();
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "assets.h"
 #include "engine/material.h"
+#include "frameend.h"
 #include "screen2d.h"
 #include "showapp.h"
 #include "showstate.h"
@@ -210,8 +211,6 @@ void Part6Clamp() {
 
 float TitleAlpha(float t) { return t < 20 ? 255.0f : (27 - t) * 36.42857f; }
 
-}  // namespace
-
 bool Part1(ShowApp& app, float t) {
     Dev(app)->BeginScene();
     if (S.sceneFade < 255) {
@@ -235,7 +234,7 @@ bool Part1(ShowApp& app, float t) {
         Overlay(app.device, GREY_BLUE, (t - 39.25f) * 382.5f);
         End2D(app.device);
     }
-    return FrameEnd(app, 1, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[0].levels, t, BLACK);
 }
 
 bool Part2(ShowApp& app, float t) {
@@ -252,7 +251,7 @@ bool Part2(ShowApp& app, float t) {
     if (t > 17) Overlay(app.device, BLACK, (t - 17) * 85);
     End2D(app.device);
     if (t > 17) C.backwob->DrawWarp(t - 17, (t - 17) * 0.33333334f, false);
-    return FrameEnd(app, 2, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[1].levels, t, BLACK);
 }
 
 bool Part3(ShowApp& app, float t) {
@@ -270,7 +269,7 @@ bool Part3(ShowApp& app, float t) {
     if (S.flash > 0) Overlay(app.device, WHITE, S.flash);
     if (S.flash < 0) Overlay(app.device, BLACK, -S.flash);
     End2D(app.device);
-    return FrameEnd(app, 3, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[2].levels, t, BLACK);
 }
 
 bool Part4(ShowApp& app, float t) {
@@ -284,7 +283,7 @@ bool Part4(ShowApp& app, float t) {
         RenderWithRays(app, scene, S.carryTime, 1, 255);
     }
     if (t > 10.9f && t < 15.9f) CrossFade(app, scene, t);
-    return FrameEnd(app, 4, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[3].levels, t, BLACK);
 }
 
 bool Part5(ShowApp& app, float t) {
@@ -315,7 +314,7 @@ bool Part5(ShowApp& app, float t) {
         End2D(app.device);
         Lighting(app, true);
     }
-    return FrameEnd(app, 5, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[4].levels, t, BLACK);
 }
 
 bool Part6(ShowApp& app, float t) {
@@ -329,50 +328,27 @@ bool Part6(ShowApp& app, float t) {
     if (S.endFade != 0) Overlay(app.device, BLACK, S.endFade);
     End2D(app.device);
     const uint32_t clear = scene.fogEnabled ? scene.fogColor : BLACK;
-    return FrameEnd(app, 6, t, clear);
+    return FrameEnd(app, SHOW_PARTS[5].levels, t, clear);
 }
 
-// Levels move in fixed 1 ms steps, so fades run at the same speed whatever
-// the frame rate.
-void AdvanceLevels(int part, float time) {
-    using Steps = void (*)();
-    static const Steps steps[7] = {nullptr, Part1Step, nullptr, Part3Step, nullptr, Part5Step, Part6Step};
-    static const Steps clamps[7] = {nullptr, Part1Clamp, nullptr, Part3Clamp, nullptr, Part5Clamp, Part6Clamp};
-    const Steps step = part >= 1 && part <= 6 ? steps[part] : nullptr;
-    const Steps clamp = part >= 1 && part <= 6 ? clamps[part] : nullptr;
-    while (S.lastStep < time) {
-        if (step) step();
-        const float next = S.lastStep + 0.001f;
-        // Past about nine hours a float can no longer hold a 1 ms step, and
-        // the loop would never reach the frame's time.
-        if (next == S.lastStep) break;
-        S.lastStep = next;
-    }
-    S.lastStep = time;
-    if (clamp) clamp();
+}  // namespace
+
+void ApplyPartStart(ShowApp& app, const PartStart& start) {
+    if (start.lighting) Lighting(app, *start.lighting);
+    if (start.lastStep) S.lastStep = *start.lastStep;
+    if (start.flash) S.flash = *start.flash;
+    if (start.sceneFade) S.sceneFade = *start.sceneFade;
+    if (start.endFade) S.endFade = *start.endFade;
+    if (start.fogScene >= 0) ApplySceneFog(app, C.scenes[start.fogScene], 0);
 }
 
-void ApplyPartStart(ShowApp& app, int part) {
-    switch (part) {
-        case 2: S.lastStep = 0; break;
-        case 3:
-            S.lastStep = 0;
-            S.flash = 0;
-            break;
-        case 4: Lighting(app, true); break;
-        case 5:
-            S.flash = 255;
-            S.sceneFade = 0;
-            ApplySceneFog(app, C.scenes[3], 0);
-            break;
-        case 6:
-            Lighting(app, false);
-            S.sceneFade = 255;
-            S.endFade = 0;
-            ApplySceneFog(app, C.scenes[4], 0);
-            break;
-        default: break;
-    }
-}
-
-const PartCallbackFn PART_FRAMES[PART_COUNT] = {Part1, Part2, Part3, Part4, Part5, Part6};
+// Before parts 4 to 6 lastStep still holds the previous part's last time, so
+// their first frame applies no steps.
+const ShowPart SHOW_PARTS[PART_COUNT] = {
+    {Part1, {Part1Step, Part1Clamp}, {}},  // starts from the levels loading set
+    {Part2, {nullptr, nullptr}, {.lastStep = 0.0f}},
+    {Part3, {Part3Step, Part3Clamp}, {.lastStep = 0.0f, .flash = 0.0f}},
+    {Part4, {nullptr, nullptr}, {.lighting = true}},
+    {Part5, {Part5Step, Part5Clamp}, {.flash = 255.0f, .sceneFade = 0.0f, .fogScene = 3}},
+    {Part6, {Part6Step, Part6Clamp}, {.lighting = false, .sceneFade = 255.0f, .endFade = 0.0f, .fogScene = 4}},
+};

@@ -1,25 +1,29 @@
 #pragma once
+#include <optional>
 
-class ShowApp;
+#include "showapp.h"
+#include "showstate.h"
 
-// The frame end every part runs after its drawing: 2D state, present,
-// clear, music clock and events, the part's 1 ms steps and clamps, the end
-// and Escape tests. False when the part's end event has fired.
-bool FrameEnd(ShowApp& app, int part, float time, unsigned clearColour);
+// What is set just before a part's first frame, in the order of the fields;
+// whatever is left unset keeps what the previous part left.
+struct PartStart {
+    std::optional<bool> lighting;  // D3DRS_LIGHTING
+    std::optional<float> lastStep;
+    std::optional<float> flash;
+    std::optional<float> sceneFade;
+    std::optional<float> endFade;
+    int fogScene = -1;  // the scene whose fog is applied through its camera 0; -1: none
+};
 
-// The part's fade levels stepped in 1 ms steps from lastStep up to time,
-// then clamped; lastStep becomes time.
-void AdvanceLevels(int part, float time);
-
-// The six parts' frames, and the settings applied before each part starts.
-bool Part1(ShowApp& app, float t);
-bool Part2(ShowApp& app, float t);
-bool Part3(ShowApp& app, float t);
-bool Part4(ShowApp& app, float t);
-bool Part5(ShowApp& app, float t);
-bool Part6(ShowApp& app, float t);
-void ApplyPartStart(ShowApp& app, int part);  // part 1..6
+// One part of the show: its frame, how it moves the levels between frames,
+// and its start settings.
+struct ShowPart {
+    PartCallback frame;
+    PartLevels levels;
+    PartStart start;
+};
 
 constexpr int PART_COUNT = 6;
-using PartCallbackFn = bool (*)(ShowApp&, float);
-extern const PartCallbackFn PART_FRAMES[PART_COUNT];
+extern const ShowPart SHOW_PARTS[PART_COUNT];
+
+void ApplyPartStart(ShowApp& app, const PartStart& start);

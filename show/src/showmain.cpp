@@ -16,8 +16,8 @@ int show::main(int, char**) {
     MusicPlay();
     for (int part = 1; part <= PART_COUNT; ++part) {
         showState.part = part;
-        ApplyPartStart(*app, part);
-        app->RunPart(PART_FRAMES[part - 1]);
+        ApplyPartStart(*app, SHOW_PARTS[part - 1].start);
+        app->RunPart(SHOW_PARTS[part - 1].frame);
     }
     MusicClose();
     FreeAssets();

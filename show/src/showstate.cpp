@@ -17,15 +17,30 @@ void Nudge(float& level) {
 
 void OnShowEvent(int type, int value) {
     switch (type) {
-        case 1: showState.flash += static_cast<float>(value); break;
-        case 2: Nudge(showState.sceneFade); break;
-        case 3: Nudge(showState.endFade); break;
-        case 4: showState.creditsStart = static_cast<float>(value) * 0.001f; break;
-        case 5:
+        case EVENT_FLASH: showState.flash += static_cast<float>(value); break;
+        case EVENT_SCENE_FADE: Nudge(showState.sceneFade); break;
+        case EVENT_END_FADE: Nudge(showState.endFade); break;
+        case EVENT_CREDITS: showState.creditsStart = static_cast<float>(value) * 0.001f; break;
+        case EVENT_LOGO:
             if (showState.logoLevel == 0.0f) showState.logoLevel = 0.0001f;
             break;
-        case PART_END_EVENT: showState.partDone = true; break;
-        case 666: showState.grabRequest = true; break;
+        case EVENT_PART_END: showState.partDone = true; break;
+        case EVENT_GRAB: showState.grabRequest = true; break;
         default: break;
     }
+}
+
+// Levels move in fixed 1 ms steps, so fades run at the same speed whatever
+// the frame rate.
+void AdvanceLevels(const PartLevels& levels, float time) {
+    while (showState.lastStep < time) {
+        if (levels.step) levels.step();
+        const float next = showState.lastStep + 0.001f;
+        // Past about nine hours a float can no longer hold a 1 ms step, and
+        // the loop would never reach the frame's time.
+        if (next == showState.lastStep) break;
+        showState.lastStep = next;
+    }
+    showState.lastStep = time;
+    if (levels.clamp) levels.clamp();
 }

@@ -19,3 +19,14 @@ extern ShowState showState;
 
 // The schedule's handler: nudges the levels and flags above.
 void OnShowEvent(int type, int value);
+
+// How a part moves the levels between frames: one 1 ms step, and the clamps
+// applied after the steps of a frame; either may be null.
+struct PartLevels {
+    void (*step)();
+    void (*clamp)();
+};
+
+// The part's 1 ms steps from lastStep up to time, then its clamps; lastStep
+// becomes time.
+void AdvanceLevels(const PartLevels& levels, float time);

@@ -50,9 +50,9 @@ TEST_F(EventTrackTest, EventsMoreThanASecondLateAreDroppedSilently) {
 }
 
 TEST_F(EventTrackTest, PartEndsSurviveAStallAndEachEndsOnePart) {
-    track.Add(40.0f, PART_END_EVENT, 0);
+    track.Add(40.0f, EVENT_PART_END, 0);
     track.Add(42.5f, 666, 0);
-    track.Add(60.0f, PART_END_EVENT, 0);
+    track.Add(60.0f, EVENT_PART_END, 0);
     track.Add(61.0f, 1, 5);
     track.Update(39.5f);
     EXPECT_TRUE(fired.empty());
@@ -60,27 +60,17 @@ TEST_F(EventTrackTest, PartEndsSurviveAStallAndEachEndsOnePart) {
     // and the walk stops so the next part gets its own end.
     track.Update(61.2f);
     ASSERT_EQ(fired.size(), 1u);
-    EXPECT_EQ(fired[0], std::make_pair(PART_END_EVENT, 0));
+    EXPECT_EQ(fired[0], std::make_pair(int{EVENT_PART_END}, 0));
     EXPECT_EQ(track.Count(), 3);
     // The next frame: the grab request is lost, the second end fires.
     track.Update(61.3f);
     ASSERT_EQ(fired.size(), 2u);
-    EXPECT_EQ(fired[1], std::make_pair(PART_END_EVENT, 0));
+    EXPECT_EQ(fired[1], std::make_pair(int{EVENT_PART_END}, 0));
     EXPECT_EQ(track.Count(), 1);
     track.Update(61.4f);
     ASSERT_EQ(fired.size(), 3u);
     EXPECT_EQ(fired[2], std::make_pair(1, 5));
     EXPECT_EQ(track.Count(), 0);
-}
-
-TEST_F(EventTrackTest, AddRepeatedAccumulatesInFloat) {
-    track.AddRepeated(0.387f, 1.26f, 14, 1, -48);
-    ASSERT_EQ(track.Count(), 14);
-    float expected = 0.387f;
-    for (const ShowEvent& e : track.Events()) {
-        EXPECT_EQ(e.time, expected);
-        expected += 1.26f;
-    }
 }
 
 TEST(ShowEvents, LevelsAreLiftedOffZeroAndTwoFiftyFive) {
@@ -144,31 +134,31 @@ TEST(LightFloorColour, ScaleWorksTwoChannelsAtATime) {
 
 TEST(PartLevels, StepsRunInMillisecondsAndClampPerPart) {
     showState = ShowState{};
-    AdvanceLevels(1, 1.0f);  // 1000 steps of +0.048
+    AdvanceLevels(SHOW_PARTS[0].levels, 1.0f);  // 1000 steps of +0.048
     EXPECT_NEAR(showState.flash, 48.0f, 0.05f);
     EXPECT_EQ(showState.sceneFade, 0.0f);  // sits still at exactly 0
     showState.sceneFade = 0.0001f;
-    AdvanceLevels(1, 6.0f);
+    AdvanceLevels(SHOW_PARTS[0].levels, 6.0f);
     EXPECT_EQ(showState.sceneFade, 255.0f);
     EXPECT_EQ(showState.flash, 255.0f);
 
     showState = ShowState{};
-    AdvanceLevels(3, 2.0f);
+    AdvanceLevels(SHOW_PARTS[2].levels, 2.0f);
     EXPECT_EQ(showState.flash, 0.0f);  // no flash, no fade
     showState.flash = -250.0f;
-    AdvanceLevels(3, 3.0f);
+    AdvanceLevels(SHOW_PARTS[2].levels, 3.0f);
     EXPECT_EQ(showState.flash, -255.0f);
     EXPECT_FALSE(showState.wobblersOn);
 
     showState = ShowState{};
     showState.flash = 10.0f;
-    AdvanceLevels(5, 1.0f);
+    AdvanceLevels(SHOW_PARTS[4].levels, 1.0f);
     EXPECT_EQ(showState.flash, 0.0f);
 
     showState = ShowState{};
     showState.sceneFade = 255.0f;
     showState.endFade = 254.99f;
-    AdvanceLevels(6, 1.0f);
+    AdvanceLevels(SHOW_PARTS[5].levels, 1.0f);
     EXPECT_NEAR(showState.sceneFade, 225.0f, 0.05f);
     EXPECT_EQ(showState.endFade, 255.0f);
 }
@@ -177,7 +167,7 @@ TEST(PartLevels, LastStepCarriedIntoALaterPartAppliesNoSteps) {
     showState = ShowState{};
     showState.lastStep = 25.7f;
     showState.flash = 100.0f;
-    AdvanceLevels(5, 0.02f);
+    AdvanceLevels(SHOW_PARTS[4].levels, 0.02f);
     EXPECT_EQ(showState.flash, 100.0f);
     EXPECT_EQ(showState.lastStep, 0.02f);
 }
@@ -186,7 +176,7 @@ TEST(PartLevels, AFrameHoursIntoAPartStillReturns) {
     showState = ShowState{};
     showState.sceneFade = 255.0f;
     showState.lastStep = 40000.0f;  // floats there are about 4 ms apart
-    AdvanceLevels(6, 40000.5f);
+    AdvanceLevels(SHOW_PARTS[5].levels, 40000.5f);
     EXPECT_EQ(showState.lastStep, 40000.5f);
     EXPECT_EQ(showState.sceneFade, 254.97f);  // the one step before the float gave out
 }

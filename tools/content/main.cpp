@@ -8,12 +8,11 @@
 #include <future>
 #include <string>
 
-#include "archivewriter.h"
-#include "assets.h"
-#include "mp3encoder.h"
-#include "preview.h"
+#include "archive/archivewriter.h"
+#include "archive/archivecontents.h"
+#include "music/mp3encoder.h"
 #include "progress.h"
-#include "soundtrack.h"
+#include "music/soundtrack.h"
 
 namespace fs = std::filesystem;
 
@@ -44,16 +43,16 @@ void MakeMusic(const fs::path& out)
 
 void MakeArchive(const fs::path& out)
 {
-    std::vector<content::Asset> assets = content::MakeAssets();
+    std::vector<content::ArchiveEntry> entries = content::MakeArchiveContents();
     fs::path tmp = out / "data.zip.tmp";
     {
         content::ArchiveWriter zip(tmp.string(), "hopla");
-        for (const content::Asset& a : assets)
-            zip.Add(a.name, a.bytes);
+        for (const content::ArchiveEntry& e : entries)
+            zip.Add(e.name, e.bytes);
         zip.Close();
     }
     fs::rename(tmp, out / "data.zip");
-    content::Progress("data.zip: " + std::to_string(assets.size()) + " files, " +
+    content::Progress("data.zip: " + std::to_string(entries.size()) + " files, " +
                       std::to_string(fs::file_size(out / "data.zip")) + " bytes");
 }
 
@@ -61,19 +60,8 @@ void MakeArchive(const fs::path& out)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::string(argv[1]) == "--preview") {
-        // Developer aid: software-rendered looks at the scenes, no files made.
-        try {
-            fs::create_directories(argv[2]);
-            content::RenderPreviews(content::MakeAssets(), argv[2]);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "halcyon2-content: %s\n", e.what());
-            return 1;
-        }
-        return 0;
-    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: halcyon2-content OUTDIR | --preview OUTDIR\n");
+        std::fprintf(stderr, "usage: halcyon2-content OUTDIR\n");
         return 2;
     }
     try {

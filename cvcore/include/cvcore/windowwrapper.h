@@ -8,6 +8,11 @@ namespace cvcore {
 // The framework's key numbering (low 8 bits index the key table).
 int KeyCodeFromVirtualKey(WPARAM virtualKey);
 
+// Key codes of the keys applications test by name.
+constexpr int KEY_ESCAPE = 1;
+constexpr int KEY_F1 = 48;  // F1..F12 are 48..59
+constexpr int KEY_F5 = KEY_F1 + 4;
+
 // One top-level window whose messages become virtual calls, a table of keys
 // that are down, and a pump that calls MainLoop whenever the queue is empty.
 class WindowWrapper : public Object {
