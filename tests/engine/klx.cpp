@@ -565,6 +565,10 @@ TEST(KlxReader, MemoryStaysWithinAFixedMultipleOfHostileFiles) {
         nested = MeshChunk(1, {Chunk(ChunkMeshVertices, Cat({Raw().u32(0).u32(static_cast<uint32_t>(nested.size())), nested}))});
     }
     ExpectReadWithinAFixedMultiple(Root({nested}));
+
+    // An embedded picture whose header claims 8000 x 8000 pixels in a few bytes.
+    const Bytes claim = Raw().u8(0).u8(0).u8(10).raw(Bytes(9, 0)).u16(8000).u16(8000).u8(32).u8(0).raw(Bytes(64, 0xFF));
+    ExpectReadWithinAFixedMultiple(Root({Chunk(ChunkImageTga, claim)}));
 }
 
 TEST(KlxReader, ChildrenNeverReachPastTheirParent) {
