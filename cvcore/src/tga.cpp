@@ -77,6 +77,16 @@ bool DecodeRleRow(decode::Cursor& c, uint8_t* row, int32_t width, int32_t bytes)
     return true;
 }
 
+// Whether the bytes left can hold the picture the header claims, checked
+// before its memory is taken: a short file fails anyway, and a header of a few
+// bytes must not cost the largest picture there is. Run-length packets are cut
+// at the row end, so each row needs one packet per 128 pixels at least.
+bool DataCanCover(size_t remaining, const TgaHeader& h, int32_t bytes, bool rle) {
+    const uint64_t width = static_cast<uint64_t>(h.width), height = static_cast<uint64_t>(h.height);
+    if (!rle) return width * height * static_cast<uint64_t>(bytes) <= remaining;
+    return height * ((width + 127) / 128) * (1 + static_cast<uint64_t>(bytes)) <= remaining;
+}
+
 }  // namespace
 
 bool DecodeTGA(Image& image, Stream& stream) {
@@ -101,9 +111,10 @@ bool DecodeTGA(Image& image, Stream& stream) {
         return false;
     }
     if (!c.Ok()) return false;
+    const bool rle = h.type == TGA_RLE_MAPPED || h.type == TGA_RLE_TRUECOLOR;
+    if (!DataCanCover(c.Remaining(), h, bytes, rle)) return false;
     auto pixels = decode::AllocatePixels(size);
     const int32_t pitch = h.width * bytes;
-    const bool rle = h.type == TGA_RLE_MAPPED || h.type == TGA_RLE_TRUECOLOR;
     for (int32_t y = 0; y < h.height; ++y) {
         // Rows are stored bottom-up unless the descriptor says otherwise.
         const int32_t target = (h.descriptor & kTopDown) ? y : h.height - 1 - y;

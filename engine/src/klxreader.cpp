@@ -169,7 +169,7 @@ void ReadKey(Fields& f, bool curve, ScaleKey& k) {
 // cursors are indices, so they stay valid while the lists grow.
 class ChunkWalker {
 public:
-    ChunkWalker(KlxDocument& doc, KlxInput& in) : doc_(doc), in_(in) {}
+    ChunkWalker(KlxDocument& doc, KlxInput& in) : doc_(doc), in_(in), emptyAllowance_(in.Size()) {}
 
     void ReadChunk(int64_t parentEnd, int32_t depth);
 
@@ -196,6 +196,8 @@ private:
     bool LightNodeList(Fields& f);
     bool Image(Fields& f, uint32_t id, int64_t end);
 
+    bool PayForEmptyVertices(uint32_t flags, uint64_t count);
+
     KlxNode* CurrentNode() { return node_ < 0 ? nullptr : &doc_.nodes[static_cast<size_t>(node_)]; }
     KlxMesh* CurrentMesh() { return mesh_ < 0 ? nullptr : &doc_.meshes[static_cast<size_t>(mesh_)]; }
 
@@ -212,6 +214,8 @@ private:
     // frames repeat it), and whether it has been read.
     uint32_t meshFileFlags_ = 0;
     bool meshHasVertices_ = false;
+    // Bytes of the file still free to pay for vertices that take none.
+    int64_t emptyAllowance_;
 };
 
 void ChunkWalker::ReadChunk(int64_t parentEnd, int32_t depth) {
@@ -391,6 +395,17 @@ bool ChunkWalker::Track(Fields& f, KlxTrack<Key>& track, bool& replaced, const u
     return true;
 }
 
+// A vertex whose flags select no part takes no bytes, yet costs a record in
+// memory. Each counts a byte, and those bytes are drawn from one allowance
+// the size of the file: chunks nested in a vertex chunk's unread bytes cannot
+// spend them again, so such records never outnumber the file's bytes.
+bool ChunkWalker::PayForEmptyVertices(uint32_t flags, uint64_t count) {
+    if (VertexBytes(flags) != 0) return true;
+    if (count > static_cast<uint64_t>(emptyAllowance_)) return false;
+    emptyAllowance_ -= static_cast<int64_t>(count);
+    return true;
+}
+
 bool ChunkWalker::Mesh(Fields& f) {
     KlxMesh m;
     m.nodeId = f.U32();
@@ -411,7 +426,8 @@ bool ChunkWalker::Vertices(Fields& f) {
     const uint32_t flags = f.U32();
     const uint32_t count = f.U32();
     std::vector<KlxVertex> vertices;
-    if (!f.Ok() || !ReadVertices(f, flags, count, vertices)) return false;
+    if (!f.Ok() || !f.Fits(count, VertexBytes(flags)) || !PayForEmptyVertices(flags, count)) return false;
+    if (!ReadVertices(f, flags, count, vertices)) return false;
     mesh->vertices = std::move(vertices);
     mesh->vertexFlags = StoredFlags(flags);
     // Frames read for an earlier vertex array no longer match it.
@@ -470,7 +486,10 @@ bool ChunkWalker::MorphFrames(Fields& f) {
     if (!mesh || !meshHasVertices_) return false;
     const uint32_t count = f.U32();
     const uint64_t vertexCount = mesh->vertices.size();
-    if (!f.Fits(count, 4 + vertexCount * VertexBytes(meshFileFlags_))) return false;
+    // Every vertex of every frame costs at least a byte, as in the mesh's
+    // own vertex chunk.
+    const uint64_t frameBytes = 4 + vertexCount * std::max<uint64_t>(VertexBytes(meshFileFlags_), 1);
+    if (!f.Fits(count, frameBytes) || !PayForEmptyVertices(meshFileFlags_, count * vertexCount)) return false;
     std::vector<KlxFrame> frames(count);
     for (KlxFrame& frame : frames) {
         frame.time = f.U32();

@@ -185,8 +185,12 @@ void SceneBuilder::BuildMaterials() {
 
 void SceneBuilder::BuildTextures() {
     for (const KlxImage& image : document_.images) {
-        // Appended even when it fails, so texture k stays image k.
-        scene_.AddTexture(device_.textureFactory.CreateTextureFromImage(image.image, 0));
+        // A picture that did not decode has nothing to show: its number gets
+        // no texture, like a light-map index past the last picture, and
+        // texture k stays image k.
+        const cvcore::Image& picture = image.image;
+        const bool decoded = picture.GetWidth() > 0 && picture.GetHeight() > 0 && picture.GetPixels() != nullptr;
+        scene_.AddTexture(decoded ? device_.textureFactory.CreateTextureFromImage(picture, 0) : nullptr);
     }
 }
 

@@ -46,12 +46,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     std::vector<char*> argv;
     argv.push_back(modulePath);
     argv.insert(argv.end(), tokens.begin(), tokens.end());
-    int result = 0;
+    return CallWithReport(show::main, static_cast<int>(argv.size()), argv.data());
+}
+
+// Whatever escapes, not only the framework's exception: anything else would
+// end the process with an abort and no word to the viewer.
+int CallWithReport(int (*body)(int, char**), int argc, char** argv) {
     try {
-        result = show::main(static_cast<int>(argv.size()), argv.data());
-    } catch (const cvcore::Exception& e) {
-        cvcore::ShowReport(e);
-        result = 0;
+        return body(argc, argv);
+    } catch (...) {
+        cvcore::ShowCurrentReport();
     }
-    return result;
+    return 0;
 }

@@ -12,6 +12,10 @@ int main(int argc, char** argv);
 // ended in place by overwriting the space after it with a zero.
 std::vector<char*> SplitCommandLine(char* line);
 
+// Runs body; whatever it throws is shown in the report window. Returns
+// body's result, or 0 after a report.
+int CallWithReport(int (*body)(int, char**), int argc, char** argv);
+
 // Splits the command line in place at spaces, runs the show and shows the
 // report window for a failure. Always returns 0.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -228,6 +230,27 @@ TEST(Report, TextsGoToStandardErrorAndNoWindowShowsHeadless) {
     EXPECT_THAT(err, testing::HasSubstr("Method: FMOD_LOAD:(), not found"));
     EXPECT_THAT(err, testing::HasSubstr("File: usefmod"));
     EXPECT_THAT(err, testing::HasSubstr("Message: murikka.mp3"));
+}
+
+// Whatever reaches the top is reported with a text that says what it was.
+TEST(Report, AnyExceptionIsReportedByWhatItIs) {
+    Win32SetShowHeadless(false);
+    const auto reportOf = [](const std::function<void()>& thrower) {
+        testing::internal::CaptureStderr();
+        try {
+            thrower();
+        } catch (...) {
+            cvcore::ShowCurrentReport();
+        }
+        return testing::internal::GetCapturedStderr();
+    };
+    const std::string outOfMemory = reportOf([] { throw std::bad_alloc(); });
+    EXPECT_THAT(outOfMemory, testing::HasSubstr("Method: Unknown\nFile: Unknown\nMessage: Out of memory\n"));
+    EXPECT_THAT(reportOf([] { throw std::length_error("vector::_M_default_append"); }),
+                testing::HasSubstr("Message: vector::_M_default_append\n"));
+    EXPECT_THAT(reportOf([] { throw 7; }), testing::HasSubstr("Message: Unknown error\n"));
+    EXPECT_THAT(reportOf([] { throw cvcore::Exception("Zip", "ZIP file decompression failed (data error).", "zip"); }),
+                testing::HasSubstr("Method: Zip\nFile: zip\nMessage: ZIP file decompression failed (data error).\n"));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "cvcore/exception.h"
 #include "cvcore/filestream.h"
 #include "cvcore/zip.h"
+#include "peakallocation.h"
 #include "scratchdir.h"
 
 using testsupport::Quote;
@@ -190,6 +191,27 @@ TEST_F(HostileArchives, SizesThatCannotBeTrueAreRefusedBeforeAllocating) {
     Put32(zip, encryptedAt.directory + 20, 5);
     Put32(zip, encryptedAt.local + 18, 5);
     EXPECT_EQ(Open(zip), Outcome::CannotAccess);
+}
+
+TEST_F(HostileArchives, ClaimedSizesCostOnlyWhatTheDataYields) {
+    // A picture of 400 KB claiming a thousand times its deflated size, within
+    // what deflate could yield: refused with no more memory than a small
+    // multiple of the archive, never an allocation of the claim.
+    WriteBytes(*dir_ / "src/font.tga", testsupport::MixedBytes(400000, 5));
+    ASSERT_EQ(testsupport::Run("cd " + Quote(*dir_ / "src") + " && zip -q -9 -P hopla ../big.zip font.tga"), 0);
+    const Bytes big = ReadBytes(*dir_ / "big.zip");
+    const Layout at(big);
+    const uint32_t payload = Get32(big, at.directory + 20) - 12;
+    for (const uint32_t claim : {payload * 1000u, 400001u}) {
+        Bytes zip = big;
+        Put32(zip, at.directory + 24, claim);
+        const testsupport::PeakAllocation peak;
+        EXPECT_EQ(Open(zip, "font.tga"), Outcome::CannotAccess) << claim;
+        EXPECT_LT(peak.Bytes(), 8 * big.size()) << claim;
+    }
+    const testsupport::PeakAllocation peak;
+    EXPECT_EQ(Open(big, "font.tga"), Outcome::Opened);
+    EXPECT_LT(peak.Bytes(), 8 * big.size());
 }
 
 TEST_F(HostileArchives, UnknownMethodAndWrongCrcAreRefused) {

@@ -12,6 +12,7 @@
 #include "engine/klxdocument.h"
 #include "engine/klxreader.h"
 #include "engine/klxwriter.h"
+#include "peakallocation.h"
 #include "scratchdir.h"
 
 namespace {
@@ -534,6 +535,40 @@ TEST(KlxReader, CountsBeyondTheChunkAreRefused) {
     EXPECT_TRUE(m.faceGroups.empty());
     EXPECT_TRUE(m.bones.empty());
     EXPECT_TRUE(m.frames.empty());
+}
+
+// A vertex record is 120 bytes in memory and can stand for one byte of the
+// file; the rest is the reader's block buffer and the stream.
+void ExpectReadWithinAFixedMultiple(const Bytes& file) {
+    const testsupport::PeakAllocation peak;
+    Read(file);
+    EXPECT_LT(peak.Bytes(), 160 * file.size() + (256u << 10));
+}
+
+TEST(KlxReader, MemoryStaysWithinAFixedMultipleOfHostileFiles) {
+    // Vertices whose flags select no part take no bytes, yet each costs one
+    // byte of its chunk, in every morph frame too.
+    constexpr uint32_t kVertices = 3000;
+    const Bytes empties = Chunk(ChunkMeshVertices, Cat({Raw().u32(0).u32(kVertices), Bytes(kVertices, 0)}));
+    Raw frames;
+    frames.u32(1000);
+    for (uint32_t i = 0; i < 1000; ++i) frames.u32(i);
+    const Bytes morphing = Root({MeshChunk(1, {empties, Chunk(ChunkMeshMorphFrames, frames)})});
+    ExpectReadWithinAFixedMultiple(morphing);
+    const KlxDocument d = Read(morphing);
+    EXPECT_EQ(d.meshes[0].vertices.size(), kVertices);
+    EXPECT_TRUE(d.meshes[0].frames.empty());
+
+    // Meshes nested in a vertex chunk's unread bytes cannot spend them again.
+    Bytes nested(4000, 0);
+    for (int level = 0; level < 12; ++level) {
+        nested = MeshChunk(1, {Chunk(ChunkMeshVertices, Cat({Raw().u32(0).u32(static_cast<uint32_t>(nested.size())), nested}))});
+    }
+    ExpectReadWithinAFixedMultiple(Root({nested}));
+
+    // An embedded picture whose header claims 8000 x 8000 pixels in a few bytes.
+    const Bytes claim = Raw().u8(0).u8(0).u8(10).raw(Bytes(9, 0)).u16(8000).u16(8000).u8(32).u8(0).raw(Bytes(64, 0xFF));
+    ExpectReadWithinAFixedMultiple(Root({Chunk(ChunkImageTga, claim)}));
 }
 
 TEST(KlxReader, ChildrenNeverReachPastTheirParent) {

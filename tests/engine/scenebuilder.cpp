@@ -250,6 +250,22 @@ TEST_F(BuilderTest, SkinAndMorphFilling) {
     morph->UnlockFrame(0);
 }
 
+TEST_F(BuilderTest, PicturesThatDidNotDecodeGetNoTexture) {
+    // The reader keeps an undecodable picture's number; the build goes on,
+    // and the pictures after it keep theirs.
+    document.images.resize(2);
+    document.images[1].image = cvcore::Image(4, 4, cvcore::PixelFormat::Standard(cvcore::FORMAT_R8G8B8));
+    document.meshes[3].faceGroups.push_back(document.meshes[3].faceGroups[0]);
+    document.meshes[3].faceGroups[1].lightMap = 1;
+    Build();
+    ASSERT_EQ(scene.GetTextureCount(), 2);
+    EXPECT_EQ(scene.GetTexture(0), nullptr);
+    ASSERT_NE(scene.GetTexture(1), nullptr);
+    const auto* terrain = static_cast<TriMesh*>(Object(8));
+    EXPECT_EQ(terrain->GetSubmesh(0).material, scene.FindMaterial(6, 0));
+    EXPECT_EQ(terrain->GetSubmesh(1).material->stages[0].texture, scene.GetTexture(1));
+}
+
 TEST_F(BuilderTest, UnknownIndexTypeStopsTheBuild) {
     document.meshes[0].faceGroups[0].indexType = 2;
     try {

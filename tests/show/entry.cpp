@@ -1,5 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "showmain.h"
@@ -28,4 +30,14 @@ TEST(CommandLine, OnlyTheSpaceSeparatesAndEndsTokensInPlace) {
     EXPECT_EQ(tokens[1], line + 4);
     EXPECT_EQ(line[2], '\0');  // the space after a token becomes its end
     EXPECT_EQ(line[3], ' ');   // the spaces before one stay
+}
+
+TEST(Entry, OutOfMemoryReachingTheTopIsReportedAndEndsWithZero) {
+    testing::internal::CaptureStderr();
+    const int result = CallWithReport([](int, char**) -> int { throw std::bad_alloc(); }, 0, nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 0);
+    EXPECT_THAT(err, testing::HasSubstr("Software Exception\n"));
+    EXPECT_THAT(err, testing::HasSubstr("Message: Out of memory\n"));
+    EXPECT_EQ(CallWithReport([](int argc, char**) { return argc + 4; }, 3, nullptr), 7);
 }

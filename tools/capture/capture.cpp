@@ -162,7 +162,8 @@ int main(int argc, char** argv) {
     try {
         char* showArgv[] = {argv[0]};
         show::main(1, showArgv);
-    } catch (const cvcore::Exception& e) {
+    } catch (...) {
+        const cvcore::Exception e = cvcore::CurrentException();
         std::fprintf(stderr, "\nhalcyon2-capture: the show failed\n  Method: %s\n  File: %s\n  Message: %s\n",
                      e.Method().Text(), e.File().Text(), e.Message().Text());
         return 1;

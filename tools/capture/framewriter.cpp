@@ -27,6 +27,19 @@ int FrameWriter::Finish() {
     return failed_;
 }
 
+// Nothing may leave the worker thread, where it would abort the process: a
+// frame that throws (out of memory, above all) is a frame not written, and
+// the capture reports it as such.
+bool FrameWriter::Write(const Job& job) const noexcept {
+    try {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%06d.png", job.index);
+        return WritePng(dir_ + name, job.pixels.data(), job.width, job.height);
+    } catch (...) {
+        return false;
+    }
+}
+
 void FrameWriter::Run() {
     for (;;) {
         Job job;
@@ -38,10 +51,7 @@ void FrameWriter::Run() {
             jobs_.pop_front();
         }
         changed_.notify_all();
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame_%06d.png", job.index);
-        const bool ok = WritePng(dir_ + name, job.pixels.data(), job.width, job.height);
-        if (!ok) {
+        if (!Write(job)) {
             std::lock_guard lock(mutex_);
             ++failed_;
         }

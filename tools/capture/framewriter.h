@@ -30,6 +30,7 @@ private:
         std::vector<uint32_t> pixels;
     };
     void Run();
+    bool Write(const Job& job) const noexcept;
 
     static constexpr size_t kMaxWaiting = 3;
     const std::string dir_;

@@ -24,4 +24,10 @@ private:
     String message_;
 };
 
+// Only inside a catch block: the exception being handled, as the framework's
+// own type. Anything else that gets that far (the runtime's std::bad_alloc
+// above all) keeps its message: "Out of memory", the standard exception's
+// text, or "Unknown error"; method and file are then "Unknown".
+Exception CurrentException();
+
 }  // namespace cvcore

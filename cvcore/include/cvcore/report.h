@@ -8,4 +8,9 @@ namespace cvcore {
 // be shown (no display, or one nobody sees) it returns at once.
 void ShowReport(const Exception& exception);
 
+// Only inside a catch block: reports whatever is being handled (see
+// CurrentException). Never throws: when even the report cannot be made, for
+// want of memory, a line on standard error has to do.
+void ShowCurrentReport() noexcept;
+
 }  // namespace cvcore

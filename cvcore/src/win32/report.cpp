@@ -207,4 +207,12 @@ void ShowReport(const Exception& exception) {
     }
 }
 
+void ShowCurrentReport() noexcept {
+    try {
+        ShowReport(CurrentException());
+    } catch (...) {
+        std::fputs("Software Exception\nThe report could not be shown (out of memory?)\n", stderr);
+    }
+}
+
 }  // namespace cvcore

@@ -2,7 +2,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,11 @@ constexpr uint16_t METHOD_DEFLATE = 8;
 // Deflate cannot expand by more than this factor; a larger claimed size is a
 // lie we refuse before allocating for it.
 constexpr uint64_t MAX_DEFLATE_RATIO = 1032;
+// A deflated entry's buffer starts at this many times its compressed size
+// (plus a little) and grows only as inflate fills it, so a claimed size
+// within the ratio above still costs no more than the data really yields.
+constexpr uint64_t FIRST_GUESS_RATIO = 4;
+constexpr uint64_t FIRST_GUESS_EXTRA = 64 * 1024;
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
@@ -104,14 +111,27 @@ private:
 };
 
 // Searches backwards over a trailing comment; offset 0 is never a candidate.
+// The comment may itself hold the signature, so the record taken is the one
+// whose comment ends exactly at the end of the file; when none does (bytes
+// after the archive), the last signature found stands.
 bool ZipArchive::ReadEndRecord() {
     const uint32_t size = file_.Size();
     if (size <= END_RECORD_SIZE) return false;
     const uint8_t* base = file_.Base();
-    uint32_t at = size - END_RECORD_SIZE;
-    while (at >= 1 && Get32(base + at) != END_SIGNATURE) --at;
-    if (at == 0) return false;
-    const uint8_t* p = base + at;
+    uint32_t found = 0;
+    for (uint32_t at = size - END_RECORD_SIZE; at >= 1; --at) {
+        if (Get32(base + at) != END_SIGNATURE) continue;
+        if (found == 0) found = at;
+        if (uint64_t{at} + END_RECORD_SIZE + Get16(base + at + 20) == size) {
+            found = at;
+            break;
+        }
+        // A comment is at most 65535 bytes: no record further back can
+        // reach the end exactly.
+        if (found != 0 && size - at > END_RECORD_SIZE + 0xffffu) break;
+    }
+    if (found == 0) return false;
+    const uint8_t* p = base + found;
     endRecord_ = {Get16(p + 4), Get16(p + 6), Get16(p + 8), Get16(p + 10), Get32(p + 12), Get32(p + 16), Get16(p + 20)};
     const bool singleDisk = endRecord_.thisDisk == 0 && endRecord_.directoryDisk == 0 &&
                             endRecord_.entriesOnDisk == endRecord_.totalEntries;
@@ -172,36 +192,9 @@ bool SizesPlausible(const ZipEntry& entry, uint32_t payloadSize) {
     return false;
 }
 
-Extracted ZipArchive::Extract(const ZipEntry& entry, const std::string& password) const {
-    const uint8_t* input = LocateData(entry);
-    if (!input) return {};
-    uint32_t payloadSize = entry.compressedSize;
-    std::unique_ptr<uint8_t[]> decrypted;
-    if (entry.flags & 1) {
-        if (password.empty() || payloadSize < ENCRYPTION_HEADER_SIZE) return {};
-        payloadSize -= ENCRYPTION_HEADER_SIZE;
-        if (!SizesPlausible(entry, payloadSize)) return {};
-        PkwareKeys keys(password);
-        uint8_t header[ENCRYPTION_HEADER_SIZE];
-        keys.Decrypt(input, header, ENCRYPTION_HEADER_SIZE);
-        if (!PasswordMatches(entry, header)) return {};
-        decrypted.reset(new uint8_t[payloadSize]);
-        keys.Decrypt(input + ENCRYPTION_HEADER_SIZE, decrypted.get(), payloadSize);
-        input = decrypted.get();
-    } else if (!SizesPlausible(entry, payloadSize)) {
-        return {};
-    }
-
-    const auto size = static_cast<int32_t>(entry.uncompressedSize);
-    Extracted out{std::unique_ptr<uint8_t[]>(new uint8_t[static_cast<size_t>(size)]), size};
-    if (entry.method == METHOD_STORED) {
-        std::memcpy(out.data.get(), input, static_cast<size_t>(size));
-    } else if (Inflate(input, out.data.get(), static_cast<int32_t>(payloadSize), size) != size) {
-        return {};
-    }
-    if (crc32(0, out.data.get(), static_cast<uInt>(size)) != entry.crc) return {};
-    return out;
-}
+// Null when the memory is not there: an entry too large for this process is
+// refused like any other unreadable entry instead of ending the process.
+std::unique_ptr<uint8_t[]> TryAllocate(size_t size) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]); }
 
 [[noreturn]] void Fail(const char* message) { throw Exception("Zip", message, "zip"); }
 
@@ -236,6 +229,73 @@ private:
     z_stream stream_{};
     bool ended_ = false;
 };
+
+// Inflates into a buffer that grows with the output, up to the claimed size:
+// what the entry claims is only trusted as far as its data bears it out.
+// Returns an empty result when the data ends short or memory runs out.
+Extracted InflateEntry(const uint8_t* input, uint32_t inputSize, uint32_t claimed) {
+    uint64_t capacity = std::min<uint64_t>(claimed, uint64_t{inputSize} * FIRST_GUESS_RATIO + FIRST_GUESS_EXTRA);
+    std::unique_ptr<uint8_t[]> buffer = TryAllocate(capacity);
+    if (!buffer) return {};
+    InflateStream inflater;
+    z_stream& stream = inflater.Get();
+    stream.next_in = const_cast<Bytef*>(input);
+    stream.avail_in = inputSize;
+    stream.next_out = buffer.get();
+    stream.avail_out = static_cast<uInt>(capacity);
+    for (;;) {
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_STREAM_END) break;
+        if (result != Z_OK) Fail(InflateErrorText(result));
+        if (stream.avail_out != 0 || capacity == claimed) continue;
+        const uint64_t grown = std::min<uint64_t>(claimed, capacity * 2);
+        std::unique_ptr<uint8_t[]> larger = TryAllocate(grown);
+        if (!larger) return {};
+        std::memcpy(larger.get(), buffer.get(), capacity);
+        buffer = std::move(larger);
+        stream.next_out = buffer.get() + capacity;
+        stream.avail_out = static_cast<uInt>(grown - capacity);
+        capacity = grown;
+    }
+    const uint64_t produced = stream.total_out;
+    inflater.End();
+    if (produced != claimed) return {};
+    return {std::move(buffer), static_cast<int32_t>(produced)};
+}
+
+Extracted ZipArchive::Extract(const ZipEntry& entry, const std::string& password) const {
+    const uint8_t* input = LocateData(entry);
+    if (!input) return {};
+    uint32_t payloadSize = entry.compressedSize;
+    std::unique_ptr<uint8_t[]> decrypted;
+    if (entry.flags & 1) {
+        if (password.empty() || payloadSize < ENCRYPTION_HEADER_SIZE) return {};
+        payloadSize -= ENCRYPTION_HEADER_SIZE;
+        if (!SizesPlausible(entry, payloadSize)) return {};
+        PkwareKeys keys(password);
+        uint8_t header[ENCRYPTION_HEADER_SIZE];
+        keys.Decrypt(input, header, ENCRYPTION_HEADER_SIZE);
+        if (!PasswordMatches(entry, header)) return {};
+        decrypted = TryAllocate(payloadSize);
+        if (!decrypted) return {};
+        keys.Decrypt(input + ENCRYPTION_HEADER_SIZE, decrypted.get(), payloadSize);
+        input = decrypted.get();
+    } else if (!SizesPlausible(entry, payloadSize)) {
+        return {};
+    }
+
+    Extracted out;
+    if (entry.method == METHOD_STORED) {
+        out = {TryAllocate(entry.uncompressedSize), static_cast<int32_t>(entry.uncompressedSize)};
+        if (!out.data) return {};
+        std::memcpy(out.data.get(), input, entry.uncompressedSize);
+    } else {
+        out = InflateEntry(input, payloadSize, entry.uncompressedSize);
+        if (!out.data) return {};
+    }
+    if (crc32(0, out.data.get(), static_cast<uInt>(out.size)) != entry.crc) return {};
+    return out;
+}
 
 }  // namespace
 
