@@ -78,9 +78,9 @@ void DecodeRleRow(const std::vector<uint8_t>& data, uint32_t offset, uint8_t* ou
 // What the file must hold before the picture is allocated: every sample
 // when stored verbatim; with run-length storage the table of row offsets
 // and, for every row, packets of at most 127 samples (two bytes each), so a
-// header cannot claim a picture far larger than its data. Files that share
-// one coded row between many rows are refused by this too: no writer we
-// know does that for more than a few rows.
+// header cannot claim a picture far larger than its data. A file that
+// points many rows at one shared coded row can fall below this and is
+// refused with the hostile ones; writers code each row on its own.
 bool DataCanHold(decode::Cursor& c, const SgiHeader& h, size_t pixelBytes) {
     if (!c.Seek(kHeaderSize)) return false;
     if (h.storage == 0) return c.Remaining() >= pixelBytes;
