@@ -119,12 +119,13 @@ bool DecodeDDS(Image& image, Stream& stream) {
     }
     const int64_t size = decode::PixelBytes(width, height, 4);
     if (size < 0) return false;
-    auto pixels = decode::AllocatePixels(size);
-    // Blocks follow the header row by row; only whole blocks that the file
-    // holds are decoded.
-    const size_t blocksX = static_cast<size_t>(width / 4), blocksY = static_cast<size_t>(height / 4);
+    // Blocks follow the header row by row. All of them must be there before
+    // the picture is allocated; only whole blocks are decoded.
     const size_t available = data.size() > kHeaderSize ? (data.size() - kHeaderSize) / blockSize : 0;
-    const size_t count = std::min(blocksX * blocksY, available);
+    if (available < decode::BlocksNeeded(width, height, 4, 4)) return false;
+    auto pixels = decode::AllocatePixels(size);
+    const size_t blocksX = static_cast<size_t>(width / 4), blocksY = static_cast<size_t>(height / 4);
+    const size_t count = blocksX * blocksY;
     for (size_t i = 0; i < count; ++i) {
         Colour texels[16] = {};
         DecodeBlock(kind, data.data() + kHeaderSize + i * blockSize, texels);

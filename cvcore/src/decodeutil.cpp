@@ -22,6 +22,12 @@ int64_t PixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel) {
     return bytes > kMaxPixelBytes ? -1 : bytes;
 }
 
+uint64_t BlocksNeeded(int64_t width, int64_t height, int64_t blockWidth, int64_t blockHeight) {
+    const auto whole = static_cast<uint64_t>((width / blockWidth) * (height / blockHeight));
+    if (whole > 0) return whole;
+    return static_cast<uint64_t>(((width + blockWidth - 1) / blockWidth) * ((height + blockHeight - 1) / blockHeight));
+}
+
 std::unique_ptr<uint8_t[]> AllocatePixels(int64_t bytes) {
     return std::unique_ptr<uint8_t[]>(new uint8_t[static_cast<size_t>(bytes)]());
 }

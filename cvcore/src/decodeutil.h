@@ -22,6 +22,12 @@ std::vector<uint8_t> ReadAll(Stream& stream);
 // product is larger than kMaxPixelBytes.
 int64_t PixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel);
 
+// Blocks a block-compressed picture of a positive size must hold: every
+// whole block the decoders read, or, for a picture narrower or lower than
+// one block, the partial blocks that cover it as writers store them (else a
+// header of 3 x 100000000 texels would ask for no data at all).
+uint64_t BlocksNeeded(int64_t width, int64_t height, int64_t blockWidth, int64_t blockHeight);
+
 // Zeroed pixel memory: whatever a decoder does not write reads as 0.
 std::unique_ptr<uint8_t[]> AllocatePixels(int64_t bytes);
 

@@ -146,11 +146,13 @@ bool DecodeFXT1(Image& image, Stream& stream) {
     if (!c.Ok()) return false;
     const int64_t size = decode::PixelBytes(width, height, 4);
     if (size < 0) return false;
+    // Every block must be there before the picture is allocated; only whole
+    // blocks are decoded and texels beyond them stay clear.
+    if ((data.size() - kHeaderSize) / kBlockSize < decode::BlocksNeeded(width, height, 8, 4)) return false;
     auto pixels = decode::AllocatePixels(size);
-    // Whole blocks only, as far as the file holds them; the rest stays clear.
     const size_t pitch = static_cast<size_t>(width) * 4;
     const size_t blocksX = static_cast<size_t>(width / 8), blocksY = static_cast<size_t>(height / 4);
-    const size_t count = std::min(blocksX * blocksY, (data.size() - kHeaderSize) / kBlockSize);
+    const size_t count = blocksX * blocksY;
     for (size_t i = 0; i < count; ++i) {
         const size_t bx = i % blocksX, by = i / blocksX;
         DecodeBlock(Block(data.data() + kHeaderSize + i * kBlockSize), pixels.get() + by * 4 * pitch + bx * 32, pitch);

@@ -2,6 +2,7 @@
 // and destination and an error manager that never prints and returns to
 // the caller through a jump buffer.
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,20 @@
 namespace cvcore {
 
 namespace {
+
+// Huffman-coded data spends at least one bit on every 8 x 8 block of every
+// component, so a whole file yields at most 1536 picture bytes per file
+// byte. Allowing more than twice that still decodes files cut in half (the
+// missing rows stay grey) while a few hundred bytes cannot claim a picture
+// of hundreds of megabytes.
+constexpr int64_t kMaxPictureBytesPerFileByte = 4096;
+constexpr int64_t kPictureSlack = int64_t{1} << 20;
+// libjpeg's own memory on top of the picture: whole-image coefficient
+// buffers (progressive and multi-scan files) take at most two bytes per
+// sample of the picture padded to its largest MCU, plus its row buffers.
+// A file asking for more is refused instead of being allowed to take it.
+constexpr int64_t kMcuPadding = 32;
+constexpr int64_t kLibrarySlack = int64_t{16} << 20;
 
 struct ErrorManager {
     jpeg_error_mgr pub;
@@ -143,10 +158,14 @@ bool RunDecoding(Decoding& d, const std::vector<uint8_t>& file) {
     info.out_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
     jpeg_calc_output_dimensions(&info);
     const int64_t bytes = decode::PixelBytes(info.output_width, info.output_height, 3);
-    if (bytes < 0 || (!grey && info.output_components != 3)) {
+    const int64_t mostBytes = static_cast<int64_t>(file.size()) * kMaxPictureBytesPerFileByte + kPictureSlack;
+    if (bytes < 0 || bytes > mostBytes || (!grey && info.output_components != 3)) {
         jpeg_destroy_decompress(&info);
         return false;
     }
+    const int64_t padded = (int64_t{info.image_width} + kMcuPadding) * (int64_t{info.image_height} + kMcuPadding);
+    const int64_t coefficients = padded * info.num_components * int64_t{sizeof(JCOEF)};
+    info.mem->max_memory_to_use = static_cast<long>(std::min<int64_t>(coefficients + kLibrarySlack, LONG_MAX));
     d.pixels = decode::AllocatePixels(bytes);
     d.greyRow.resize(grey ? info.output_width : 0);
     jpeg_start_decompress(&info);

@@ -55,6 +55,15 @@ bool DecodeLine(decode::Cursor& c, uint8_t* line, size_t length) {
     return true;
 }
 
+// Every line is coded in runs of at most 63 bytes, two file bytes each, and
+// a one-plane picture ends with its palette: the least a file can hold for
+// its header's size, checked before the picture is allocated.
+bool DataCanHold(const decode::Cursor& c, const PcxHeader& h, size_t lineLength) {
+    const uint64_t perLine = (lineLength + 62) / 63 * 2;
+    const uint64_t palette = h.planes == 1 ? 1 + 256 * 3 : 0;
+    return c.Remaining() >= perLine * static_cast<uint32_t>(h.height) + palette;
+}
+
 }  // namespace
 
 bool DecodePCX(Image& image, Stream& stream) {
@@ -67,7 +76,9 @@ bool DecodePCX(Image& image, Stream& stream) {
     // Lines are padded to bytesPerLine per plane; a smaller value is a
     // broken header and the width rules.
     const size_t planeLine = static_cast<size_t>(std::max(h.width, h.bytesPerLine));
-    std::vector<uint8_t> line(planeLine * static_cast<size_t>(h.planes));
+    const size_t lineLength = planeLine * static_cast<size_t>(h.planes);
+    if (!DataCanHold(c, h, lineLength)) return false;
+    std::vector<uint8_t> line(lineLength);
     Image decoded(h.width, h.height, format);
     if (!decoded.GetPixels()) return false;
     for (int32_t y = 0; y < h.height; ++y) {

@@ -1,5 +1,6 @@
 // PNG reader over libpng: everything becomes 8-bit grey or 32-bit
 // blue-green-red-alpha. Messages from the library are never printed.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -24,6 +25,15 @@ constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
 constexpr png_byte kIgnoredChunks[] =
     "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL\0hIST\0tIME\0oFFs\0pHYs\0sBIT\0cHRM\0sRGB\0bKGD";
 constexpr int kIgnoredChunkCount = 16;
+// Widest and tallest picture accepted, and how many ancillary chunks are
+// kept at most: a header or a flood of chunks may claim anything.
+constexpr png_uint_32 kMaxSide = 65535;
+constexpr png_uint_32 kMaxCachedChunks = 128;
+// Deflate turns one byte into at most 1032 (258-byte matches coded in two
+// bits); a file whose image data could not inflate to its picture is cut
+// or lies about its size.
+constexpr uint64_t kMaxInflateRatio = 1032;
+constexpr uint64_t kInflateSlack = 1024;
 
 struct Reading {
     const uint8_t* data = nullptr;
@@ -42,6 +52,31 @@ void ReadData(png_structp png, png_bytep out, png_size_t count) {
     if (count > r->size - r->position) png_error(png, "read past the end of the file");
     std::memcpy(out, r->data + r->position, count);
     r->position += count;
+}
+
+uint32_t BigEndian32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// The compressed image data the file holds: the IDAT chunks as far as the
+// file really contains them.
+uint64_t ImageDataBytes(const Reading& r) {
+    uint64_t total = 0;
+    for (size_t at = 8; r.size - at >= 8;) {
+        const uint64_t length = BigEndian32(r.data + at);
+        const uint64_t present = std::min<uint64_t>(length, r.size - at - 8);
+        if (std::memcmp(r.data + at + 4, "IDAT", 4) == 0) total += present;
+        if (present < length || r.size - at - 8 - present < 4) break;
+        at += 12 + static_cast<size_t>(length);
+    }
+    return total;
+}
+
+// Checked before any picture-sized memory is taken, by us or by libpng.
+bool DataCanHold(png_structp png, png_infop info, const Reading& r) {
+    const uint64_t bits = uint64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+    const uint64_t raw = (uint64_t{png_get_image_width(png, info)} * png_get_image_height(png, info) * bits + 7) / 8;
+    return raw <= ImageDataBytes(r) * kMaxInflateRatio + kInflateSlack;
 }
 
 void Silent(png_structp, png_const_charp) {}
@@ -74,9 +109,12 @@ bool RunReading(png_structp png, png_infop info, Reading& r) {
     // A chunk may claim any length. Chunks the decoder has no use for are
     // skipped unread instead of being allocated, and what is kept is capped.
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, kMaxCachedChunks);
+    png_set_user_limits(png, kMaxSide, kMaxSide);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks, kIgnoredChunkCount);
     png_set_read_fn(png, &r, &ReadData);
     png_read_info(png, info);
+    if (!DataCanHold(png, info, r)) return false;
     SetTransformations(png, info, r);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);

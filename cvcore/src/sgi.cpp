@@ -75,6 +75,20 @@ void DecodeRleRow(const std::vector<uint8_t>& data, uint32_t offset, uint8_t* ou
     }
 }
 
+// What the file must hold before the picture is allocated: every sample
+// when stored verbatim; with run-length storage the table of row offsets
+// and, for every row, packets of at most 127 samples (two bytes each), so a
+// header cannot claim a picture far larger than its data. A file that
+// points many rows at one shared coded row can fall below this and is
+// refused with the hostile ones; writers code each row on its own.
+bool DataCanHold(decode::Cursor& c, const SgiHeader& h, size_t pixelBytes) {
+    if (!c.Seek(kHeaderSize)) return false;
+    if (h.storage == 0) return c.Remaining() >= pixelBytes;
+    const uint64_t rows = uint64_t{static_cast<uint32_t>(h.height)} * static_cast<uint32_t>(h.channels);
+    const uint64_t perRow = (static_cast<uint32_t>(h.width) + 126u) / 127u * 2;
+    return c.Remaining() >= rows * (4 + perRow);
+}
+
 }  // namespace
 
 bool DecodeSGI(Image& image, Stream& stream) {
@@ -84,11 +98,10 @@ bool DecodeSGI(Image& image, Stream& stream) {
     if (!ReadHeader(c, h)) return false;
     const int64_t size = decode::PixelBytes(h.width, h.height, h.channels);
     if (size < 0) return false;
+    if (!DataCanHold(c, h, static_cast<size_t>(size))) return false;
     auto pixels = decode::AllocatePixels(size);
     const int32_t pitch = h.width * h.channels;
     if (h.storage == 0) {
-        const size_t needed = kHeaderSize + static_cast<size_t>(size);
-        if (data.size() < needed) return false;
         for (int32_t ch = 0; ch < h.channels; ++ch) {
             for (int32_t y = 0; y < h.height; ++y) {
                 const uint8_t* in = data.data() + kHeaderSize + (static_cast<size_t>(ch) * h.height + y) * h.width;
@@ -98,7 +111,7 @@ bool DecodeSGI(Image& image, Stream& stream) {
         }
     } else {
         const size_t rows = static_cast<size_t>(h.height) * static_cast<size_t>(h.channels);
-        if (!c.Seek(kHeaderSize) || c.Remaining() / 4 < rows) return false;
+        c.Seek(kHeaderSize);
         for (size_t i = 0; i < rows; ++i) {
             const uint32_t offset = c.U32BE();
             const int32_t ch = static_cast<int32_t>(i / static_cast<size_t>(h.height));

@@ -56,35 +56,67 @@ PixelFormat FormatFor(uint8_t depth) {
     }
 }
 
-// One row of packets; a packet running past the row end is cut there.
-bool DecodeRleRow(decode::Cursor& c, uint8_t* row, int32_t width, int32_t bytes) {
-    int32_t done = 0;
-    while (done < width) {
-        const uint8_t packet = c.U8();
-        const int32_t count = (packet & 0x7F) + 1;
-        const int32_t kept = std::min(count, width - done);
-        if (packet & 0x80) {
-            uint8_t pixel[4];
-            if (!c.Bytes(pixel, static_cast<size_t>(bytes))) return false;
-            for (int32_t i = 0; i < kept; ++i) std::memcpy(row + (done + i) * bytes, pixel, static_cast<size_t>(bytes));
-        } else {
-            if (!c.Bytes(row + done * bytes, static_cast<size_t>(kept * bytes))) return false;
-            if (!c.Skip(static_cast<size_t>((count - kept) * bytes))) return false;
-        }
-        if (!c.Ok()) return false;
-        done += kept;
-    }
-    return true;
-}
+// Run-length packets cover the picture as one sequence of pixels: many
+// writers let a packet run on from one row into the next, so a packet is
+// split at each row end and continued in the row the next file row fills.
+class RlePixels {
+public:
+    RlePixels(uint8_t* pixels, int32_t width, int32_t height, int32_t bytes, bool topDown)
+        : pixels_(pixels), width_(width), height_(height), bytes_(bytes), topDown_(topDown) {}
 
-// Whether the bytes left can hold the picture the header claims, checked
-// before its memory is taken: a short file fails anyway, and a header of a few
-// bytes must not cost the largest picture there is. Run-length packets are cut
-// at the row end, so each row needs one packet per 128 pixels at least.
-bool DataCanCover(size_t remaining, const TgaHeader& h, int32_t bytes, bool rle) {
-    const uint64_t width = static_cast<uint64_t>(h.width), height = static_cast<uint64_t>(h.height);
-    if (!rle) return width * height * static_cast<uint64_t>(bytes) <= remaining;
-    return height * ((width + 127) / 128) * (1 + static_cast<uint64_t>(bytes)) <= remaining;
+    bool Decode(decode::Cursor& c) {
+        while (row_ < height_) {
+            const uint8_t packet = c.U8();
+            int32_t count = (packet & 0x7F) + 1;
+            uint8_t pixel[4] = {};
+            const bool repeat = (packet & 0x80) != 0;
+            if (repeat && !c.Bytes(pixel, static_cast<size_t>(bytes_))) return false;
+            while (count > 0 && row_ < height_) {
+                const int32_t n = std::min(count, width_ - x_);
+                uint8_t* out = Row() + static_cast<ptrdiff_t>(x_) * bytes_;
+                if (repeat) {
+                    for (int32_t i = 0; i < n; ++i) std::memcpy(out + i * bytes_, pixel, static_cast<size_t>(bytes_));
+                } else if (!c.Bytes(out, static_cast<size_t>(n) * static_cast<size_t>(bytes_))) {
+                    return false;
+                }
+                Advance(n);
+                count -= n;
+            }
+            // Whatever a packet holds beyond the last pixel is skipped.
+            if (!repeat && count > 0 && !c.Skip(static_cast<size_t>(count) * static_cast<size_t>(bytes_)))
+                return false;
+            if (!c.Ok()) return false;
+        }
+        return true;
+    }
+
+private:
+    uint8_t* Row() const {
+        const int32_t target = topDown_ ? row_ : height_ - 1 - row_;
+        return pixels_ + static_cast<ptrdiff_t>(target) * width_ * bytes_;
+    }
+    void Advance(int32_t n) {
+        x_ += n;
+        if (x_ == width_) {
+            x_ = 0;
+            ++row_;
+        }
+    }
+
+    uint8_t* pixels_;
+    int32_t width_, height_, bytes_;
+    bool topDown_;
+    int32_t row_ = 0, x_ = 0;
+};
+
+// The fewest bytes that can hold the pixels: raw rows, or run-length
+// packets of at most 128 pixels each, so a header cannot make us allocate a
+// picture the file is far too small to describe.
+bool DataCanHold(const decode::Cursor& c, const TgaHeader& h, int32_t bytes, bool rle) {
+    const uint64_t pixels = uint64_t{h.width} * h.height;
+    const uint64_t size = static_cast<uint32_t>(bytes);
+    const uint64_t needed = rle ? (pixels + 127) / 128 * (1 + size) : pixels * size;
+    return c.Remaining() >= needed;
 }
 
 }  // namespace
@@ -110,17 +142,20 @@ bool DecodeTGA(Image& image, Stream& stream) {
     } else if (!c.Skip(size_t{h.mapLength} * ((h.mapEntrySize + 1u) / 8))) {
         return false;
     }
-    if (!c.Ok()) return false;
     const bool rle = h.type == TGA_RLE_MAPPED || h.type == TGA_RLE_TRUECOLOR;
-    if (!DataCanCover(c.Remaining(), h, bytes, rle)) return false;
+    if (!c.Ok() || !DataCanHold(c, h, bytes, rle)) return false;
     auto pixels = decode::AllocatePixels(size);
-    const int32_t pitch = h.width * bytes;
-    for (int32_t y = 0; y < h.height; ++y) {
-        // Rows are stored bottom-up unless the descriptor says otherwise.
-        const int32_t target = (h.descriptor & kTopDown) ? y : h.height - 1 - y;
-        uint8_t* row = pixels.get() + static_cast<ptrdiff_t>(target) * pitch;
-        const bool ok = rle ? DecodeRleRow(c, row, h.width, bytes) : c.Bytes(row, static_cast<size_t>(pitch));
-        if (!ok) return false;
+    const bool topDown = (h.descriptor & kTopDown) != 0;
+    if (rle) {
+        if (!RlePixels(pixels.get(), h.width, h.height, bytes, topDown).Decode(c)) return false;
+    } else {
+        const int32_t pitch = h.width * bytes;
+        for (int32_t y = 0; y < h.height; ++y) {
+            // Rows are stored bottom-up unless the descriptor says otherwise.
+            const int32_t target = topDown ? y : h.height - 1 - y;
+            uint8_t* row = pixels.get() + static_cast<ptrdiff_t>(target) * pitch;
+            if (!c.Bytes(row, static_cast<size_t>(pitch))) return false;
+        }
     }
     image.SetPixels(h.width, h.height, format, std::move(pixels));
     return true;

@@ -339,6 +339,17 @@ bool TextureFactory::DeviceAccepts(D3DFORMAT format) const {
 }
 
 bool TextureFactory::ChooseFormat(const cvcore::PixelFormat& pixelFormat, D3DFORMAT& format) {
+    // A picture with alpha keeps it whenever the device offers a format
+    // that has some: losing transparency shows far more than losing colour
+    // depth. Only without such a format does the nearest format win.
+    if (pixelFormat.AlphaSize() > 0 && ChooseNearest(pixelFormat, true, format)) {
+        return true;
+    }
+    return ChooseNearest(pixelFormat, false, format);
+}
+
+bool TextureFactory::ChooseNearest(const cvcore::PixelFormat& pixelFormat, bool withAlphaOnly,
+                                   D3DFORMAT& format) const {
     const int bits = pixelFormat.BitsPerPixel();
     const int alpha = pixelFormat.AlphaSize();
     const int red = pixelFormat.RedSize();
@@ -347,7 +358,7 @@ bool TextureFactory::ChooseFormat(const cvcore::PixelFormat& pixelFormat, D3DFOR
     bool found = false;
     int best = 0;
     for (const FormatRow& row : TextureFormatTable) {
-        if (!DeviceAccepts(row.format)) {
+        if ((withAlphaOnly && row.alpha == 0) || !DeviceAccepts(row.format)) {
             continue;
         }
         const int dg = row.green - green;
@@ -387,15 +398,19 @@ void TextureFactory::GetTextureSize(uint32_t imageWidth, uint32_t imageHeight, u
                                     uint32_t& height) const {
     width = imageWidth;
     height = imageHeight;
+    auto maxWidth = static_cast<uint32_t>(caps_.MaxTextureWidth);
+    auto maxHeight = static_cast<uint32_t>(caps_.MaxTextureHeight);
     if ((caps_.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0) {
         width = height = std::max(width, height);
+        // Different limits per side must not make a square texture oblong.
+        maxWidth = maxHeight = std::min(maxWidth, maxHeight);
     }
     if ((caps_.TextureCaps & D3DPTEXTURECAPS_POW2) != 0) {
         width = RoundUpPow2(width);
         height = RoundUpPow2(height);
     }
-    width = std::min<uint32_t>(width, caps_.MaxTextureWidth);
-    height = std::min<uint32_t>(height, caps_.MaxTextureHeight);
+    width = std::min(width, maxWidth);
+    height = std::min(height, maxHeight);
 }
 
 void TextureFactory::GetTextureSize(const cvcore::Image& image, uint32_t& width,

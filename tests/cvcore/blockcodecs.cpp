@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "allocationcount.h"
 #include "cvcore/codecs.h"
 #include "imagefixtures.h"
 
@@ -133,12 +134,15 @@ TEST(DdsCodec, PartialBlocksMissingDataAndUnknownCodes) {
     EXPECT_EQ(At(image, 3, 3).a, 255);
     EXPECT_EQ(At(image, 4, 0), (Rgba8{0, 0, 0, 0}));
     EXPECT_EQ(At(image, 0, 4), (Rgba8{0, 0, 0, 0}));
-    // 8 x 4 with one block's worth of data: the second block stays cleared.
+    // A picture smaller than a block needs the block that covers it.
+    ASSERT_TRUE(fixtures::Decode("dds", DdsFile("DXT1", 2, 3, white), image));
+    EXPECT_EQ(At(image, 1, 2), (Rgba8{0, 0, 0, 0}));
+    // 8 x 4 with one block and a half: refused, the image is left alone.
     std::vector<uint8_t> oneAndAHalf = white;
     oneAndAHalf.insert(oneAndAHalf.end(), {0xFF, 0xFF, 0, 0});
-    ASSERT_TRUE(fixtures::Decode("dds", DdsFile("DXT1", 8, 4, oneAndAHalf), image));
-    EXPECT_EQ(At(image, 0, 0).a, 255);
-    EXPECT_EQ(At(image, 4, 0), (Rgba8{0, 0, 0, 0}));
+    EXPECT_FALSE(fixtures::Decode("dds", DdsFile("DXT1", 8, 4, oneAndAHalf), image));
+    EXPECT_FALSE(fixtures::Decode("dds", DdsFile("DXT1", 2, 3, {}), image));
+    EXPECT_EQ(image.GetWidth(), 2);
     // DXT2 and DXT4 are accepted and stay cleared.
     ASSERT_TRUE(fixtures::Decode("dds", DdsFile("DXT2", 4, 4, std::vector<uint8_t>(16, 0xFF)), image));
     EXPECT_EQ(At(image, 0, 0), (Rgba8{0, 0, 0, 0}));
@@ -268,12 +272,29 @@ TEST(Fxt1Codec, BlockOrderPartialBlocksAndShortData) {
     EXPECT_EQ(At(image, 7, 3).a, 255);
     EXPECT_EQ(At(image, 8, 0), (Rgba8{0, 0, 0, 0}));
     EXPECT_EQ(At(image, 0, 4), (Rgba8{0, 0, 0, 0}));
-    // Two blocks' worth of data for four blocks: the rest stays cleared.
-    ASSERT_TRUE(fixtures::Decode("fxt1", Fxt1File(16, 8, {blocks[0], blocks[1]}), image));
-    EXPECT_EQ(At(image, 8, 0).r, X5(2));
-    EXPECT_EQ(At(image, 0, 4), (Rgba8{0, 0, 0, 0}));
+    // Two blocks' worth of data for four blocks: refused.
+    EXPECT_FALSE(fixtures::Decode("fxt1", Fxt1File(16, 8, {blocks[0], blocks[1]}), image));
+    EXPECT_EQ(image.GetWidth(), 12);
     Image untouched;
     EXPECT_FALSE(fixtures::Decode("fxt1", {'X', 'X', 'E', 'T', 0, 0, 0, 0, 8, 0, 0, 0, 4, 0, 0, 0}, untouched));
     EXPECT_FALSE(fixtures::Decode("fxt1", Fxt1File(-8, 4, {}), untouched));
     EXPECT_EQ(untouched.GetWidth(), 0);
+}
+
+TEST(BlockCodecs, HostileHeadersTakeMemoryInProportionToTheFile) {
+    // Headers claiming pictures of about 250 MB over a few blocks, and
+    // pictures narrower than a block, whose whole blocks need no data.
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
+        {"dds", DdsFile("DXT1", 8000, 8000, std::vector<uint8_t>(64))},
+        {"dds", DdsFile("DXT5", 3, 20000000, std::vector<uint8_t>(64))},
+        {"dds", DdsFile("DXT2", 8000, 8000, std::vector<uint8_t>(64))},
+        {"fxt1", Fxt1File(8000, 8000, std::vector<Fxt1Block>(4))},
+        {"fxt1", Fxt1File(7, 30000000, std::vector<Fxt1Block>(4))},
+    };
+    for (const auto& [codec, file] : files) {
+        const allocations::PeakSince peak;
+        Image image;
+        EXPECT_FALSE(fixtures::Decode(codec, file, image)) << codec;
+        EXPECT_LE(peak.Bytes(), 64 * file.size() + 65536) << codec;
+    }
 }

@@ -88,13 +88,14 @@ inline const std::string& PlasmaAlpha() {
 }
 
 // ImageMagick's decoding as RGBA, read from one PAM stream (header, then
-// the samples). With highBytes, its 16-bit samples cut to their high byte.
-inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false) {
+// the samples). With highBytes, its 16-bit samples cut to their high byte;
+// readOptions are applied to the picture as read (such as -alpha off).
+inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false, const std::string& readOptions = "") {
     Rgba r;
     // ImageMagick keeps a file's row order as orientation metadata.
     const std::string depth = highBytes ? "-endian MSB -depth 16" : "-depth 8";
     const std::string pam =
-        Output("convert '" + path + "[0]' -auto-orient " + depth + " -type TrueColorAlpha pam:- 2>/dev/null");
+        Output("convert '" + path + "[0]' " + readOptions + " -auto-orient " + depth + " -type TrueColorAlpha pam:- 2>/dev/null");
     const size_t end = pam.find("ENDHDR\n");
     int channels = 0;
     if (end == std::string::npos) return r;
@@ -138,27 +139,44 @@ inline Rgba OurDecode(const char* codec, const std::string& path) {
     return ToRgba(image);
 }
 
+struct Reference {
+    bool highBytes = false;   // compare with the high bytes of 16-bit samples
+    int tolerance = 0;        // largest difference per sample (fewer bits than 8 per channel)
+    std::string readOptions;  // applied to ImageMagick's reading
+};
+
+// Checks that ours and ImageMagick's decoding of a file are equal.
+inline void ExpectSameDecoding(const char* codec, const std::string& path, const Reference& reference = {}) {
+    const Rgba expected = ReferenceDecode(path, reference.highBytes, reference.readOptions);
+    ASSERT_GT(expected.width, 0) << path;
+    const Rgba ours = OurDecode(codec, path);
+    ASSERT_EQ(ours.width, expected.width) << path;
+    ASSERT_EQ(ours.height, expected.height) << path;
+    ASSERT_EQ(ours.pixels.size(), expected.pixels.size()) << path;
+    size_t mismatches = 0, first = 0;
+    for (size_t i = 0; i < ours.pixels.size(); ++i) {
+        const bool same = std::abs(ours.pixels[i] - expected.pixels[i]) <= reference.tolerance;
+        if (!same && mismatches++ == 0) first = i;
+    }
+    EXPECT_EQ(mismatches, 0u) << path << ": first at byte " << first << " (pixel " << first / 4 << ", channel "
+                              << first % 4 << "): ours " << int(ours.pixels[first]) << ", ImageMagick "
+                              << int(expected.pixels[first]);
+}
+
 // Makes a fixture with `convert <source> <options> [<writer>:]<file>` and
 // checks that ours and ImageMagick's decoding are equal.
 inline void ExpectSameAsImageMagick(const char* codec, const std::string& source, const std::string& options,
-                                    const std::string& file, bool highBytes = false) {
+                                    const std::string& file, const Reference& reference = {}) {
     const size_t colon = file.find(':');
     const std::string writer = colon == std::string::npos ? "" : file.substr(0, colon + 1);
     const std::string path = Path(colon == std::string::npos ? file : file.substr(colon + 1));
     Run("convert '" + source + "' " + options + " '" + writer + path + "'");
-    const Rgba expected = ReferenceDecode(path, highBytes);
-    ASSERT_GT(expected.width, 0) << file;
-    const Rgba ours = OurDecode(codec, path);
-    ASSERT_EQ(ours.width, expected.width) << file;
-    ASSERT_EQ(ours.height, expected.height) << file;
-    ASSERT_EQ(ours.pixels.size(), expected.pixels.size()) << file;
-    size_t mismatches = 0, first = 0;
-    for (size_t i = 0; i < ours.pixels.size(); ++i) {
-        if (ours.pixels[i] != expected.pixels[i] && mismatches++ == 0) first = i;
-    }
-    EXPECT_EQ(mismatches, 0u) << file << ": first at byte " << first << " (pixel " << first / 4 << ", channel "
-                              << first % 4 << "): ours " << int(ours.pixels[first]) << ", ImageMagick "
-                              << int(expected.pixels[first]);
+    ExpectSameDecoding(codec, path, reference);
+}
+
+inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace fixtures

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstdlib>
 
+#include "allocationcount.h"
 #include "cvcore/codecs.h"
 #include "imagefixtures.h"
 
@@ -112,14 +115,14 @@ TEST(PngCodec, MatchesImageMagick) {
     ExpectSameAsImageMagick("png", PlasmaAlpha(), "-colors 16", "PNG8:palette-trns.png");
     ExpectSameAsImageMagick("png", Plasma(), "-colors 16", "PNG8:palette.png");
     // 16-bit samples keep their high byte.
-    ExpectSameAsImageMagick("png", Plasma(), "-depth 16", "PNG48:rgb16.png", true);
-    ExpectSameAsImageMagick("png", PlasmaAlpha(), "-depth 16", "PNG64:rgba16.png", true);
+    ExpectSameAsImageMagick("png", Plasma(), "-depth 16", "PNG48:rgb16.png", {true});
+    ExpectSameAsImageMagick("png", PlasmaAlpha(), "-depth 16", "PNG64:rgba16.png", {true});
     ExpectSameAsImageMagick("png", PlasmaAlpha(), "-interlace PNG", "PNG32:interlaced.png");
     ExpectSameAsImageMagick("png", Plasma(), "-monochrome", "PNG:mono.png");
     ExpectSameAsImageMagick("png", Plasma(), "-colorspace gray -depth 8", "PNG:grey.png");
-    ExpectSameAsImageMagick("png", Plasma(), "-colorspace gray -depth 16", "PNG:grey16.png", true);
+    ExpectSameAsImageMagick("png", Plasma(), "-colorspace gray -depth 16", "PNG:grey16.png", {true});
     ExpectSameAsImageMagick("png", PlasmaAlpha(), "-colorspace gray -depth 16 -define png:color-type=4",
-                            "PNG:grey-alpha16.png", true);
+                            "PNG:grey-alpha16.png", {true});
     ExpectSameAsImageMagick("png", PlasmaAlpha(), "-colorspace gray -depth 8 -define png:color-type=4",
                             "PNG:grey-alpha.png");
     ExpectSameAsImageMagick("png", Plasma(), "-colorspace gray -depth 8 -transparent black -define png:color-type=0",
@@ -158,4 +161,63 @@ TEST(PngCodec, LayoutsAndBrokenFiles) {
     file[1] = 'Q';
     EXPECT_FALSE(fixtures::Decode("png", file, untouched));
     EXPECT_EQ(untouched.GetWidth(), 0);
+}
+
+namespace {
+
+// A picture made by ImageMagick whose header is then made to claim
+// width x height; everything after the header stays as it was.
+std::vector<uint8_t> ClaimingJpeg(const std::string& options, uint16_t width, uint16_t height) {
+    const std::string path = fixtures::Path("claim.jpg");
+    fixtures::Run("convert -size 64x64 plasma: " + options + " " + path);
+    std::vector<uint8_t> file = fixtures::ReadFile(path);
+    for (size_t i = 2; i + 9 < file.size(); ++i) {
+        if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) {
+            file[i + 5] = static_cast<uint8_t>(height >> 8);
+            file[i + 6] = static_cast<uint8_t>(height);
+            file[i + 7] = static_cast<uint8_t>(width >> 8);
+            file[i + 8] = static_cast<uint8_t>(width);
+            return file;
+        }
+    }
+    ADD_FAILURE() << "no frame header in " << path;
+    return file;
+}
+
+std::vector<uint8_t> ClaimingPng(uint32_t width, uint32_t height) {
+    const std::string path = fixtures::Path("claim.png");
+    fixtures::Run("convert -size 64x64 plasma: PNG32:" + path);
+    std::vector<uint8_t> file = fixtures::ReadFile(path);
+    for (int i = 0; i < 4; ++i) {
+        file[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+        file[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+    }
+    const uLong crc = crc32(0, file.data() + 12, 17);
+    for (int i = 0; i < 4; ++i) file[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    return file;
+}
+
+}  // namespace
+
+TEST(JpegPngCodecs, HostileHeadersTakeMemoryInProportionToTheFile) {
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
+        {"jpg", ClaimingJpeg("-interlace JPEG -quality 20", 8000, 8000)},
+        {"jpg", ClaimingJpeg("-quality 20", 8000, 8000)},
+        {"png", ClaimingPng(8000, 8000)},
+        {"png", ClaimingPng(65535, 1000)},
+    };
+    for (const auto& [codec, file] : files) {
+        const allocations::PeakSince peak;
+        Image image;
+        EXPECT_FALSE(fixtures::Decode(codec, file, image)) << codec << " " << file.size();
+        EXPECT_LE(peak.Bytes(), 64 * file.size() + 65536) << codec << " " << file.size();
+    }
+    // The most compressible pictures a writer makes still decode.
+    fixtures::Run("convert -size 2000x1500 xc:white -interlace JPEG " + fixtures::Path("white.jpg"));
+    Image white;
+    ASSERT_TRUE(fixtures::Decode("jpg", fixtures::ReadFile(fixtures::Path("white.jpg")), white));
+    EXPECT_EQ(white.GetPixels()[3 * 2000 * 1500 - 1], 255);
+    fixtures::Run("convert -size 1000x1000 xc:white -type bilevel PNG:" + fixtures::Path("white.png"));
+    ASSERT_TRUE(fixtures::Decode("png", fixtures::ReadFile(fixtures::Path("white.png")), white));
+    EXPECT_EQ(white.GetWidth(), 1000);
 }

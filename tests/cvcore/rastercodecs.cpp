@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "allocationcount.h"
 #include "cvcore/codecs.h"
 #include "imagefixtures.h"
 
@@ -26,8 +27,50 @@ TEST(BmpCodec, MatchesImageMagick) {
     ExpectSameAsImageMagick("bmp", Plasma(), "-type palette -compress None", "BMP3:256.bmp");
     ExpectSameAsImageMagick("bmp", Plasma(), "-type palette -compress RLE", "BMP3:rle8.bmp");
     ExpectSameAsImageMagick("bmp", Plasma(), "-type truecolor", "BMP3:24.bmp");
-    ExpectSameAsImageMagick("bmp", PlasmaAlpha(), "-define bmp3:alpha=true", "BMP3:32.bmp");
+    // A 32-bit picture without an alpha mask is opaque whatever its spare bytes hold.
+    ExpectSameAsImageMagick("bmp", PlasmaAlpha(), "-define bmp3:alpha=true", "BMP3:32.bmp", {false, 0, "-alpha off"});
     ExpectSameAsImageMagick("bmp", Plasma(), "-type truecolor", "BMP2:os2.bmp");
+}
+
+namespace {
+
+// ImageMagick writes 124-byte headers only: put the same pixels under the
+// first infoSize bytes of that header (a 108-byte header is the start of a
+// 124-byte one), optionally without compression.
+void ExpectSameUnderShorterHeader(const std::string& v5, uint32_t infoSize, bool plain, int tolerance) {
+    const std::vector<uint8_t> file = fixtures::ReadFile(v5);
+    ASSERT_GT(file.size(), 138u);
+    std::vector<uint8_t> shorter(file.begin(), file.begin() + 14 + infoSize);
+    shorter[10] = static_cast<uint8_t>(14 + infoSize);
+    shorter[14] = static_cast<uint8_t>(infoSize);
+    if (plain) shorter[30] = 0;
+    shorter.insert(shorter.end(), file.begin() + 138, file.end());
+    for (int i = 0; i < 4; ++i) shorter[2 + i] = static_cast<uint8_t>(shorter.size() >> (8 * i));
+    const std::string path = v5 + "-" + std::to_string(infoSize) + ".bmp";
+    fixtures::WriteFile(path, shorter);
+    fixtures::ExpectSameDecoding("bmp", path, {false, tolerance});
+}
+
+}  // namespace
+
+TEST(BmpCodec, LongerHeadersAndBitFieldsMatchImageMagick) {
+    // 16-bit channels are widened without repeating their bits, so they
+    // differ from ImageMagick's in the low bits.
+    const struct {
+        const char* name;
+        std::string source, options;
+        int tolerance;
+    } pictures[] = {{"v5-24.bmp", Plasma(), "-type truecolor", 0},
+                    {"v5-32.bmp", PlasmaAlpha(), "", 0},
+                    {"v5-565.bmp", Plasma(), "-define bmp:subtype=RGB565", 7},
+                    {"v5-555.bmp", Plasma(), "-define bmp:subtype=RGB555", 7},
+                    {"v5-4444.bmp", PlasmaAlpha(), "-define bmp:subtype=ARGB4444", 15}};
+    for (const auto& p : pictures) {
+        ExpectSameAsImageMagick("bmp", p.source, p.options, std::string("BMP:") + p.name, {false, p.tolerance});
+        ExpectSameUnderShorterHeader(fixtures::Path(p.name), 108, false, p.tolerance);
+    }
+    // Without compression, 16-bit pixels are 5-5-5 with a spare top bit.
+    ExpectSameUnderShorterHeader(fixtures::Path("v5-555.bmp"), 40, true, 7);
 }
 
 TEST(PcxCodec, MatchesImageMagick) {
@@ -87,26 +130,48 @@ uint32_t Pixel16(const Image& image, int x, int y) {
 
 }  // namespace
 
-TEST(TgaCodec, RunLengthPacketsStayInsideTheirRow) {
-    // 4 x 2, bottom-up: a repeat packet covering a whole row, then a repeat
-    // packet of 6 that must stop at the end of the second row.
+TEST(TgaCodec, RunLengthPacketsContinueIntoTheNextRow) {
+    // 4 x 2, bottom-up: a repeat packet of 6 fills the first stored row and
+    // two pixels of the next; a raw packet of 2 finishes it.
     Bytes t = TgaHeader(10, 0, 0, 4, 2, 32, 0);
-    t.u8(0x83).u32(0x11223344);
-    t.u8(0x85).u32(0x55667788);
+    t.u8(0x85).u32(0x11223344).u8(0x01).u32(5).u32(6);
     Image image;
     ASSERT_TRUE(fixtures::Decode("tga", t.b, image));
-    for (int x = 0; x < 4; ++x) {
-        EXPECT_EQ(Pixel32(image, x, 1), 0x11223344u);
-        EXPECT_EQ(Pixel32(image, x, 0), 0x55667788u);
-    }
-    // A raw packet past the row end is cut too; the next row starts with
-    // the next packet.
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel32(image, x, 1), 0x11223344u);
+    EXPECT_EQ(Pixel32(image, 1, 0), 0x11223344u);
+    EXPECT_EQ(Pixel32(image, 2, 0), 5u);
+    EXPECT_EQ(Pixel32(image, 3, 0), 6u);
+    // Packets are cut at the last pixel of the picture.
     Bytes r = TgaHeader(10, 0, 0, 2, 2, 32, 0x20);
-    r.u8(0x02).u32(1).u32(2).u32(3).u8(0x81).u32(4);
+    r.u8(0x02).u32(1).u32(2).u32(3).u8(0x82).u32(4);
     ASSERT_TRUE(fixtures::Decode("tga", r.b, image));
     EXPECT_EQ(Pixel32(image, 1, 0), 2u);
-    EXPECT_EQ(Pixel32(image, 0, 1), 4u);
+    EXPECT_EQ(Pixel32(image, 0, 1), 3u);
     EXPECT_EQ(Pixel32(image, 1, 1), 4u);
+    // ImageMagick codes rows apart: code its raw pixels as one sequence of
+    // packets, as other writers do, and let ImageMagick read that back.
+    for (const char* type : {"truecolor", "truecoloralpha", "palette"}) {
+        const std::string raw = fixtures::Path(std::string("raw-") + type + ".tga");
+        fixtures::Run("convert '" + PlasmaAlpha() + "' -posterize 3 -type " + type + " -compress None '" + raw + "'");
+        std::vector<uint8_t> file = fixtures::ReadFile(raw);
+        ASSERT_GT(file.size(), 18u);
+        const size_t start = 18 + file[0] + (file[1] ? static_cast<size_t>(file[5] | file[6] << 8) * 3 : 0);
+        const size_t bytes = file[16] / 8;
+        std::vector<uint8_t> coded(file.begin(), file.begin() + static_cast<ptrdiff_t>(start));
+        coded[2] |= 8;  // the run-length variant of the type
+        const auto pixel = [&](size_t i) { return file.begin() + static_cast<ptrdiff_t>(start + i * bytes); };
+        const size_t count = (file.size() - start) / bytes;
+        for (size_t i = 0; i < count;) {
+            size_t run = 1;
+            while (i + run < count && run < 128 && std::equal(pixel(i), pixel(i + 1), pixel(i + run))) ++run;
+            coded.push_back(static_cast<uint8_t>(run > 1 ? 0x80 | (run - 1) : 0));
+            coded.insert(coded.end(), pixel(i), pixel(i + 1));
+            i += run;
+        }
+        const std::string path = fixtures::Path(std::string("crossing-") + type + ".tga");
+        fixtures::WriteFile(path, coded);
+        fixtures::ExpectSameDecoding("tga", path);
+    }
 }
 
 TEST(TgaCodec, SixteenBitKeepsTheTopBitAsAlpha) {
@@ -196,6 +261,17 @@ TEST(BmpCodec, RowsAndPadding) {
     EXPECT_EQ(palette[1], 0x00445566u);
     EXPECT_EQ(palette[200], palette[0]);
     EXPECT_EQ(palette[255], 0x00112233u);
+    // 16-bit pixels without bit fields are X1R5G5B5; 32-bit ones are opaque
+    // unless the header names an alpha mask.
+    Image argb(2, 1, PixelFormat::Standard(FORMAT_A8R8G8B8));
+    ASSERT_TRUE(fixtures::Decode("bmp", BmpHeader(2, 1, 16, 0, 0).u16(0x7C00).u16(0x801F).b, image));
+    ASSERT_TRUE(argb.Blit(image, BLIT_COPY));
+    EXPECT_EQ(Pixel32(argb, 0, 0), 0xFFF80000u);
+    EXPECT_EQ(Pixel32(argb, 1, 0), 0xFF0000F8u);
+    ASSERT_TRUE(fixtures::Decode("bmp", BmpHeader(2, 1, 32, 0, 0).u32(0x00112233).u32(0x80445566).b, image));
+    ASSERT_TRUE(argb.Blit(image, BLIT_COPY));
+    EXPECT_EQ(Pixel32(argb, 0, 0), 0xFF112233u);
+    EXPECT_EQ(Pixel32(argb, 1, 0), 0xFF445566u);
     // A negative height stores rows top-down.
     Bytes d = BmpHeader(5, -2, 24, 0, 0);
     d.fill(15, 0x11).u8(0xEE).fill(15, 0x22).u8(0xEE);
@@ -218,7 +294,8 @@ TEST(BmpCodec, RunLengthTokensStayInsideThePicture) {
     ASSERT_TRUE(fixtures::Decode("bmp", b.b, image));
     const uint8_t* p = image.GetPixels();
     EXPECT_EQ(std::vector<uint8_t>(p, p + 12), (std::vector<uint8_t>{0, 0, 0, 0, 1, 2, 3, 0, 9, 9, 9, 9}));
-    // 4-bit run-length pictures are accepted and stay cleared; bit fields are refused.
+    // 4-bit run-length pictures are accepted and stay cleared; bit fields
+    // that are not one run of bits each are refused.
     Bytes f = BmpHeader(2, 2, 4, 2, 16);
     f.fill(64).raw({4, 0x12, 0, 1});
     ASSERT_TRUE(fixtures::Decode("bmp", f.b, image));
@@ -258,4 +335,46 @@ TEST(SgiCodec, GreyRowsAndBrokenRunLengthData) {
     ASSERT_EQ(image.GetHeight(), 2);
     EXPECT_EQ((std::vector<uint8_t>(image.GetPixels(), image.GetPixels() + 6)),
               (std::vector<uint8_t>{0, 0, 0, 1, 2, 3}));
+}
+
+namespace {
+
+Bytes PcxHeader(uint8_t planes, uint16_t width, uint16_t height) {
+    Bytes p;
+    p.u8(10).u8(5).u8(1).u8(8).u16(0).u16(0).u16(width - 1).u16(height - 1).u16(72).u16(72).fill(48);
+    p.u8(0).u8(planes).u16(width).u16(1);
+    p.fill(128 - p.b.size());
+    return p;
+}
+
+Bytes SgiHeader(uint8_t storage, uint16_t width, uint16_t height, uint16_t channels) {
+    Bytes s;
+    s.be16(474).u8(storage).u8(1).be16(3).be16(width).be16(height).be16(channels).fill(104 - 12).be32(0).fill(404);
+    return s;
+}
+
+}  // namespace
+
+TEST(RasterCodecs, HostileHeadersTakeMemoryInProportionToTheFile) {
+    // Headers claiming pictures of about 250 MB over a few bytes of data,
+    // raw and run-length coded; the run-length ones hold runs of the
+    // longest kind.
+    const std::vector<std::pair<const char*, Bytes>> files = {
+        {"tga", TgaHeader(2, 0, 0, 8000, 8000, 32, 0).fill(4000)},
+        {"tga", TgaHeader(10, 0, 0, 8000, 8000, 32, 0).u8(0xFF).u32(1).u8(0xFF).u32(2)},
+        {"tga", TgaHeader(9, 256, 24, 16000, 16000, 8, 0).fill(768).u8(0xFF).u8(3)},
+        {"bmp", BmpHeader(8000, 8000, 32, 0, 0).fill(4000)},
+        {"bmp", BmpHeader(16000, 16000, 8, 1, 2).u32(0).u32(0).raw({255, 1, 0, 0, 0, 1})},
+        {"bmp", BmpHeader(16000, 16000, 4, 2, 16).fill(64).raw({0, 1})},
+        {"pcx", PcxHeader(1, 16000, 16000).raw({0xFF, 1}).fill(769, 12)},
+        {"pcx", PcxHeader(3, 9000, 9000).raw({0xFF, 1, 0xFF, 2})},
+        {"sgi", SgiHeader(0, 8000, 8000, 4).fill(4000)},
+        {"sgi", SgiHeader(1, 8000, 8000, 4).be32(512).be32(512).raw({0xFF, 1, 0})},
+    };
+    for (const auto& [codec, file] : files) {
+        const allocations::PeakSince peak;
+        Image image;
+        EXPECT_FALSE(fixtures::Decode(codec, file.b, image)) << codec << " " << file.b.size();
+        EXPECT_LE(peak.Bytes(), 64 * file.b.size() + 65536) << codec << " " << file.b.size();
+    }
 }

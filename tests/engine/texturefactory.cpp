@@ -63,10 +63,22 @@ TEST_F(TextureFactoryTest, ChooseFormatExamples) {
     ASSERT_TRUE(without24->textureFactory.ChooseFormat(Format(24, 0xFF0000, 0xFF00, 0xFF, 0), chosen));
     EXPECT_EQ(chosen, D3DFMT_X8R8G8B8);  // distance 64 beats R5G6B5's 86
 
-    // An A1R5G5B5 picture loses its alpha bit rather than taking 32 bits.
+    // A picture with alpha keeps it where the device offers any format with
+    // alpha, however much nearer a format without it is.
     auto narrow = MakeDevice(Offering({D3DFMT_A8R8G8B8, D3DFMT_R5G6B5}));
     ASSERT_TRUE(narrow->textureFactory.ChooseFormat(Format(16, 0x7C00, 0x3E0, 0x1F, 0x8000), chosen));
-    EXPECT_EQ(chosen, D3DFMT_R5G6B5);
+    EXPECT_EQ(chosen, D3DFMT_A8R8G8B8);
+    auto no32 = MakeDevice(Offering({D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4, D3DFMT_A1R5G5B5, D3DFMT_R5G6B5}));
+    ASSERT_TRUE(no32->textureFactory.ChooseFormat(Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), chosen));
+    EXPECT_EQ(chosen, D3DFMT_A4R4G4B4);
+    ASSERT_TRUE(no32->textureFactory.ChooseFormat(Format(16, 0x7C00, 0x3E0, 0x1F, 0x8000), chosen));
+    EXPECT_EQ(chosen, D3DFMT_A1R5G5B5);
+    ASSERT_TRUE(no32->textureFactory.ChooseFormat(Format(32, 0xFF0000, 0xFF00, 0xFF, 0), chosen));
+    EXPECT_EQ(chosen, D3DFMT_X8R8G8B8);
+    // Without any format with alpha, the nearest one takes it.
+    auto opaque = MakeDevice(Offering({D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}));
+    ASSERT_TRUE(opaque->textureFactory.ChooseFormat(Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), chosen));
+    EXPECT_EQ(chosen, D3DFMT_X8R8G8B8);
 
     auto none = MakeDevice(Offering({D3DFMT_DXT1}));
     EXPECT_FALSE(none->textureFactory.ChooseFormat(Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), chosen));
@@ -112,6 +124,13 @@ TEST_F(TextureFactoryTest, SizingFollowsTheHardwareRules) {
     small->textureFactory.GetTextureSize(1000, 3, w, h);
     EXPECT_EQ(w, 256u);
     EXPECT_EQ(h, 4u);
+    // Square-only hardware with a lower limit on one side stays square.
+    D3D8TraceConfig oblong = Offering({D3DFMT_A8R8G8B8}, D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY, 512);
+    oblong.adapters[0].caps.MaxTextureHeight = 128;
+    auto squareOnly = MakeDevice(oblong);
+    squareOnly->textureFactory.GetTextureSize(300, 20, w, h);
+    EXPECT_EQ(w, 128u);
+    EXPECT_EQ(h, 128u);
 }
 
 TEST_F(TextureFactoryTest, CreateTextureConvertsAndResamples) {

@@ -83,6 +83,8 @@ private:
     IDirect3DTexture8* Find(const char* name, uint8_t flags) const;
     IDirect3DTexture8* Remember(const char* name, uint8_t flags, IDirect3DTexture8* texture);
     bool DeviceAccepts(D3DFORMAT format) const;
+    // The nearest offered format, among those with alpha only if asked.
+    bool ChooseNearest(const cvcore::PixelFormat& pixelFormat, bool withAlphaOnly, D3DFORMAT& format) const;
 
     std::vector<CacheEntry> cache_;  // creation order
     IDirect3D8* direct3d_ = nullptr;        // one reference from GetDirect3D
