@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "allocationcount.h"
+#include "peakallocation.h"
 #include "cvcore/codecs.h"
 #include "imagefixtures.h"
 
@@ -292,7 +292,7 @@ TEST(BlockCodecs, HostileHeadersTakeMemoryInProportionToTheFile) {
         {"fxt1", Fxt1File(7, 30000000, std::vector<Fxt1Block>(4))},
     };
     for (const auto& [codec, file] : files) {
-        const allocations::PeakSince peak;
+        const testsupport::PeakAllocation peak;
         Image image;
         EXPECT_FALSE(fixtures::Decode(codec, file, image)) << codec;
         EXPECT_LE(peak.Bytes(), 64 * file.size() + 65536) << codec;

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "allocationcount.h"
+#include "peakallocation.h"
 #include "cvcore/codecs.h"
 #include "imagefixtures.h"
 
@@ -207,7 +207,7 @@ TEST(JpegPngCodecs, HostileHeadersTakeMemoryInProportionToTheFile) {
         {"png", ClaimingPng(65535, 1000)},
     };
     for (const auto& [codec, file] : files) {
-        const allocations::PeakSince peak;
+        const testsupport::PeakAllocation peak;
         Image image;
         EXPECT_FALSE(fixtures::Decode(codec, file, image)) << codec << " " << file.size();
         EXPECT_LE(peak.Bytes(), 64 * file.size() + 65536) << codec << " " << file.size();

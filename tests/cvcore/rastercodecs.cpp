@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "allocationcount.h"
+#include "peakallocation.h"
 #include "cvcore/codecs.h"
 #include "imagefixtures.h"
 
@@ -372,7 +372,7 @@ TEST(RasterCodecs, HostileHeadersTakeMemoryInProportionToTheFile) {
         {"sgi", SgiHeader(1, 8000, 8000, 4).be32(512).be32(512).raw({0xFF, 1, 0})},
     };
     for (const auto& [codec, file] : files) {
-        const allocations::PeakSince peak;
+        const testsupport::PeakAllocation peak;
         Image image;
         EXPECT_FALSE(fixtures::Decode(codec, file.b, image)) << codec << " " << file.b.size();
         EXPECT_LE(peak.Bytes(), 64 * file.b.size() + 65536) << codec << " " << file.b.size();
