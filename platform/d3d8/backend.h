@@ -84,7 +84,23 @@ public:
     virtual void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
                        D3DCOLOR color, float z, DWORD stencil) = 0;
     virtual void Present() = 0;
+    // The back buffer as top-down rows of A8R8G8B8, and a rectangle of it
+    // written from such rows (pixels holds the rectangle only).
     virtual HRESULT ReadBackBuffer(void* pixels, UINT pitch) = 0;
+    virtual HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) = 0;
+    // The last presented frame in the same form; black before the first.
+    virtual HRESULT ReadFrontBuffer(void* pixels, UINT pitch) = 0;
+    // A new back buffer: another size, format, windowed or full screen.
+    // params is completed as at creation (a windowed size of 0 takes the
+    // window's); the front end has released every binding first.
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS& params) = 0;
+    // The contents a D3DLOCK_DISCARD lock hands out are undefined: a back
+    // end may make them anything, so that code reading them shows up.
+    virtual void Discarded(uint8_t* bytes, size_t size)
+    {
+        (void)bytes;
+        (void)size;
+    }
     virtual D3D8Stats Stats() const = 0;
     virtual void CountIgnoredState() = 0;
 };

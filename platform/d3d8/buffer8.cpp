@@ -13,11 +13,15 @@ BufferStore::BufferStore(Device8* device, UINT size, DWORD usage, D3DPOOL pool, 
       backend_(std::move(backend))
 {
     device_->AddPrivateRef();
+    if (pool_ == D3DPOOL_DEFAULT)
+        device_->CountDefaultResource(1);
 }
 
 BufferStore::~BufferStore()
 {
     backend_.reset();
+    if (pool_ == D3DPOOL_DEFAULT)
+        device_->CountDefaultResource(-1);
     device_->ReleasePrivateRef();
 }
 

@@ -61,7 +61,7 @@ std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height,
         if (!gl->context_)
             return nullptr;
     } else if (fullScreen) {
-        SDL_SetWindowFullscreen(gl->window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        gl->SetFullScreen(true);
     }
     // Making the context may have loaded the driver behind it.
     Win32PinLoadedModules();
@@ -93,6 +93,19 @@ void GLContext::MakeCurrent()
 void GLContext::Swap()
 {
     SDL_GL_SwapWindow(window_);
+}
+
+void GLContext::SetFullScreen(bool fullScreen)
+{
+    if (ownWindow_)
+        return;
+    SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+void GLContext::ResizeOwnWindow(int width, int height)
+{
+    if (ownWindow_)
+        SDL_SetWindowSize(window_, width, height);
 }
 
 void GLContext::SetSwapInterval(int interval)

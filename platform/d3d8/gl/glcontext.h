@@ -23,6 +23,11 @@ public:
     void MakeCurrent();
     void Swap();
     void SetSwapInterval(int interval);
+    // Full screen covers the display; windowed gives the window back its
+    // own size. Only for the program's window.
+    void SetFullScreen(bool fullScreen);
+    // The hidden window of our own follows the back buffer's size.
+    void ResizeOwnWindow(int width, int height);
     int DrawableWidth() const;
     int DrawableHeight() const;
     bool OwnsWindow() const { return ownWindow_; }

@@ -46,6 +46,9 @@ public:
                D3DCOLOR color, float z, DWORD stencil) override;
     void Present() override;
     HRESULT ReadBackBuffer(void* pixels, UINT pitch) override;
+    HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) override;
+    HRESULT ReadFrontBuffer(void* pixels, UINT pitch) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS& params) override;
     D3D8Stats Stats() const override;
     void CountIgnoredState() override { ++stats_.ignoredStates; }
 
@@ -65,6 +68,11 @@ private:
     };
 
     void CreateTarget();
+    void SetSwapInterval(const D3DPRESENT_PARAMETERS& params);
+    void DeleteTarget();
+    void KeepFrontBuffer();
+    // Rows of the bound read framebuffer, top-down, into pixels.
+    void ReadRows(void* pixels, UINT pitch);
     bool ApplyState(DeviceState& state);
     void ComputeTransforms(const DeviceState& state);
     void ComputeViewport(const DeviceState& state);
@@ -89,6 +97,8 @@ private:
     bool s3tc_;
     GLuint framebuffer_ = 0;  // 0: drawing straight into the window
     GLuint colorBuffer_ = 0, depthStencilBuffer_ = 0;
+    // A copy of the last presented frame, for GetFrontBuffer.
+    GLuint frontFramebuffer_ = 0, frontBuffer_ = 0;
     GLuint vao_ = 0;
     GLuint samplers_[kStages] = {};
     GLBindCache cache_;
