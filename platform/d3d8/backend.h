@@ -133,6 +133,9 @@ public:
     virtual TraceLog* Trace() { return nullptr; }
     // Extra failures the trace configuration asks for.
     virtual bool FailCreate(D3DRESOURCETYPE) const { return false; }
+    // When devices lose themselves (see D3D8TraceConfig).
+    virtual std::vector<unsigned> LosePresents() const { return {}; }
+    virtual int LostChecks() const { return 2; }
 };
 
 // The back ends (null when unusable here).
@@ -143,6 +146,8 @@ std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config);
 std::vector<D3DDISPLAYMODE> StandardModes();
 // The mode list HALCYON2_DISPLAY_MODES forces on every adapter (empty: none).
 std::vector<D3DDISPLAYMODE> ModesFromEnvironment();
+// The Present calls HALCYON2_D3D8_LOSE_AT loses devices at (empty: none).
+std::vector<unsigned> LosePresentsFromEnvironment();
 // Installs the hook of D3D8_SetDefaultPresentHook on a new device.
 void ApplyDefaultPresentHook(IDirect3DDevice8* device);
 

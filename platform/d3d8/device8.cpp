@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -54,7 +55,10 @@ Device8::Device8(Direct3D8* parent, UINT adapter, HWND focus, DWORD behaviour,
     caps_.DeviceType = D3DDEVTYPE_HAL;
     ResetDeviceState(state_, params_.EnableAutoDepthStencil != FALSE, params_.BackBufferWidth,
                      params_.BackBufferHeight);
-
+    losePresents_ = parent_->GetBackend().LosePresents();
+    for (unsigned n : LosePresentsFromEnvironment())
+        losePresents_.push_back(n);
+    lostChecks_ = parent_->GetBackend().LostChecks();
     DescribeSurfaces();
 }
 
@@ -148,7 +152,18 @@ void Device8::ReleaseBindings()
     state_.indices = nullptr;
 }
 
-HRESULT Device8::TestCooperativeLevel() { return D3D_OK; }
+HRESULT Device8::TestCooperativeLevel()
+{
+    HRESULT hr = D3D_OK;
+    if (lost_ && lostChecksLeft_ > 0) {
+        --lostChecksLeft_;
+        hr = D3DERR_DEVICELOST;
+    } else if (lost_) {
+        hr = D3DERR_DEVICENOTRESET;
+    }
+    TraceCall("TestCooperativeLevel", {}, Failure(hr));
+    return hr;
+}
 UINT Device8::GetAvailableTextureMem() { return 256u << 20; }
 HRESULT Device8::ResourceManagerDiscardBytes(DWORD) { return D3D_OK; }
 
@@ -196,7 +211,9 @@ HRESULT Device8::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
     // pool is gone; the device state returns to its defaults.
     HRESULT hr = D3D_OK;
     D3DPRESENT_PARAMETERS params = {};
-    if (!pPresentationParameters)
+    if (lost_ && lostChecksLeft_ > 0)
+        hr = D3DERR_DEVICELOST;  // the focus has not come back yet
+    else if (!pPresentationParameters)
         hr = D3DERR_INVALIDCALL;
     else
         params = *pPresentationParameters;
@@ -221,6 +238,7 @@ HRESULT Device8::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
         ResetDeviceState(state_, params_.EnableAutoDepthStencil != FALSE,
                          params_.BackBufferWidth, params_.BackBufferHeight);
         inScene_ = false;
+        lost_ = false;
     }
     TraceCall("Reset", {trace::PresentParams(pPresentationParameters)}, Failure(hr));
     return hr;
@@ -229,13 +247,24 @@ HRESULT Device8::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
 HRESULT Device8::Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDestWindowOverride,
                          CONST RGNDATA* pDirtyRegion)
 {
-    TraceCall("Present", {trace::Rect(pSourceRect), trace::Rect(pDestRect),
-                          trace::Window(hDestWindowOverride), trace::Pointer(pDirtyRegion)});
     backend_->Flush();
-    if (presentHook_)
+    ++presents_;
+    if (presentHook_ && !lost_)
         presentHook_(presentUser_, this);
-    backend_->Present();
-    return D3D_OK;
+    const bool scheduled =
+        std::find(losePresents_.begin(), losePresents_.end(), presents_) != losePresents_.end();
+    if (!lost_ && (loseNext_ || scheduled)) {
+        lost_ = true;
+        lostChecksLeft_ = lostChecks_;
+    }
+    loseNext_ = false;
+    const HRESULT hr = lost_ ? D3DERR_DEVICELOST : D3D_OK;
+    TraceCall("Present", {trace::Rect(pSourceRect), trace::Rect(pDestRect),
+                          trace::Window(hDestWindowOverride), trace::Pointer(pDirtyRegion)},
+              Failure(hr));
+    if (!lost_)
+        backend_->Present();
+    return hr;
 }
 
 HRESULT Device8::GetBackBuffer(UINT BackBuffer, D3DBACKBUFFER_TYPE,
@@ -541,7 +570,7 @@ HRESULT Device8::Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR
     TraceCall("Clear", {Dec(Count), trace::Rects(Count, pRects), Hex(Flags), Hex(Color),
                         trace::Float(Z), Dec(Stencil)},
               Failure(hr));
-    if (hr == D3D_OK && Flags) {
+    if (hr == D3D_OK && Flags && !lost_) {
         backend_->Flush();
         backend_->Clear(state_, pRects ? Count : 0, pRects, Flags, Color, Z, Stencil);
     }
@@ -958,7 +987,9 @@ HRESULT Device8::CheckDrawState() const
 
 HRESULT Device8::Draw(const DrawCall& call)
 {
-    backend_->Draw(state_, call);
+    // A lost device accepts draws and shows nothing of them.
+    if (!lost_)
+        backend_->Draw(state_, call);
     return D3D_OK;
 }
 

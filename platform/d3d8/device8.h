@@ -121,6 +121,7 @@ public:
     // Extensions (d3d8ext.h).
     HRESULT ReadBackBuffer(void* pixels, UINT pitch, UINT* width, UINT* height);
     void SetPresentHook(D3D8PresentHook hook, void* user);
+    void LoseAtNextPresent() { loseNext_ = true; }
     D3D8Stats Stats() const { return backend_->Stats(); }
 
     // Whether an interface pointer is one of this stand-in's devices.
@@ -156,6 +157,14 @@ private:
     bool inScene_ = false;
     ULONG privateRefs_ = 0;
     int defaultResources_ = 0;
+    // Simulated device loss: the Present calls it happens at, and how many
+    // TestCooperativeLevel calls still answer D3DERR_DEVICELOST.
+    std::vector<unsigned> losePresents_;
+    int lostChecks_ = 2;
+    unsigned presents_ = 0;
+    bool loseNext_ = false;
+    bool lost_ = false;
+    int lostChecksLeft_ = 0;
     bool released_ = false;  // the last public reference is gone
     Surface8* backBuffer_ = nullptr;
     Surface8* depthBuffer_ = nullptr;

@@ -155,6 +155,8 @@ public:
     }
 
     TraceLog* Trace() override { return log_.get(); }
+    std::vector<unsigned> LosePresents() const override { return config_.losePresents; }
+    int LostChecks() const override { return config_.lostChecks; }
 
     bool FailCreate(D3DRESOURCETYPE type) const override
     {
