@@ -224,13 +224,15 @@ HRESULT Device8::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
     }
     if (hr == D3D_OK)
         hr = parent_->ValidatePresentParams(adapter_, params);
+    // The device's own bindings go whatever happens next (as in Direct3D,
+    // a failed Reset leaves a device that needs another); only what the
+    // program still holds in the default pool stops the Reset.
+    if (hr == D3D_OK)
+        ReleaseBindings();
     if (hr == D3D_OK && (defaultResources_ > 0 || backBuffer_->Locked()))
         hr = D3DERR_INVALIDCALL;
-    if (hr == D3D_OK) {
-        backend_->Flush();
-        ReleaseBindings();
+    if (hr == D3D_OK)
         hr = backend_->Reset(params);
-    }
     if (hr == D3D_OK) {
         params_ = params;
         *pPresentationParameters = params;
