@@ -388,6 +388,11 @@ TEST_F(TraceTest, ALostDeviceWaitsForAResetThatFreesTheDefaultPool)
     ASSERT_EQ(managed->Lock(0, 0, &bytes, D3DLOCK_READONLY), D3D_OK);
     EXPECT_EQ(bytes[63], 0x5A) << "managed contents survive";
     managed->Unlock();
+    // A discarding lock hands out undefined contents: poison here.
+    ASSERT_EQ(managed->Lock(0, 0, &bytes, D3DLOCK_DISCARD), D3D_OK);
+    EXPECT_EQ(bytes[0], 0xDE);
+    EXPECT_EQ(bytes[63], 0xEF);
+    managed->Unlock();
     managed->Release();
 
     // On demand, too; and the log shows the reset.

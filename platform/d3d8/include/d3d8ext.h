@@ -19,7 +19,9 @@
 //
 // It accepts every call, keeps all state the front end keeps (so Get* calls
 // answer as a real device would), validates arguments like the GL back end,
-// draws nothing, and appends one line per interface call to its log:
+// draws nothing, and appends one line per interface call to its log. A vertex
+// or index buffer locked with D3DLOCK_DISCARD hands out the bytes DE AD BE EF
+// repeated, as Direct3D leaves its contents undefined:
 //
 //   <object> <Method>(<arguments>)[ = <result>]
 //

@@ -27,6 +27,14 @@ public:
     }
     void UploadBuffer(BackendResource&, const uint8_t*, UINT, UINT, bool) override {}
     void Flush() override {}
+    // A recognisable pattern that is no sensible vertex, index or colour:
+    // code that reads what it did not write after a discard shows up.
+    void Discarded(uint8_t* bytes, size_t size) override
+    {
+        static const uint8_t kPoison[4] = {0xDE, 0xAD, 0xBE, 0xEF};
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = kPoison[i & 3];
+    }
     void Draw(DeviceState& state, const DrawCall&) override
     {
         state.dirty = 0;
