@@ -295,6 +295,9 @@ TEST_F(TraceTest, DefaultStatesOfANewDevice)
     EXPECT_EQ(v, DWORD(D3DMCS_COLOR1));
     device->GetTextureStageState(0, D3DTSS_COLOROP, &v);
     EXPECT_EQ(v, DWORD(D3DTOP_MODULATE));
+    D3DCAPS8 caps;
+    device->GetDeviceCaps(&caps);
+    EXPECT_EQ(caps.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u) << "USEW is a z test here";
     device->GetTextureStageState(3, D3DTSS_TEXCOORDINDEX, &v);
     EXPECT_EQ(v, 3u);
     device->GetTextureStageState(1, D3DTSS_ALPHAOP, &v);
