@@ -1,6 +1,7 @@
 // A plain Direct3D 8 program reading back its own frames, as one written for
 // Windows would: a lockable back buffer, GetFrontBuffer and CopyRects, each
 // compared with D3D8_ReadBackBuffer; and Reset to other sizes.
+#include "d3d8/gl/gldevice.h"
 #include "d3d8_fixture.h"
 
 namespace {
@@ -164,6 +165,22 @@ TEST_F(ReadBackTest, ResetToAnotherSizeAndBack)
     Read();
     EXPECT_EQ(At(31, 31), 0x00FF00u);
     EXPECT_EQ(At(32, 32), 0xFF0000u);
+}
+
+TEST(PresentScaling, ThePictureKeepsItsShapeCentredBetweenBlackBars)
+{
+    const d3d8::PictureRect wide = d3d8::FitPicture(640, 480, 1920, 1080);
+    EXPECT_EQ(wide.x, 240);
+    EXPECT_EQ(wide.y, 0);
+    EXPECT_EQ(wide.w, 1440);
+    EXPECT_EQ(wide.h, 1080);
+    const d3d8::PictureRect tall = d3d8::FitPicture(1280, 720, 1280, 1024);
+    EXPECT_EQ(tall.x, 0);
+    EXPECT_EQ(tall.y, 152);
+    EXPECT_EQ(tall.h, 720);
+    const d3d8::PictureRect same = d3d8::FitPicture(800, 600, 800, 600);
+    EXPECT_EQ(same.w, 800);
+    EXPECT_EQ(same.x, 0);
 }
 
 }  // namespace

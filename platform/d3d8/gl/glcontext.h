@@ -37,6 +37,9 @@ private:
 
     SDL_Window* window_ = nullptr;
     bool ownWindow_ = false;
+    struct {
+        int x = 0, y = 0, w = 0, h = 0;
+    } windowed_;  // where the window was before it covered the display
     void* context_ = nullptr;
     bool videoInit_ = false;
 };

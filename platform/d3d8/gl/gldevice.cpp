@@ -265,6 +265,8 @@ void GLDevice::CreateTarget()
     // Draw straight into the window when it has the back buffer's size and
     // the buffers the device needs; otherwise into our own framebuffer that
     // Present copies (scaled) into the window.
+    if (framebuffer_)
+        return;
     GLint depthBits = 0, stencilBits = 0;
     cache_.BindFramebuffer(0);
     glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
@@ -876,15 +878,51 @@ void GLDevice::Present()
 {
     MakeCurrent();
     KeepFrontBuffer();
-    if (framebuffer_) {
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-        glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, 0, context_->DrawableWidth(),
-                          context_->DrawableHeight(), GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    }
+    if (framebuffer_)
+        ShowScaled();
     context_->Swap();
     PaceFrames();
+    // A window that no longer has the back buffer's size (it went full
+    // screen, or was resized) gets our own framebuffer from the next frame.
+    if (!framebuffer_ && (context_->DrawableWidth() != int(width_) ||
+                          context_->DrawableHeight() != int(height_)))
+        CreateTarget();
+}
+
+PictureRect FitPicture(UINT width, UINT height, int windowWidth, int windowHeight)
+{
+    const double scale = std::min(double(windowWidth) / width, double(windowHeight) / height);
+    const int w = std::max(1, int(std::lround(width * scale)));
+    const int h = std::max(1, int(std::lround(height * scale)));
+    return {(windowWidth - w) / 2, (windowHeight - h) / 2, w, h};
+}
+
+void GLDevice::ShowScaled()
+{
+    // The largest rectangle of the back buffer's shape, centred, with black
+    // bars: the picture keeps its proportions on any window or display.
+    const int dw = context_->DrawableWidth(), dh = context_->DrawableHeight();
+    const PictureRect r = FitPicture(width_, height_, dw, dh);
+    const int x = r.x, y = r.y, w = r.w, h = r.h;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    if (w != dw || h != dh) {
+        RasterState raster;
+        raster.colorMask = 0xF;
+        cache_.SetRaster(raster);
+        pipelineInvalid_ = true;
+        glClearColor(0, 0, 0, 1);
+        // Only the bars: the picture covers the rest.
+        cache_.Scissor(true, 0, 0, w == dw ? dw : x, w == dw ? y : dh);
+        glClear(GL_COLOR_BUFFER_BIT);
+        cache_.Scissor(true, w == dw ? 0 : x + w, w == dw ? y + h : 0, w == dw ? dw : dw - x - w,
+                       w == dw ? dh - y - h : dh);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    cache_.Scissor(false);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), x, y, x + w, y + h,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
 }
 
 void GLDevice::PaceFrames()

@@ -29,6 +29,13 @@ private:
     size_t offset_ = 0;
 };
 
+// Where a width x height picture goes in a window: the largest rectangle of
+// its shape, centred (GL's lower-left origin; either way it is symmetric).
+struct PictureRect {
+    int x, y, w, h;
+};
+PictureRect FitPicture(UINT width, UINT height, int windowWidth, int windowHeight);
+
 class GLDevice final : public DeviceBackend {
 public:
     GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETERS& params, bool s3tc);
@@ -70,6 +77,7 @@ private:
     void CreateTarget();
     void SetSwapInterval(const D3DPRESENT_PARAMETERS& params);
     void DeleteTarget();
+    void ShowScaled();
     void KeepFrontBuffer();
     // Rows of the bound read framebuffer, top-down, into pixels.
     void ReadRows(void* pixels, UINT pitch);
