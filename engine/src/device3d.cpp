@@ -1,10 +1,14 @@
 #include "engine/device3d.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <utility>
 #include "cvcore/exception.h"
+#include "devicestatesnapshot.h"
 #include "engine/material.h"
 
 namespace {
@@ -231,7 +235,58 @@ void Device3D::CreateDevice(const DeviceSettings& settings) {
     if (device_ == nullptr) {
         throw cvcore::Exception("CreateDevice()", "Failed!", MODULE);
     }
+    parameters_ = parameters;
+    lost_ = released_ = false;
     textureFactory.Bind(*this);
+}
+
+bool Device3D::Present() {
+    if (device_ == nullptr) return false;
+    if (!lost_) {
+        if (device_->Present(nullptr, nullptr, nullptr, nullptr) != D3DERR_DEVICELOST) return true;
+        lost_ = true;
+    }
+    // Whatever was drawn while the device was lost never reached it: the
+    // first frame after a reset is the next one drawn.
+    Restore();
+    return false;
+}
+
+bool Device3D::Restore() {
+    // Long enough to leave the core to others, short enough that the show
+    // comes back within a frame or two of the focus.
+    constexpr DWORD LOST_WAIT_MS = 20;
+    const HRESULT state = device_->TestCooperativeLevel();
+    if (state == D3DERR_DEVICELOST) {
+        Sleep(LOST_WAIT_MS);
+        return false;
+    }
+    if (state == D3DERR_DEVICENOTRESET) {
+        if (!released_) {
+            if (!snapshot_) snapshot_ = std::make_unique<DeviceStateSnapshot>();
+            snapshot_->Capture(device_);
+            for (DeviceLostHandler* handler : lostHandlers_) handler->OnDeviceLost();
+            released_ = true;
+        }
+        D3DPRESENT_PARAMETERS parameters = parameters_;
+        if (FAILED(device_->Reset(&parameters))) {
+            Sleep(LOST_WAIT_MS);
+            return false;
+        }
+        snapshot_->Restore(device_);
+    }
+    if (released_) {
+        released_ = false;
+        for (DeviceLostHandler* handler : lostHandlers_) handler->OnDeviceReset();
+    }
+    lost_ = false;
+    return true;
+}
+
+void Device3D::AddLostHandler(DeviceLostHandler* handler) { lostHandlers_.push_back(handler); }
+
+void Device3D::RemoveLostHandler(DeviceLostHandler* handler) {
+    lostHandlers_.erase(std::remove(lostHandlers_.begin(), lostHandlers_.end(), handler), lostHandlers_.end());
 }
 
 D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {

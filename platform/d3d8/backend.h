@@ -84,7 +84,23 @@ public:
     virtual void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
                        D3DCOLOR color, float z, DWORD stencil) = 0;
     virtual void Present() = 0;
+    // The back buffer as top-down rows of A8R8G8B8, and a rectangle of it
+    // written from such rows (pixels holds the rectangle only).
     virtual HRESULT ReadBackBuffer(void* pixels, UINT pitch) = 0;
+    virtual HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) = 0;
+    // The last presented frame in the same form; black before the first.
+    virtual HRESULT ReadFrontBuffer(void* pixels, UINT pitch) = 0;
+    // A new back buffer: another size, format, windowed or full screen.
+    // params is completed as at creation (a windowed size of 0 takes the
+    // window's); the front end has released every binding first.
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS& params) = 0;
+    // The contents a D3DLOCK_DISCARD lock hands out are undefined: a back
+    // end may make them anything, so that code reading them shows up.
+    virtual void Discarded(uint8_t* bytes, size_t size)
+    {
+        (void)bytes;
+        (void)size;
+    }
     virtual D3D8Stats Stats() const = 0;
     virtual void CountIgnoredState() = 0;
 };
@@ -117,6 +133,9 @@ public:
     virtual TraceLog* Trace() { return nullptr; }
     // Extra failures the trace configuration asks for.
     virtual bool FailCreate(D3DRESOURCETYPE) const { return false; }
+    // When devices lose themselves (see D3D8TraceConfig).
+    virtual std::vector<unsigned> LosePresents() const { return {}; }
+    virtual int LostChecks() const { return 2; }
 };
 
 // The back ends (null when unusable here).
@@ -127,6 +146,8 @@ std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config);
 std::vector<D3DDISPLAYMODE> StandardModes();
 // The mode list HALCYON2_DISPLAY_MODES forces on every adapter (empty: none).
 std::vector<D3DDISPLAYMODE> ModesFromEnvironment();
+// The Present calls HALCYON2_D3D8_LOSE_AT loses devices at (empty: none).
+std::vector<unsigned> LosePresentsFromEnvironment();
 // Installs the hook of D3D8_SetDefaultPresentHook on a new device.
 void ApplyDefaultPresentHook(IDirect3DDevice8* device);
 

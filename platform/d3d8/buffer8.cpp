@@ -13,11 +13,15 @@ BufferStore::BufferStore(Device8* device, UINT size, DWORD usage, D3DPOOL pool, 
       backend_(std::move(backend))
 {
     device_->AddPrivateRef();
+    if (pool_ == D3DPOOL_DEFAULT)
+        device_->CountDefaultResource(1);
 }
 
 BufferStore::~BufferStore()
 {
     backend_.reset();
+    if (pool_ == D3DPOOL_DEFAULT)
+        device_->CountDefaultResource(-1);
     device_->ReleasePrivateRef();
 }
 
@@ -41,8 +45,12 @@ HRESULT BufferStore::Lock(UINT offset, UINT size, BYTE** data, DWORD flags)
     ++locks_;
     // Discarding hands the old contents to the back end's care: the next
     // upload may start a fresh native buffer instead of waiting for draws.
-    if ((flags & D3DLOCK_DISCARD) && !(flags & (D3DLOCK_READONLY | D3DLOCK_NOOVERWRITE)))
+    if ((flags & D3DLOCK_DISCARD) && !(flags & (D3DLOCK_READONLY | D3DLOCK_NOOVERWRITE))) {
+        // The old contents are no longer the program's to read.
+        if (!discard_)
+            device_->BackendDevice().Discarded(bytes_.data(), bytes_.size());
         discard_ = true;
+    }
     if (!(flags & D3DLOCK_READONLY)) {
         readOnly_ = false;
         dirtyBegin_ = std::min(dirtyBegin_, offset);

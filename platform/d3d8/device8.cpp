@@ -2,11 +2,13 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "buffer8.h"
 #include "direct3d8.h"
+#include "displaypixels.h"
 #include "texture8.h"
 
 namespace d3d8 {
@@ -53,7 +55,17 @@ Device8::Device8(Direct3D8* parent, UINT adapter, HWND focus, DWORD behaviour,
     caps_.DeviceType = D3DDEVTYPE_HAL;
     ResetDeviceState(state_, params_.EnableAutoDepthStencil != FALSE, params_.BackBufferWidth,
                      params_.BackBufferHeight);
+    losePresents_ = parent_->GetBackend().LosePresents();
+    for (unsigned n : LosePresentsFromEnvironment())
+        losePresents_.push_back(n);
+    lostChecks_ = parent_->GetBackend().LostChecks();
+    DescribeSurfaces();
+}
 
+void Device8::DescribeSurfaces()
+{
+    // The back and depth buffer objects live as long as the device (they
+    // share its reference count); a Reset only describes them anew.
     D3DSURFACE_DESC desc = {};
     desc.Format = params_.BackBufferFormat;
     desc.Type = D3DRTYPE_SURFACE;
@@ -63,19 +75,25 @@ Device8::Device8(Direct3D8* parent, UINT adapter, HWND focus, DWORD behaviour,
     desc.Height = params_.BackBufferHeight;
     const FormatInfo* info = FindFormat(desc.Format);
     desc.Size = info ? FormatLevelSize(*info, desc.Width, desc.Height) : 0;
-    backBuffer_ = new Surface8(this, Surface8::Kind::BackBuffer, this, desc, nullptr, 0);
-    if (params_.EnableAutoDepthStencil) {
-        desc.Format = params_.AutoDepthStencilFormat;
-        desc.Usage = D3DUSAGE_DEPTHSTENCIL;
-        info = FindFormat(desc.Format);
-        desc.Size = info ? FormatLevelSize(*info, desc.Width, desc.Height) : 0;
-        depthBuffer_ = new Surface8(this, Surface8::Kind::DepthBuffer, this, desc, nullptr, 0);
+    if (!backBuffer_) {
+        backBuffer_ = new Surface8(this, Surface8::Kind::BackBuffer, this, desc, nullptr, 0);
+        if (trace_)
+            backBuffer_->SetTrace(trace_, traceName_ + ".backbuffer");
     }
-    if (trace_) {
-        backBuffer_->SetTrace(trace_, traceName_ + ".backbuffer");
-        if (depthBuffer_)
+    backBuffer_->desc_ = desc;
+    hasDepthBuffer_ = params_.EnableAutoDepthStencil != FALSE;
+    if (!hasDepthBuffer_)
+        return;
+    desc.Format = params_.AutoDepthStencilFormat;
+    desc.Usage = D3DUSAGE_DEPTHSTENCIL;
+    info = FindFormat(desc.Format);
+    desc.Size = info ? FormatLevelSize(*info, desc.Width, desc.Height) : 0;
+    if (!depthBuffer_) {
+        depthBuffer_ = new Surface8(this, Surface8::Kind::DepthBuffer, this, desc, nullptr, 0);
+        if (trace_)
             depthBuffer_->SetTrace(trace_, traceName_ + ".depthbuffer");
     }
+    depthBuffer_->desc_ = desc;
 }
 
 Device8::~Device8()
@@ -134,7 +152,18 @@ void Device8::ReleaseBindings()
     state_.indices = nullptr;
 }
 
-HRESULT Device8::TestCooperativeLevel() { return D3D_OK; }
+HRESULT Device8::TestCooperativeLevel()
+{
+    HRESULT hr = D3D_OK;
+    if (lost_ && lostChecksLeft_ > 0) {
+        --lostChecksLeft_;
+        hr = D3DERR_DEVICELOST;
+    } else if (lost_) {
+        hr = D3DERR_DEVICENOTRESET;
+    }
+    TraceCall("TestCooperativeLevel", {}, Failure(hr));
+    return hr;
+}
 UINT Device8::GetAvailableTextureMem() { return 256u << 20; }
 HRESULT Device8::ResourceManagerDiscardBytes(DWORD) { return D3D_OK; }
 
@@ -178,20 +207,40 @@ BOOL Device8::ShowCursor(BOOL) { return FALSE; }
 
 HRESULT Device8::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
 {
-    // The back buffer keeps its size: only a reset to the same size works.
+    // Any size, windowed or full screen, once every resource of the default
+    // pool is gone; the device state returns to its defaults.
     HRESULT hr = D3D_OK;
-    if (!pPresentationParameters ||
-        (pPresentationParameters->BackBufferWidth &&
-         pPresentationParameters->BackBufferWidth != params_.BackBufferWidth) ||
-        (pPresentationParameters->BackBufferHeight &&
-         pPresentationParameters->BackBufferHeight != params_.BackBufferHeight))
+    D3DPRESENT_PARAMETERS params = {};
+    if (lost_ && lostChecksLeft_ > 0)
+        hr = D3DERR_DEVICELOST;  // the focus has not come back yet
+    else if (!pPresentationParameters)
         hr = D3DERR_INVALIDCALL;
-    if (hr == D3D_OK) {
-        backend_->Flush();
+    else
+        params = *pPresentationParameters;
+    if (hr == D3D_OK && params.Windowed && params.BackBufferFormat == D3DFMT_UNKNOWN) {
+        D3DDISPLAYMODE desktop;
+        if (parent_->GetAdapterDisplayMode(adapter_, &desktop) == D3D_OK)
+            params.BackBufferFormat = desktop.Format;
+    }
+    if (hr == D3D_OK)
+        hr = parent_->ValidatePresentParams(adapter_, params);
+    // The device's own bindings go whatever happens next (as in Direct3D,
+    // a failed Reset leaves a device that needs another); only what the
+    // program still holds in the default pool stops the Reset.
+    if (hr == D3D_OK)
         ReleaseBindings();
+    if (hr == D3D_OK && (defaultResources_ > 0 || backBuffer_->Locked()))
+        hr = D3DERR_INVALIDCALL;
+    if (hr == D3D_OK)
+        hr = backend_->Reset(params);
+    if (hr == D3D_OK) {
+        params_ = params;
+        *pPresentationParameters = params;
+        DescribeSurfaces();
         ResetDeviceState(state_, params_.EnableAutoDepthStencil != FALSE,
                          params_.BackBufferWidth, params_.BackBufferHeight);
         inScene_ = false;
+        lost_ = false;
     }
     TraceCall("Reset", {trace::PresentParams(pPresentationParameters)}, Failure(hr));
     return hr;
@@ -200,13 +249,24 @@ HRESULT Device8::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
 HRESULT Device8::Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDestWindowOverride,
                          CONST RGNDATA* pDirtyRegion)
 {
-    TraceCall("Present", {trace::Rect(pSourceRect), trace::Rect(pDestRect),
-                          trace::Window(hDestWindowOverride), trace::Pointer(pDirtyRegion)});
     backend_->Flush();
-    if (presentHook_)
+    ++presents_;
+    if (presentHook_ && !lost_)
         presentHook_(presentUser_, this);
-    backend_->Present();
-    return D3D_OK;
+    const bool scheduled =
+        std::find(losePresents_.begin(), losePresents_.end(), presents_) != losePresents_.end();
+    if (!lost_ && (loseNext_ || scheduled)) {
+        lost_ = true;
+        lostChecksLeft_ = lostChecks_;
+    }
+    loseNext_ = false;
+    const HRESULT hr = lost_ ? D3DERR_DEVICELOST : D3D_OK;
+    TraceCall("Present", {trace::Rect(pSourceRect), trace::Rect(pDestRect),
+                          trace::Window(hDestWindowOverride), trace::Pointer(pDirtyRegion)},
+              Failure(hr));
+    if (!lost_)
+        backend_->Present();
+    return hr;
 }
 
 HRESULT Device8::GetBackBuffer(UINT BackBuffer, D3DBACKBUFFER_TYPE,
@@ -357,12 +417,108 @@ HRESULT Device8::CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format,
 
 HRESULT Device8::GetFrontBuffer(IDirect3DSurface8* pDestSurface)
 {
-    // Copies what is on screen: the last presented frame is not kept, so the
-    // back buffer as of the last Present hook is all that could be offered;
-    // callers wanting frames use D3D8_SetPresentHook instead.
-    TraceCall("GetFrontBuffer", {trace::Pointer(pDestSurface)},
-              trace::Result(D3DERR_NOTAVAILABLE));
-    return D3DERR_NOTAVAILABLE;
+    // The last presented frame, into an A8R8G8B8 image surface at least as
+    // large as the back buffer (its top-left part; the rest is untouched).
+    auto* dest = dynamic_cast<Surface8*>(pDestSurface);
+    HRESULT hr = D3D_OK;
+    const UINT w = params_.BackBufferWidth, h = params_.BackBufferHeight;
+    if (!dest || dest->GetKind() != Surface8::Kind::Image ||
+        dest->Desc().Format != D3DFMT_A8R8G8B8 || dest->Desc().Width < w ||
+        dest->Desc().Height < h || dest->Locked())
+        hr = D3DERR_INVALIDCALL;
+    if (hr == D3D_OK) {
+        std::vector<uint8_t> frame(size_t(w) * h * 4);
+        hr = backend_->ReadFrontBuffer(frame.data(), w * 4);
+        if (hr == D3D_OK)
+            hr = dest->WritePixels(frame.data(), w * 4, {0, 0, LONG(w), LONG(h)});
+    }
+    TraceCall("GetFrontBuffer", {dest ? dest->TraceName() : trace::Pointer(pDestSurface)},
+              Failure(hr));
+    return hr;
+}
+
+HRESULT Device8::CopyRects(IDirect3DSurface8* pSourceSurface, CONST RECT* pSourceRectsArray,
+                           UINT cRects, IDirect3DSurface8* pDestinationSurface,
+                           CONST POINT* pDestPointsArray)
+{
+    // Same format on both sides, no stretching; the back buffer may be a
+    // source (how Direct3D 8 programs save frames) but neither it nor the
+    // depth buffer is written, and compressed formats are not copied here.
+    auto* src = dynamic_cast<Surface8*>(pSourceSurface);
+    auto* dst = dynamic_cast<Surface8*>(pDestinationSurface);
+    HRESULT hr = D3D_OK;
+    const FormatInfo* info = src ? FindFormat(src->Desc().Format) : nullptr;
+    if (!src || !dst || src == dst || !info || info->blockCompressed ||
+        src->Desc().Format != dst->Desc().Format ||
+        src->GetKind() == Surface8::Kind::DepthBuffer ||
+        dst->GetKind() == Surface8::Kind::DepthBuffer ||
+        dst->GetKind() == Surface8::Kind::BackBuffer || (cRects && !pSourceRectsArray))
+        hr = D3DERR_INVALIDCALL;
+    // Every rectangle is checked before anything is copied.
+    std::vector<std::pair<RECT, RECT>> copies;
+    const UINT count = hr == D3D_OK && cRects ? cRects : 1;
+    for (UINT i = 0; i < count && hr == D3D_OK; ++i) {
+        RECT from, to;
+        if (!ValidSurfaceRect(cRects ? &pSourceRectsArray[i] : nullptr, src->Desc().Width,
+                              src->Desc().Height, from)) {
+            hr = D3DERR_INVALIDCALL;
+            break;
+        }
+        const POINT at = pDestPointsArray ? pDestPointsArray[i] : POINT{from.left, from.top};
+        const RECT want = {at.x, at.y, at.x + (from.right - from.left),
+                           at.y + (from.bottom - from.top)};
+        if (!ValidSurfaceRect(&want, dst->Desc().Width, dst->Desc().Height, to))
+            hr = D3DERR_INVALIDCALL;
+        copies.push_back({from, to});
+    }
+    std::vector<uint8_t> bits;
+    UINT pitch = 0;
+    if (hr == D3D_OK && !dst->Locked())
+        hr = src->ReadPixels(bits, pitch);
+    else if (hr == D3D_OK)
+        hr = D3DERR_INVALIDCALL;
+    for (size_t i = 0; i < copies.size() && hr == D3D_OK; ++i) {
+        const RECT& from = copies[i].first;
+        hr = dst->WritePixels(bits.data() + size_t(from.top) * pitch +
+                                  size_t(from.left) * info->bytesPerPixel,
+                              pitch, copies[i].second);
+    }
+    TraceCall("CopyRects", {src ? src->TraceName() : trace::Pointer(pSourceSurface), Dec(cRects),
+                            dst ? dst->TraceName() : trace::Pointer(pDestinationSurface)},
+              Failure(hr));
+    return hr;
+}
+
+HRESULT Device8::ReadBackBufferAs(std::vector<uint8_t>& bits, UINT pitch)
+{
+    const UINT w = params_.BackBufferWidth, h = params_.BackBufferHeight;
+    if (!ConvertibleDisplayFormat(params_.BackBufferFormat))
+        return D3DERR_INVALIDCALL;
+    std::vector<uint32_t> argb(size_t(w) * h);
+    backend_->Flush();
+    HRESULT hr = backend_->ReadBackBuffer(argb.data(), w * 4);
+    if (hr != D3D_OK)
+        return hr;
+    bits.resize(size_t(pitch) * h);
+    for (UINT y = 0; y < h; ++y)
+        RowFromArgb(params_.BackBufferFormat, argb.data() + size_t(y) * w,
+                    bits.data() + size_t(y) * pitch, w);
+    return D3D_OK;
+}
+
+HRESULT Device8::WriteBackBufferFrom(const uint8_t* bits, UINT pitch, const RECT& rect)
+{
+    const UINT w = UINT(rect.right - rect.left), h = UINT(rect.bottom - rect.top);
+    const UINT bytes = FindFormat(params_.BackBufferFormat)->bytesPerPixel;
+    std::vector<uint32_t> argb(size_t(w) * h);
+    for (UINT y = 0; y < h; ++y)
+        RowToArgb(params_.BackBufferFormat,
+                  bits + size_t(rect.top + LONG(y)) * pitch + size_t(rect.left) * bytes,
+                  argb.data() + size_t(y) * w, w);
+    for (uint32_t& p : argb)
+        p |= 0xFF000000u;  // the back buffer keeps no alpha of its own
+    backend_->Flush();
+    return backend_->WriteBackBuffer(argb.data(), w * 4, rect);
 }
 
 HRESULT Device8::GetRenderTarget(IDirect3DSurface8** ppRenderTarget)
@@ -379,7 +535,7 @@ HRESULT Device8::GetDepthStencilSurface(IDirect3DSurface8** ppZStencilSurface)
     if (!ppZStencilSurface)
         return D3DERR_INVALIDCALL;
     *ppZStencilSurface = nullptr;
-    if (!depthBuffer_)
+    if (!hasDepthBuffer_)
         return D3DERR_NOTFOUND;
     depthBuffer_->AddRef();
     *ppZStencilSurface = depthBuffer_;
@@ -408,17 +564,15 @@ HRESULT Device8::Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR
 {
     HRESULT hr = D3D_OK;
     const bool stencil = params_.EnableAutoDepthStencil &&
-                         (params_.AutoDepthStencilFormat == D3DFMT_D24S8 ||
-                          params_.AutoDepthStencilFormat == D3DFMT_D15S1 ||
-                          params_.AutoDepthStencilFormat == D3DFMT_D24X4S4);
+                         FormatHasStencil(params_.AutoDepthStencilFormat);
     if ((Count && !pRects) || (Flags & ~DWORD(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) ||
-        ((Flags & D3DCLEAR_ZBUFFER) && !depthBuffer_) || ((Flags & D3DCLEAR_STENCIL) && !stencil) ||
+        ((Flags & D3DCLEAR_ZBUFFER) && !hasDepthBuffer_) || ((Flags & D3DCLEAR_STENCIL) && !stencil) ||
         ((Flags & D3DCLEAR_ZBUFFER) && (Z < 0.0f || Z > 1.0f)))
         hr = D3DERR_INVALIDCALL;
     TraceCall("Clear", {Dec(Count), trace::Rects(Count, pRects), Hex(Flags), Hex(Color),
                         trace::Float(Z), Dec(Stencil)},
               Failure(hr));
-    if (hr == D3D_OK && Flags) {
+    if (hr == D3D_OK && Flags && !lost_) {
         backend_->Flush();
         backend_->Clear(state_, pRects ? Count : 0, pRects, Flags, Color, Z, Stencil);
     }
@@ -835,7 +989,9 @@ HRESULT Device8::CheckDrawState() const
 
 HRESULT Device8::Draw(const DrawCall& call)
 {
-    backend_->Draw(state_, call);
+    // A lost device accepts draws and shows nothing of them.
+    if (!lost_)
+        backend_->Draw(state_, call);
     return D3D_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "backend.h"
 #include "devicestate.h"
@@ -49,6 +50,9 @@ public:
                               IDirect3DIndexBuffer8** ppIndexBuffer) override;
     HRESULT CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format,
                                IDirect3DSurface8** ppSurface) override;
+    HRESULT CopyRects(IDirect3DSurface8* pSourceSurface, CONST RECT* pSourceRectsArray, UINT cRects,
+                      IDirect3DSurface8* pDestinationSurface,
+                      CONST POINT* pDestPointsArray) override;
     HRESULT GetFrontBuffer(IDirect3DSurface8* pDestSurface) override;
     HRESULT GetRenderTarget(IDirect3DSurface8** ppRenderTarget) override;
     HRESULT GetDepthStencilSurface(IDirect3DSurface8** ppZStencilSurface) override;
@@ -99,14 +103,25 @@ public:
 
     // For the objects the device makes.
     void AddPrivateRef() { ++privateRefs_; }
+    // Resources in D3DPOOL_DEFAULT, which must all be gone before a Reset.
+    void CountDefaultResource(int change) { defaultResources_ += change; }
     void ReleasePrivateRef();
     DeviceBackend& BackendDevice() { return *backend_; }
     TraceLog* Trace() const { return trace_; }
+    bool BackBufferLockable() const
+    {
+        return (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
+    }
+    // The whole back buffer in its own format, rows pitch bytes apart; and
+    // a rectangle of it written back from such a copy.
+    HRESULT ReadBackBufferAs(std::vector<uint8_t>& bits, UINT pitch);
+    HRESULT WriteBackBufferFrom(const uint8_t* bits, UINT pitch, const RECT& rect);
     const std::string& TraceName() const { return traceName_; }
 
     // Extensions (d3d8ext.h).
     HRESULT ReadBackBuffer(void* pixels, UINT pitch, UINT* width, UINT* height);
     void SetPresentHook(D3D8PresentHook hook, void* user);
+    void LoseAtNextPresent() { loseNext_ = true; }
     D3D8Stats Stats() const { return backend_->Stats(); }
 
     // Whether an interface pointer is one of this stand-in's devices.
@@ -116,6 +131,7 @@ private:
     ~Device8() override;
     void LastRelease() override;
     void ReleaseBindings();
+    void DescribeSurfaces();
     void MaybeDestroy();
 
     // Marks state as changed after letting the back end finish batched work.
@@ -140,9 +156,19 @@ private:
     D3DCAPS8 caps_;
     bool inScene_ = false;
     ULONG privateRefs_ = 0;
+    int defaultResources_ = 0;
+    // Simulated device loss: the Present calls it happens at, and how many
+    // TestCooperativeLevel calls still answer D3DERR_DEVICELOST.
+    std::vector<unsigned> losePresents_;
+    int lostChecks_ = 2;
+    unsigned presents_ = 0;
+    bool loseNext_ = false;
+    bool lost_ = false;
+    int lostChecksLeft_ = 0;
     bool released_ = false;  // the last public reference is gone
     Surface8* backBuffer_ = nullptr;
     Surface8* depthBuffer_ = nullptr;
+    bool hasDepthBuffer_ = false;
     D3D8PresentHook presentHook_ = nullptr;
     void* presentUser_ = nullptr;
     std::set<std::pair<DWORD, DWORD>> reported_;  // ignored (state, value) pairs reported

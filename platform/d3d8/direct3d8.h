@@ -38,6 +38,8 @@ public:
                          IDirect3DDevice8** ppReturnedDeviceInterface) override;
 
     Backend& GetBackend() { return *backend_; }
+    // What CreateDevice and Reset accept.
+    HRESULT ValidatePresentParams(UINT adapter, const D3DPRESENT_PARAMETERS& p) const;
     TraceLog* Trace() const { return trace_; }
     const std::string& TraceName() const { return traceName_; }
 
@@ -45,7 +47,6 @@ private:
     ~Direct3D8() override = default;
     bool ValidAdapter(UINT adapter) const;
     HRESULT FormatResult(UINT adapter, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) const;
-    HRESULT ValidatePresentParams(UINT adapter, const D3DPRESENT_PARAMETERS& p) const;
 
     std::unique_ptr<Backend> backend_;
 };

@@ -139,6 +139,15 @@ HRESULT D3D8_SetPresentHook(IDirect3DDevice8* device, D3D8PresentHook hook, void
     return D3D_OK;
 }
 
+HRESULT D3D8_LoseDevice(IDirect3DDevice8* device)
+{
+    Device8* ours = device ? Device8::FromInterface(device) : nullptr;
+    if (!ours)
+        return D3DERR_INVALIDCALL;
+    ours->LoseAtNextPresent();
+    return D3D_OK;
+}
+
 HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats)
 {
     Device8* ours = device ? Device8::FromInterface(device) : nullptr;

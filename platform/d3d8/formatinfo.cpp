@@ -56,6 +56,11 @@ UINT FormatLevelSize(const FormatInfo& info, UINT width, UINT height)
     return FormatPitch(info, width) * FormatRows(info, height);
 }
 
+bool FormatHasStencil(D3DFORMAT format)
+{
+    return format == D3DFMT_D24S8 || format == D3DFMT_D15S1 || format == D3DFMT_D24X4S4;
+}
+
 UINT FullMipCount(UINT width, UINT height)
 {
     UINT levels = 1;

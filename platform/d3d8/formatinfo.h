@@ -25,6 +25,9 @@ UINT FormatPitch(const FormatInfo& info, UINT width);
 UINT FormatRows(const FormatInfo& info, UINT height);
 UINT FormatLevelSize(const FormatInfo& info, UINT width, UINT height);
 
+// Whether a depth format has stencil bits.
+bool FormatHasStencil(D3DFORMAT format);
+
 // Number of levels of a full mipmap chain down to 1x1.
 UINT FullMipCount(UINT width, UINT height);
 

@@ -34,6 +34,21 @@ std::vector<D3DDISPLAYMODE> ModesFromEnvironment()
     return modes;
 }
 
+std::vector<unsigned> LosePresentsFromEnvironment()
+{
+    std::vector<unsigned> presents;
+    const char* text = std::getenv("HALCYON2_D3D8_LOSE_AT");
+    while (text && *text) {
+        unsigned n = 0;
+        if (std::sscanf(text, "%u", &n) == 1 && n > 0)
+            presents.push_back(n);
+        text = std::strchr(text, ',');
+        if (text)
+            ++text;
+    }
+    return presents;
+}
+
 void ApplyDefaultPresentHook(IDirect3DDevice8* device)
 {
     if (defaultHook)

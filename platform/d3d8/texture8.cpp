@@ -1,6 +1,7 @@
 #include "texture8.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "device8.h"
 
@@ -75,22 +76,47 @@ HRESULT Surface8::GetDesc(D3DSURFACE_DESC* pDesc)
     return D3D_OK;
 }
 
+bool ValidSurfaceRect(const RECT* rect, UINT width, UINT height, RECT& out)
+{
+    out = {0, 0, LONG(width), LONG(height)};
+    if (!rect)
+        return width > 0 && height > 0;
+    if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right ||
+        rect->top >= rect->bottom || rect->right > LONG(width) || rect->bottom > LONG(height))
+        return false;
+    out = *rect;
+    return true;
+}
+
+bool Surface8::Locked() const
+{
+    return kind_ == Kind::TextureLevel ? texture_->LevelLocked(level_) : locked_;
+}
+
 HRESULT Surface8::LockRect(D3DLOCKED_RECT* pLockedRect, CONST RECT* pRect, DWORD Flags)
 {
     HRESULT hr = D3DERR_INVALIDCALL;
+    RECT r;
     if (kind_ == Kind::TextureLevel) {
         hr = texture_->Lock(level_, pLockedRect, pRect, Flags);
-    } else if (kind_ == Kind::Image && pLockedRect && !locked_) {
+    } else if ((kind_ == Kind::Image || kind_ == Kind::BackBuffer) && pLockedRect && !locked_ &&
+               ValidSurfaceRect(pRect, desc_.Width, desc_.Height, r)) {
+        // The back buffer locks only when the device was made with a
+        // lockable one; it is then read from the back end and written back
+        // when the lock ends.
         const FormatInfo* info = FindFormat(desc_.Format);
-        RECT whole = {0, 0, LONG(desc_.Width), LONG(desc_.Height)};
-        const RECT& r = pRect ? *pRect : whole;
-        if (r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom &&
-            r.right <= whole.right && r.bottom <= whole.bottom) {
-            UINT pitch = FormatPitch(*info, desc_.Width);
+        const UINT pitch = FormatPitch(*info, desc_.Width);
+        hr = D3D_OK;
+        if (kind_ == Kind::BackBuffer) {
+            hr = device_->BackBufferLockable() ? device_->ReadBackBufferAs(bits_, pitch)
+                                               : D3DERR_INVALIDCALL;
+        }
+        if (hr == D3D_OK) {
             pLockedRect->Pitch = INT(pitch);
             pLockedRect->pBits = bits_.data() + r.top * pitch + r.left * info->bytesPerPixel;
             locked_ = true;
-            hr = D3D_OK;
+            lockReadOnly_ = (Flags & D3DLOCK_READONLY) != 0;
+            lockRect_ = r;
         }
     }
     TraceCall("LockRect", {trace::Rect(pRect), trace::Hex(Flags)},
@@ -103,12 +129,56 @@ HRESULT Surface8::UnlockRect()
     HRESULT hr = D3DERR_INVALIDCALL;
     if (kind_ == Kind::TextureLevel) {
         hr = texture_->Unlock(level_);
-    } else if (kind_ == Kind::Image && locked_) {
+    } else if ((kind_ == Kind::Image || kind_ == Kind::BackBuffer) && locked_) {
         locked_ = false;
         hr = D3D_OK;
+        if (kind_ == Kind::BackBuffer && !lockReadOnly_) {
+            const UINT pitch = FormatPitch(*FindFormat(desc_.Format), desc_.Width);
+            hr = device_->WriteBackBufferFrom(bits_.data(), pitch, lockRect_);
+        }
     }
     TraceCall("UnlockRect", {}, hr == D3D_OK ? std::string() : trace::Result(hr));
     return hr;
+}
+
+HRESULT Surface8::ReadPixels(std::vector<uint8_t>& bits, UINT& pitch)
+{
+    const FormatInfo* info = FindFormat(desc_.Format);
+    if (!info || Locked())
+        return D3DERR_INVALIDCALL;
+    pitch = FormatPitch(*info, desc_.Width);
+    switch (kind_) {
+    case Kind::Image: bits = bits_; return D3D_OK;
+    case Kind::TextureLevel: bits = texture_->LevelBits(level_); return D3D_OK;
+    case Kind::BackBuffer: return device_->ReadBackBufferAs(bits, pitch);
+    default: return D3DERR_INVALIDCALL;
+    }
+}
+
+HRESULT Surface8::WritePixels(const uint8_t* bits, UINT pitch, const RECT& rect)
+{
+    const FormatInfo* info = FindFormat(desc_.Format);
+    const size_t rowBytes = size_t(rect.right - rect.left) * info->bytesPerPixel;
+    auto copyRows = [&](uint8_t* to, UINT toPitch) {
+        for (LONG y = rect.top; y < rect.bottom; ++y)
+            std::memcpy(to + size_t(y - rect.top) * toPitch,
+                        bits + size_t(y - rect.top) * pitch, rowBytes);
+    };
+    if (kind_ == Kind::Image) {
+        const UINT toPitch = FormatPitch(*info, desc_.Width);
+        copyRows(bits_.data() + size_t(rect.top) * toPitch + size_t(rect.left) * info->bytesPerPixel,
+                 toPitch);
+        return D3D_OK;
+    }
+    if (kind_ == Kind::TextureLevel) {
+        D3DLOCKED_RECT locked;
+        HRESULT hr = texture_->Lock(level_, &locked, &rect, 0);
+        if (hr != D3D_OK)
+            return hr;
+        copyRows(static_cast<uint8_t*>(locked.pBits), UINT(locked.Pitch));
+        return texture_->Unlock(level_);
+    }
+    return D3DERR_INVALIDCALL;
 }
 
 // ---------------------------------------------------------------------------
@@ -120,6 +190,8 @@ Texture8::Texture8(Device8* device, const TextureDesc& desc, DWORD usage, D3DPOO
       backend_(std::move(backend))
 {
     device_->AddPrivateRef();
+    if (pool_ == D3DPOOL_DEFAULT)
+        device_->CountDefaultResource(1);
     trace_ = device_->Trace();
     if (trace_)
         traceName_ = trace_->NewName("texture");
@@ -140,6 +212,8 @@ Texture8::~Texture8()
     for (Level& level : levels_)
         delete level.surface;
     backend_.reset();
+    if (pool_ == D3DPOOL_DEFAULT)
+        device_->CountDefaultResource(-1);
     device_->ReleasePrivateRef();
 }
 

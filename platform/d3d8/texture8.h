@@ -37,6 +37,15 @@ public:
 
     std::vector<uint8_t>& ImageBits() { return bits_; }
     void SetTrace(TraceLog* trace, std::string name);
+    Kind GetKind() const { return kind_; }
+    const std::string& TraceName() const { return traceName_; }
+    const D3DSURFACE_DESC& Desc() const { return desc_; }
+    bool Locked() const;
+    // The surface's pixels in its own layout (rows pitch bytes apart), and
+    // a rectangle of it written from rows starting at bits; for copies
+    // between surfaces.
+    HRESULT ReadPixels(std::vector<uint8_t>& bits, UINT& pitch);
+    HRESULT WritePixels(const uint8_t* bits, UINT pitch, const RECT& rect);
 
 private:
     friend class Texture8;
@@ -50,9 +59,15 @@ private:
     D3DSURFACE_DESC desc_;
     Texture8* texture_;
     UINT level_;
-    std::vector<uint8_t> bits_;  // image surfaces only
+    std::vector<uint8_t> bits_;  // image surfaces; a locked back buffer
     bool locked_ = false;
+    bool lockReadOnly_ = false;
+    RECT lockRect_ = {};
 };
+
+// Whether rect (whole surface when null) lies inside a width x height
+// surface and is not empty; out receives it.
+bool ValidSurfaceRect(const RECT* rect, UINT width, UINT height, RECT& out);
 
 class Texture8 final : public RefCounted<IDirect3DTexture8> {
 public:
@@ -81,6 +96,10 @@ public:
     // The locking behind both this interface and its level surfaces.
     HRESULT Lock(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
     HRESULT Unlock(UINT level);
+    bool LevelLocked(UINT level) const { return level < levels_.size() && levels_[level].locked; }
+    const std::vector<uint8_t>& LevelBits(UINT level) const { return levels_[level].bits; }
+    UINT LevelPitch(UINT level) const { return levels_[level].pitch; }
+    D3DPOOL Pool() const { return pool_; }
 
 private:
     ~Texture8() override;

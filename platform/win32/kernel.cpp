@@ -63,4 +63,11 @@ DWORD WINAPI GetTickCount(void) {
     return static_cast<DWORD>(MonotonicNanoseconds() / 1000000);
 }
 
-void WINAPI Sleep(DWORD milliseconds) { usleep(static_cast<useconds_t>(milliseconds) * 1000); }
+// On the virtual clock a sleeping program's time passes at once.
+void WINAPI Sleep(DWORD milliseconds)
+{
+    if (VirtualClockEnabled())
+        VirtualClockAdvance(int64_t(milliseconds) * 1000000);
+    else
+        usleep(static_cast<useconds_t>(milliseconds) * 1000);
+}

@@ -20,10 +20,21 @@ D3DCOLOR LayerAlpha(float intensity, float factor) {
 }  // namespace
 
 BackgroundLayers::BackgroundLayers(Device3D& device) : device_(&device) {
-    if (FAILED(device.GetDevice()->CreateVertexBuffer(4 * sizeof(ScreenVertex), D3DUSAGE_WRITEONLY, SCREEN_FVF,
-                                                      D3DPOOL_DEFAULT, vertexBuffer_.Out())))
+    CreateVertexBuffer();
+    device_->AddLostHandler(this);
+}
+
+BackgroundLayers::~BackgroundLayers() { device_->RemoveLostHandler(this); }
+
+void BackgroundLayers::CreateVertexBuffer() {
+    if (FAILED(device_->GetDevice()->CreateVertexBuffer(4 * sizeof(ScreenVertex), D3DUSAGE_WRITEONLY, SCREEN_FVF,
+                                                        D3DPOOL_DEFAULT, vertexBuffer_.Out())))
         throw cvcore::Exception("Credits::Credits()", "Unable to create Vertexbuffer!", "background");
 }
+
+void BackgroundLayers::OnDeviceLost() { vertexBuffer_.Reset(); }
+
+void BackgroundLayers::OnDeviceReset() { CreateVertexBuffer(); }
 
 void BackgroundLayers::AddLayer(const char* name) { layers_.push_back(device_->textureFactory.Load(name, 1)); }
 
@@ -34,7 +45,8 @@ void BackgroundLayers::Draw(float time, float intensity) {
     d->SetStreamSource(0, vertexBuffer_.Get(), sizeof(ScreenVertex));
     d->SetVertexShader(SCREEN_FVF);
 
-    const int n = static_cast<int>(layers_.size());
+    // No buffer while a lost device waits for its reset: nothing to draw.
+    const int n = vertexBuffer_ ? static_cast<int>(layers_.size()) : 0;
     const float k = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
     for (int i = 0; i < n; ++i) {
         const float p = time + 2.0f * PI * static_cast<float>(i) * k;

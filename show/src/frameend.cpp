@@ -14,7 +14,7 @@ bool FrameEnd(ShowApp& app, const PartLevels& levels, float time, unsigned clear
     IDirect3DDevice8* d = app.device.GetDevice();
     SetShow2DState(d);
     d->EndScene();
-    d->Present(nullptr, nullptr, nullptr, nullptr);
+    app.device.Present();
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clearColour, 1.0f, 0);
 
     showContent.eventTrack->Update(MusicTime());

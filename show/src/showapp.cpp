@@ -71,7 +71,7 @@ void ShowApp::ShowLoadingScreen() {
         d->BeginScene();
         font.Print(10, 10, Vector2{1, 1}, "%s", loadingText.Text());
         d->EndScene();
-        d->Present(nullptr, nullptr, nullptr, nullptr);
+        device.Present();
         d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     }
 }

@@ -205,7 +205,7 @@ TEST_F(BuilderTest, MeshClassesAndVertices) {
     EXPECT_EQ(plain->GetFVF(), static_cast<uint32_t>(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
     EXPECT_EQ(plain->bounds.flags & 3, 3);
     EXPECT_EQ(plain->bounds.boxMaximum.x, 2.0f);
-    plain->LockVertices(0);
+    plain->LockVertices(TriMesh::LOCK_READ_ONLY);
     EXPECT_EQ(plain->GetVertex(1).diffuse, 0x00FFFFFFu);  // the file colour is not used
     plain->UnlockVertices(0);
 }
@@ -214,7 +214,7 @@ TEST_F(BuilderTest, The4018VertexMeshGetsADetailSet) {
     Build();
     auto* terrain = static_cast<TriMesh*>(Object(8));
     EXPECT_EQ(terrain->GetTexCoordCount(), 2);
-    terrain->LockVertices(0);
+    terrain->LockVertices(TriMesh::LOCK_READ_ONLY);
     const MeshVertex v = terrain->GetVertex(4017);
     terrain->UnlockVertices(0);
     EXPECT_FLOAT_EQ(v.texCoords[1].u, 1.5f);

@@ -236,7 +236,7 @@ TEST_F(TriMeshTest, TranslucentVerticesAreInWorldSpaceWithViewDepthKeys) {
     std::memcpy(&depth, &t.key, 4);
     EXPECT_EQ(depth, 6.0f);  // vertex 0: z 10 in the world, 6 in view space
     // The mesh's own buffer keeps model space.
-    mesh->LockVertices(0);
+    mesh->LockVertices(TriMesh::LOCK_READ_ONLY);
     EXPECT_EQ(mesh->GetVertex(1).position, Vector3(1, 0, 11));
     mesh->UnlockVertices(0);
 }

@@ -33,7 +33,7 @@ class GLDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override { D3D8Trace_Disable(); }
 
-    void Open(UINT width = 64, UINT height = 64, BOOL depth = TRUE)
+    void Open(UINT width = 64, UINT height = 64, BOOL depth = TRUE, DWORD flags = 0)
     {
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr) << "no usable OpenGL";
@@ -45,6 +45,7 @@ protected:
         p.BackBufferHeight = height;
         p.EnableAutoDepthStencil = depth;
         p.AutoDepthStencilFormat = D3DFMT_D24S8;
+        p.Flags = flags;
         ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
                   D3D_OK);

@@ -295,6 +295,9 @@ TEST_F(TraceTest, DefaultStatesOfANewDevice)
     EXPECT_EQ(v, DWORD(D3DMCS_COLOR1));
     device->GetTextureStageState(0, D3DTSS_COLOROP, &v);
     EXPECT_EQ(v, DWORD(D3DTOP_MODULATE));
+    D3DCAPS8 caps;
+    device->GetDeviceCaps(&caps);
+    EXPECT_EQ(caps.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u) << "USEW is a z test here";
     device->GetTextureStageState(3, D3DTSS_TEXCOORDINDEX, &v);
     EXPECT_EQ(v, 3u);
     device->GetTextureStageState(1, D3DTSS_ALPHAOP, &v);
@@ -347,6 +350,63 @@ TEST_F(TraceTest, TextureLocksUseDirect3DLayout)
     EXPECT_EQ(locked.Pitch, 15);
     rgb->UnlockRect(0);
     rgb->Release();
+}
+
+TEST_F(TraceTest, ALostDeviceWaitsForAResetThatFreesTheDefaultPool)
+{
+    D3D8TraceConfig config;
+    config.losePresents = {2};
+    Start(config);
+    ASSERT_EQ(MakeDevice(), D3D_OK);
+    IDirect3DVertexBuffer8* dynamic = nullptr;
+    IDirect3DVertexBuffer8* managed = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_DEFAULT, &dynamic),
+              D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(64, 0, kFvf, D3DPOOL_MANAGED, &managed), D3D_OK);
+    BYTE* bytes = nullptr;
+    managed->Lock(0, 0, &bytes, 0);
+    std::memset(bytes, 0x5A, 64);
+    managed->Unlock();
+
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    // Drawing goes on unseen while the device is lost.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+    D3DPRESENT_PARAMETERS p = {};
+    p.Windowed = TRUE;
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.EnableAutoDepthStencil = TRUE;
+    p.AutoDepthStencilFormat = D3DFMT_D16;
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->Reset(&p), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
+    dynamic->Release();
+    ASSERT_EQ(device->Reset(&p), D3D_OK);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(managed->Lock(0, 0, &bytes, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(bytes[63], 0x5A) << "managed contents survive";
+    managed->Unlock();
+    // A discarding lock hands out undefined contents: poison here.
+    ASSERT_EQ(managed->Lock(0, 0, &bytes, D3DLOCK_DISCARD), D3D_OK);
+    EXPECT_EQ(bytes[0], 0xDE);
+    EXPECT_EQ(bytes[63], 0xEF);
+    managed->Unlock();
+    managed->Release();
+
+    // On demand, too; and the log shows the reset.
+    ASSERT_EQ(D3D8_LoseDevice(device), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    const std::string log = D3D8Trace_Log();
+    EXPECT_NE(log.find("device#1 Present(null, null, null, null) = D3DERR_DEVICELOST"),
+              std::string::npos);
+    EXPECT_NE(log.find("device#1 TestCooperativeLevel() = D3DERR_DEVICENOTRESET"),
+              std::string::npos);
+    EXPECT_NE(log.find("device#1 Reset({"), std::string::npos);
 }
 
 }  // namespace

@@ -388,7 +388,7 @@ TEST_F(LightFloorTest, LightsFromThe7thAnd8thUndrawnNodesLightOnlyWithinReach) {
     EXPECT_FLOAT_EQ(floor.GetLight(0).factors[1], 125 * 0.0004f);
     TriMesh* mesh = floor.GetFloor();
     ASSERT_TRUE(mesh->GetFVF() & D3DFVF_DIFFUSE);
-    mesh->LockVertices(0);
+    mesh->LockVertices(TriMesh::LOCK_READ_ONLY);
     for (int i = 3; i < 6; ++i) {
         EXPECT_EQ(mesh->GetVertex(i).diffuse, 0u) << i;  // out of reach of both
         EXPECT_EQ(floor.GetLight(0).factors[i], 1.0f);

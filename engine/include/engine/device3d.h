@@ -5,10 +5,12 @@
 #include <d3d8.h>
 #include "cvcore/object.h"
 #include "cvcore/string.h"
+#include "engine/devicelosthandler.h"
 #include "engine/devicesettings.h"
 #include "engine/texturefactory.h"
 
 class Material;
+class DeviceStateSnapshot;
 
 // One display adapter as Direct3D reported it.
 struct AdapterInfo {
@@ -70,6 +72,18 @@ public:
     void CreateDevice(const DeviceSettings& settings);
     D3DFORMAT FindDepthStencilFormat(const DeviceSettings& settings);
 
+    // Presents the frame. A lost device (a full-screen program that lost
+    // the focus) is reset with the same parameters as soon as it can be:
+    // until then each call waits a little instead of presenting, so the
+    // program's loop keeps pumping messages and reading its clocks without
+    // spinning a core. The default-pool resources of every handler are
+    // released before the reset and made again after it, and the device
+    // state is set back as it was. Returns whether the frame was shown.
+    bool Present();
+    bool IsLost() const { return lost_; }
+    void AddLostHandler(DeviceLostHandler* handler);
+    void RemoveLostHandler(DeviceLostHandler* handler);
+
     // The device without an added reference; null before CreateDevice.
     IDirect3DDevice8* GetDevice() const { return device_; }
     IDirect3D8* GetDirect3D() const { return direct3d_; }
@@ -98,8 +112,16 @@ private:
     // desktop's format; with an automatic depth buffer.
     D3DPRESENT_PARAMETERS PresentParameters(const DeviceSettings& settings);
 
+    // Tries to reset a lost device; waits a little while it cannot be yet.
+    bool Restore();
+
     IDirect3D8* direct3d_ = nullptr;
     IDirect3DDevice8* device_ = nullptr;
+    D3DPRESENT_PARAMETERS parameters_{};  // as the device was created with
+    bool lost_ = false;
+    bool released_ = false;  // the handlers have released their resources
+    std::vector<DeviceLostHandler*> lostHandlers_;
+    std::unique_ptr<DeviceStateSnapshot> snapshot_;
     std::vector<AdapterInfo> adapters_;
     // Vertex storage of the queue: fixed blocks that never move, so the
     // records' vertex pointers stay valid while the queue grows. Kept, like

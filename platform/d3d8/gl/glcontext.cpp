@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <win32sdl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "d3d8/gl/gl.h"
@@ -61,7 +62,7 @@ std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height,
         if (!gl->context_)
             return nullptr;
     } else if (fullScreen) {
-        SDL_SetWindowFullscreen(gl->window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        gl->SetFullScreen(true);
     }
     // Making the context may have loaded the driver behind it.
     Win32PinLoadedModules();
@@ -93,6 +94,37 @@ void GLContext::MakeCurrent()
 void GLContext::Swap()
 {
     SDL_GL_SwapWindow(window_);
+}
+
+void GLContext::SetFullScreen(bool fullScreen)
+{
+    if (ownWindow_)
+        return;
+    const bool isFullScreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    if (fullScreen && !isFullScreen) {
+        SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+        SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        // An X server without a window manager (a kiosk) ignores the request
+        // to cover the display: place and size the window ourselves too.
+        SDL_Rect display;
+        if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &display) == 0) {
+            SDL_SetWindowPosition(window_, display.x, display.y);
+            SDL_SetWindowSize(window_, display.w, display.h);
+        }
+    } else if (!fullScreen && isFullScreen) {
+        SDL_SetWindowFullscreen(window_, 0);
+        if (windowed_.w > 0) {
+            SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+            SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+        }
+    }
+}
+
+void GLContext::ResizeOwnWindow(int width, int height)
+{
+    if (ownWindow_)
+        SDL_SetWindowSize(window_, width, height);
 }
 
 void GLContext::SetSwapInterval(int interval)

@@ -23,6 +23,11 @@ public:
     void MakeCurrent();
     void Swap();
     void SetSwapInterval(int interval);
+    // Full screen covers the display; windowed gives the window back its
+    // own size. Only for the program's window.
+    void SetFullScreen(bool fullScreen);
+    // The hidden window of our own follows the back buffer's size.
+    void ResizeOwnWindow(int width, int height);
     int DrawableWidth() const;
     int DrawableHeight() const;
     bool OwnsWindow() const { return ownWindow_; }
@@ -32,6 +37,9 @@ private:
 
     SDL_Window* window_ = nullptr;
     bool ownWindow_ = false;
+    struct {
+        int x = 0, y = 0, w = 0, h = 0;
+    } windowed_;  // where the window was before it covered the display
     void* context_ = nullptr;
     bool videoInit_ = false;
 };

@@ -174,9 +174,7 @@ GLDevice::GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETE
     : context_(std::move(context)), width_(params.BackBufferWidth),
       height_(params.BackBufferHeight), depthBuffer_(params.EnableAutoDepthStencil != FALSE),
       stencilBuffer_(params.EnableAutoDepthStencil &&
-                     (params.AutoDepthStencilFormat == D3DFMT_D24S8 ||
-                      params.AutoDepthStencilFormat == D3DFMT_D15S1 ||
-                      params.AutoDepthStencilFormat == D3DFMT_D24X4S4)),
+                     FormatHasStencil(params.AutoDepthStencilFormat)),
       s3tc_(s3tc)
 {
     MakeCurrent();
@@ -191,6 +189,12 @@ GLDevice::GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETE
     streamVertices_ = std::make_unique<GLStreamBuffer>(4u << 20);
     streamIndices_ = std::make_unique<GLStreamBuffer>(1u << 20);
     CreateTarget();
+    SetSwapInterval(params);
+    uniforms_.pixelOffset[0] = 0;
+}
+
+void GLDevice::SetSwapInterval(const D3DPRESENT_PARAMETERS& params)
+{
     // A windowed device presents at once; a full-screen one waits for the
     // vertical blank (or as its swap effect asks).
     const bool vsync = !params.Windowed || params.SwapEffect == D3DSWAPEFFECT_COPY_VSYNC;
@@ -198,7 +202,32 @@ GLDevice::GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETE
                                            D3DPRESENT_INTERVAL_IMMEDIATE
                                   ? 1
                                   : 0);
-    uniforms_.pixelOffset[0] = 0;
+}
+
+HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS& params)
+{
+    MakeCurrent();
+    Flush();
+    context_->SetFullScreen(!params.Windowed);
+    if (params.Windowed && (params.BackBufferWidth == 0 || params.BackBufferHeight == 0)) {
+        if (params.BackBufferWidth == 0)
+            params.BackBufferWidth = UINT(std::max(1, context_->DrawableWidth()));
+        if (params.BackBufferHeight == 0)
+            params.BackBufferHeight = UINT(std::max(1, context_->DrawableHeight()));
+    }
+    if (params.BackBufferCount == 0)
+        params.BackBufferCount = 1;
+    DeleteTarget();
+    width_ = params.BackBufferWidth;
+    height_ = params.BackBufferHeight;
+    depthBuffer_ = params.EnableAutoDepthStencil != FALSE;
+    stencilBuffer_ = depthBuffer_ && FormatHasStencil(params.AutoDepthStencilFormat);
+    context_->ResizeOwnWindow(int(width_), int(height_));
+    CreateTarget();
+    SetSwapInterval(params);
+    keyValid_ = false;  // the program depends on whether there is a depth buffer
+    pipelineInvalid_ = true;
+    return D3D_OK;
 }
 
 GLDevice::~GLDevice()
@@ -212,11 +241,23 @@ GLDevice::~GLDevice()
     streamIndices_.reset();
     glDeleteSamplers(kStages, samplers_);
     glDeleteVertexArrays(1, &vao_);
+    DeleteTarget();
+}
+
+void GLDevice::DeleteTarget()
+{
     if (framebuffer_) {
         glDeleteFramebuffers(1, &framebuffer_);
         glDeleteRenderbuffers(1, &colorBuffer_);
         glDeleteRenderbuffers(1, &depthStencilBuffer_);
     }
+    if (frontFramebuffer_) {
+        glDeleteFramebuffers(1, &frontFramebuffer_);
+        glDeleteRenderbuffers(1, &frontBuffer_);
+    }
+    framebuffer_ = colorBuffer_ = depthStencilBuffer_ = 0;
+    frontFramebuffer_ = frontBuffer_ = 0;
+    cache_.BindFramebuffer(0);
 }
 
 void GLDevice::CreateTarget()
@@ -224,6 +265,8 @@ void GLDevice::CreateTarget()
     // Draw straight into the window when it has the back buffer's size and
     // the buffers the device needs; otherwise into our own framebuffer that
     // Present copies (scaled) into the window.
+    if (framebuffer_)
+        return;
     GLint depthBits = 0, stencilBits = 0;
     cache_.BindFramebuffer(0);
     glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
@@ -834,15 +877,52 @@ void GLDevice::Clear(const DeviceState& state, DWORD count, const D3DRECT* rects
 void GLDevice::Present()
 {
     MakeCurrent();
-    if (framebuffer_) {
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-        glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, 0, context_->DrawableWidth(),
-                          context_->DrawableHeight(), GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    }
+    KeepFrontBuffer();
+    if (framebuffer_)
+        ShowScaled();
     context_->Swap();
     PaceFrames();
+    // A window that no longer has the back buffer's size (it went full
+    // screen, or was resized) gets our own framebuffer from the next frame.
+    if (!framebuffer_ && (context_->DrawableWidth() != int(width_) ||
+                          context_->DrawableHeight() != int(height_)))
+        CreateTarget();
+}
+
+PictureRect FitPicture(UINT width, UINT height, int windowWidth, int windowHeight)
+{
+    const double scale = std::min(double(windowWidth) / width, double(windowHeight) / height);
+    const int w = std::max(1, int(std::lround(width * scale)));
+    const int h = std::max(1, int(std::lround(height * scale)));
+    return {(windowWidth - w) / 2, (windowHeight - h) / 2, w, h};
+}
+
+void GLDevice::ShowScaled()
+{
+    // The largest rectangle of the back buffer's shape, centred, with black
+    // bars: the picture keeps its proportions on any window or display.
+    const int dw = context_->DrawableWidth(), dh = context_->DrawableHeight();
+    const PictureRect r = FitPicture(width_, height_, dw, dh);
+    const int x = r.x, y = r.y, w = r.w, h = r.h;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    if (w != dw || h != dh) {
+        RasterState raster;
+        raster.colorMask = 0xF;
+        cache_.SetRaster(raster);
+        pipelineInvalid_ = true;
+        glClearColor(0, 0, 0, 1);
+        // Only the bars: the picture covers the rest.
+        cache_.Scissor(true, 0, 0, w == dw ? dw : x, w == dw ? y : dh);
+        glClear(GL_COLOR_BUFFER_BIT);
+        cache_.Scissor(true, w == dw ? 0 : x + w, w == dw ? y + h : 0, w == dw ? dw : dw - x - w,
+                       w == dw ? dh - y - h : dh);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    cache_.Scissor(false);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), x, y, x + w, y + h,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
 }
 
 void GLDevice::PaceFrames()
@@ -856,9 +936,8 @@ void GLDevice::PaceFrames()
     frameFence_ = (frameFence_ + 1) % kFramesInFlight;
 }
 
-HRESULT GLDevice::ReadBackBuffer(void* pixels, UINT pitch)
+void GLDevice::ReadRows(void* pixels, UINT pitch)
 {
-    MakeCurrent();
     std::vector<uint8_t> rows(size_t(width_) * height_ * 4);
     glReadPixels(0, 0, GLsizei(width_), GLsizei(height_), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
     // GL's rows run bottom-up.
@@ -868,6 +947,75 @@ HRESULT GLDevice::ReadBackBuffer(void* pixels, UINT pitch)
         for (UINT x = 0; x < width_; ++x)
             dst[4 * x + 3] = 0xFF;
     }
+}
+
+HRESULT GLDevice::ReadBackBuffer(void* pixels, UINT pitch)
+{
+    MakeCurrent();
+    ReadRows(pixels, pitch);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect)
+{
+    // Through a texture blitted into place, upside down, since GL's rows run
+    // bottom-up; blits ignore every pipeline state but the scissor test.
+    MakeCurrent();
+    const GLsizei w = GLsizei(rect.right - rect.left), h = GLsizei(rect.bottom - rect.top);
+    GLuint texture = 0, framebuffer = 0;
+    glGenTextures(1, &texture);
+    cache_.BindTexture(0, texture);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
+    cache_.Scissor(false);
+    glBlitFramebuffer(0, 0, w, h, GLint(rect.left), GLint(height_) - GLint(rect.top),
+                      GLint(rect.right), GLint(height_) - GLint(rect.bottom), GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteTextures(1, &texture);
+    cache_.ForgetTexture(texture);
+    return D3D_OK;
+}
+
+void GLDevice::KeepFrontBuffer()
+{
+    // Same size and format: GL copies the pixels without a draw.
+    if (!frontFramebuffer_) {
+        glGenFramebuffers(1, &frontFramebuffer_);
+        glGenRenderbuffers(1, &frontBuffer_);
+        glBindRenderbuffer(GL_RENDERBUFFER, frontBuffer_);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(width_), GLsizei(height_));
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFramebuffer_);
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  frontBuffer_);
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFramebuffer_);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    cache_.Scissor(false);
+    glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, 0, GLint(width_), GLint(height_),
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+}
+
+HRESULT GLDevice::ReadFrontBuffer(void* pixels, UINT pitch)
+{
+    MakeCurrent();
+    if (!frontFramebuffer_) {
+        for (UINT y = 0; y < height_; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + size_t(y) * pitch);
+            std::fill(row, row + width_, 0xFF000000u);
+        }
+        return D3D_OK;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFramebuffer_);
+    ReadRows(pixels, pitch);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     return D3D_OK;
 }
 

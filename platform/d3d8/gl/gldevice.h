@@ -29,6 +29,13 @@ private:
     size_t offset_ = 0;
 };
 
+// Where a width x height picture goes in a window: the largest rectangle of
+// its shape, centred (GL's lower-left origin; either way it is symmetric).
+struct PictureRect {
+    int x, y, w, h;
+};
+PictureRect FitPicture(UINT width, UINT height, int windowWidth, int windowHeight);
+
 class GLDevice final : public DeviceBackend {
 public:
     GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETERS& params, bool s3tc);
@@ -46,6 +53,9 @@ public:
                D3DCOLOR color, float z, DWORD stencil) override;
     void Present() override;
     HRESULT ReadBackBuffer(void* pixels, UINT pitch) override;
+    HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) override;
+    HRESULT ReadFrontBuffer(void* pixels, UINT pitch) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS& params) override;
     D3D8Stats Stats() const override;
     void CountIgnoredState() override { ++stats_.ignoredStates; }
 
@@ -65,6 +75,12 @@ private:
     };
 
     void CreateTarget();
+    void SetSwapInterval(const D3DPRESENT_PARAMETERS& params);
+    void DeleteTarget();
+    void ShowScaled();
+    void KeepFrontBuffer();
+    // Rows of the bound read framebuffer, top-down, into pixels.
+    void ReadRows(void* pixels, UINT pitch);
     bool ApplyState(DeviceState& state);
     void ComputeTransforms(const DeviceState& state);
     void ComputeViewport(const DeviceState& state);
@@ -89,6 +105,8 @@ private:
     bool s3tc_;
     GLuint framebuffer_ = 0;  // 0: drawing straight into the window
     GLuint colorBuffer_ = 0, depthStencilBuffer_ = 0;
+    // A copy of the last presented frame, for GetFrontBuffer.
+    GLuint frontFramebuffer_ = 0, frontBuffer_ = 0;
     GLuint vao_ = 0;
     GLuint samplers_[kStages] = {};
     GLBindCache cache_;

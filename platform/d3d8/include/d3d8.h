@@ -127,6 +127,9 @@ struct IDirect3DDevice8 : public IUnknown {
                                       IDirect3DIndexBuffer8** ppIndexBuffer) = 0;
     virtual HRESULT CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format,
                                        IDirect3DSurface8** ppSurface) = 0;
+    virtual HRESULT CopyRects(IDirect3DSurface8* pSourceSurface, CONST RECT* pSourceRectsArray,
+                              UINT cRects, IDirect3DSurface8* pDestinationSurface,
+                              CONST POINT* pDestPointsArray) = 0;
     virtual HRESULT GetFrontBuffer(IDirect3DSurface8* pDestSurface) = 0;
     virtual HRESULT GetRenderTarget(IDirect3DSurface8** ppRenderTarget) = 0;
     virtual HRESULT GetDepthStencilSurface(IDirect3DSurface8** ppZStencilSurface) = 0;

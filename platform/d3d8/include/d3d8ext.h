@@ -19,7 +19,9 @@
 //
 // It accepts every call, keeps all state the front end keeps (so Get* calls
 // answer as a real device would), validates arguments like the GL back end,
-// draws nothing, and appends one line per interface call to its log:
+// draws nothing, and appends one line per interface call to its log. A vertex
+// or index buffer locked with D3DLOCK_DISCARD hands out the bytes DE AD BE EF
+// repeated, as Direct3D leaves its contents undefined:
 //
 //   <object> <Method>(<arguments>)[ = <result>]
 //
@@ -87,6 +89,13 @@ struct D3D8TraceConfig {
     bool failCreateIndexBuffer = false;
     // Keep the log (off: calls cost only the front end's work; benchmarks).
     bool record = true;
+    // Device loss, as when a full-screen program loses the focus: every
+    // device loses itself at these Present calls (counted from 1 on each
+    // device; that Present returns D3DERR_DEVICELOST). TestCooperativeLevel
+    // then answers D3DERR_DEVICELOST lostChecks times, and
+    // D3DERR_DEVICENOTRESET until a Reset succeeds.
+    std::vector<unsigned> losePresents;
+    int lostChecks = 2;
 
     D3D8TraceConfig();
 };
@@ -139,3 +148,9 @@ struct D3D8Stats {
     unsigned long long ignoredStates;  // unsupported state values accepted
 };
 HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats);
+
+// Device loss on demand (both back ends): the device's next Present is lost
+// as configured above. HALCYON2_D3D8_LOSE_AT="N[,N...]" loses every device
+// at those Present calls (both back ends; with the trace configuration's
+// own list, both apply).
+HRESULT D3D8_LoseDevice(IDirect3DDevice8* device);

@@ -27,27 +27,82 @@ public:
     }
     void UploadBuffer(BackendResource&, const uint8_t*, UINT, UINT, bool) override {}
     void Flush() override {}
+    // A recognisable pattern that is no sensible vertex, index or colour:
+    // code that reads what it did not write after a discard shows up.
+    void Discarded(uint8_t* bytes, size_t size) override
+    {
+        static const uint8_t kPoison[4] = {0xDE, 0xAD, 0xBE, 0xEF};
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = kPoison[i & 3];
+    }
     void Draw(DeviceState& state, const DrawCall&) override
     {
         state.dirty = 0;
         ++stats_.draws;
     }
-    void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override {}
-    void Present() override {}
+    // Nothing is drawn: frames are black but for the pixels a program wrote
+    // into a lockable back buffer itself, which a Clear of the target wipes.
+    void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD flags, D3DCOLOR, float,
+               DWORD) override
+    {
+        if (flags & D3DCLEAR_TARGET)
+            image_.clear();
+    }
+    void Present() override { front_ = image_; }
     HRESULT ReadBackBuffer(void* pixels, UINT pitch) override
     {
-        for (UINT y = 0; y < height_; ++y) {
-            uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * pitch);
-            std::fill(row, row + width_, 0xFF000000u);
+        Copy(image_, pixels, pitch);
+        return D3D_OK;
+    }
+    HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) override
+    {
+        if (image_.empty())
+            image_.assign(size_t(width_) * height_, 0xFF000000u);
+        const size_t w = size_t(rect.right - rect.left);
+        for (LONG y = rect.top; y < rect.bottom; ++y)
+            std::memcpy(&image_[size_t(y) * width_ + size_t(rect.left)],
+                        static_cast<const uint8_t*>(pixels) + size_t(y - rect.top) * pitch, w * 4);
+        return D3D_OK;
+    }
+    HRESULT ReadFrontBuffer(void* pixels, UINT pitch) override
+    {
+        Copy(front_, pixels, pitch);
+        return D3D_OK;
+    }
+    HRESULT Reset(D3DPRESENT_PARAMETERS& params) override
+    {
+        if (params.Windowed) {
+            if (params.BackBufferWidth == 0)
+                params.BackBufferWidth = 640;
+            if (params.BackBufferHeight == 0)
+                params.BackBufferHeight = 480;
         }
+        if (params.BackBufferCount == 0)
+            params.BackBufferCount = 1;
+        width_ = params.BackBufferWidth;
+        height_ = params.BackBufferHeight;
+        image_.clear();
+        front_.clear();
         return D3D_OK;
     }
     D3D8Stats Stats() const override { return stats_; }
     void CountIgnoredState() override { ++stats_.ignoredStates; }
 
 private:
+    void Copy(const std::vector<uint32_t>& from, void* pixels, UINT pitch) const
+    {
+        for (UINT y = 0; y < height_; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + size_t(y) * pitch);
+            if (from.empty())
+                std::fill(row, row + width_, 0xFF000000u);
+            else
+                std::memcpy(row, &from[size_t(y) * width_], size_t(width_) * 4);
+        }
+    }
+
     UINT width_;
     UINT height_;
+    std::vector<uint32_t> image_, front_;  // empty: black
     D3D8Stats stats_ = {};
 };
 
@@ -108,6 +163,8 @@ public:
     }
 
     TraceLog* Trace() override { return log_.get(); }
+    std::vector<unsigned> LosePresents() const override { return config_.losePresents; }
+    int LostChecks() const override { return config_.lostChecks; }
 
     bool FailCreate(D3DRESOURCETYPE type) const override
     {
