@@ -61,9 +61,10 @@ int32_t VATriMesh::GetFrameTime(int32_t frame) const {
     return frame >= 0 && frame < GetFrameCount() ? frames_[static_cast<size_t>(frame)].time : 0;
 }
 
-void VATriMesh::LockFrame(int32_t frame) {
+void VATriMesh::LockFrame(int32_t frame, uint32_t flags) {
     if (frame >= 0 && frame < GetFrameCount()) {
-        frames_[static_cast<size_t>(frame)].vertices.Lock(D3DLOCK_DISCARD);
+        frames_[static_cast<size_t>(frame)].vertices.Lock((flags & LOCK_READ_ONLY) ? D3DLOCK_READONLY
+                                                                                    : D3DLOCK_DISCARD);
     }
 }
 

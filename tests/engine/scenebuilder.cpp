@@ -245,7 +245,7 @@ TEST_F(BuilderTest, SkinAndMorphFilling) {
     ASSERT_EQ(morph->GetFrameCount(), 2);
     EXPECT_EQ(morph->GetFrameTime(1), 100);
     scene.Update(0.0f);  // tick 100 (the start): frame 1
-    morph->LockFrame(0);
+    morph->LockFrame(0, TriMesh::LOCK_READ_ONLY);
     EXPECT_EQ(morph->GetFrameVertex(0, 2).position.x, 10.0f);
     morph->UnlockFrame(0);
 }

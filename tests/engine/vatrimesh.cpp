@@ -114,7 +114,7 @@ TEST_F(MorphTest, FramesSharingATimeDoNotDivideByZero) {
 
 TEST_F(MorphTest, FrameVerticesReadBackWithTheMeshEncoding) {
     Frames({0, 10});
-    mesh->LockFrame(1);
+    mesh->LockFrame(1, TriMesh::LOCK_READ_ONLY);
     const MeshVertex v = mesh->GetFrameVertex(1, 0);
     mesh->UnlockFrame(1);
     EXPECT_EQ(v.position, Vector3(10.0f, 20.0f, 0.0f));

@@ -21,7 +21,9 @@ public:
     int32_t GetFrameCount() const { return static_cast<int32_t>(frames_.size()); }
     void SetFrameTime(int32_t frame, int32_t ticks);
     int32_t GetFrameTime(int32_t frame) const;
-    void LockFrame(int32_t frame);
+    // Locks a frame for filling (its old contents are discarded), or with
+    // LOCK_READ_ONLY for reading it back.
+    void LockFrame(int32_t frame, uint32_t flags = 0);
     void UnlockFrame(int32_t frame);
     void SetFrameVertex(int32_t frame, int32_t index, const MeshVertex& vertex);
     void GetFrameVertex(int32_t frame, int32_t index, MeshVertex& vertex) const;
