@@ -12,12 +12,19 @@
 
 int show::main(int, char**) {
     auto app = std::make_unique<ShowApp>();
-    LoadAssets(*app);
-    MusicPlay();
-    for (int part = 1; part <= PART_COUNT; ++part) {
-        showState.part = part;
-        ApplyPartStart(*app, SHOW_PARTS[part - 1].start);
-        app->RunPart(SHOW_PARTS[part - 1].frame);
+    try {
+        LoadAssets(*app);
+        MusicPlay();
+        for (int part = 1; part <= PART_COUNT; ++part) {
+            showState.part = part;
+            ApplyPartStart(*app, SHOW_PARTS[part - 1].start);
+            app->RunPart(SHOW_PARTS[part - 1].frame);
+        }
+    } catch (...) {
+        // What was loaded holds the device's resources and its lost-device
+        // handlers: it must go before the device does, on failure as well.
+        FreeAssets();
+        throw;
     }
     MusicClose();
     FreeAssets();
