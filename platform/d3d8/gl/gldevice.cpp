@@ -534,7 +534,7 @@ bool GLDevice::ApplyState(DeviceState& s)
             key_ = key;
             keyValid_ = true;
             const uint64_t before = stats_.programsBuilt;
-            program_ = programs_.Get(key_, stats_.programsBuilt);
+            program_ = programs_.Get(key_, stats_.programsBuilt, stats_.programsFailed);
             if (stats_.programsBuilt != before)
                 cache_.ForgetProgram();
             ++stats_.programSwitches;
@@ -1021,7 +1021,10 @@ HRESULT GLDevice::ReadFrontBuffer(void* pixels, UINT pitch)
 
 D3D8Stats GLDevice::Stats() const
 {
-    return stats_;
+    D3D8Stats stats = stats_;
+    stats.bindHits = cache_.Saved();
+    stats.bindMisses = cache_.Calls();
+    return stats;
 }
 
 }  // namespace d3d8

@@ -163,14 +163,15 @@ void GLProgram::Update(const UniformValues& u)
     }
 }
 
-GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built)
+GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built,
+                               unsigned long long& failed)
 {
     auto found = programs_.find(key);
     if (found != programs_.end())
         return found->second.get();
     std::string vertexText, fragmentText;
     GenerateShaders(key, vertexText, fragmentText);
-    Dump(vertexText, fragmentText, built + 1);
+    Dump(vertexText, fragmentText, built + failed + 1);
     GLuint vs = Compile(GL_VERTEX_SHADER, vertexText);
     GLuint fs = Compile(GL_FRAGMENT_SHADER, fragmentText);
     GLProgram* result = nullptr;
@@ -197,6 +198,10 @@ GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built)
         glDeleteShader(vs);
     if (fs)
         glDeleteShader(fs);
+    if (!result) {
+        ++failed;
+        programs_.emplace(key, nullptr);
+    }
     return result;
 }
 

@@ -62,8 +62,11 @@ private:
 
 class GLProgramCache {
 public:
-    // Null if the program does not compile (reported on standard error).
-    GLProgram* Get(const ShaderKey& key, unsigned long long& built);
+    // Null if the program does not compile or link: reported on standard
+    // error and counted once, then remembered, so a failing key is neither
+    // rebuilt nor reported again on every draw.
+    GLProgram* Get(const ShaderKey& key, unsigned long long& built,
+                   unsigned long long& failed);
     size_t Size() const { return programs_.size(); }
 
 private:
