@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "d3d8/gl/gltexture.h"
+#include "d3d8/matrix.h"
 
 namespace d3d8 {
 namespace {
@@ -13,14 +14,6 @@ namespace {
 // Slightly less than half a pixel keeps edges that fall exactly on pixel
 // centres on the side the top-left fill rule puts them.
 constexpr float kPixelShift = 0.5f * 63.0f / 64.0f;
-
-void Multiply(const D3DMATRIX& a, const D3DMATRIX& b, float out[16])
-{
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            out[i * 4 + j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] +
-                             a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-}
 
 void ColorOf(D3DCOLOR c, float out[4])
 {
@@ -330,7 +323,8 @@ void GLDevice::ForgetVertexSource(GLuint buffer)
 
 void GLDevice::ComputeTransforms(const DeviceState& s)
 {
-    Multiply(s.world, s.view, uniforms_.worldView);
+    const D3DMATRIX worldView = Multiply(s.world, s.view);
+    std::memcpy(uniforms_.worldView, &worldView, sizeof(uniforms_.worldView));
     std::memcpy(uniforms_.projection, &s.projection, sizeof(uniforms_.projection));
     // Normals go through the inverse transpose of the world-view's upper 3x3;
     // GLSL reads this array column by column, hence the layout.
