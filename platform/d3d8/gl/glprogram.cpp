@@ -50,7 +50,8 @@ void Dump(const std::string& vertex, const std::string& fragment, unsigned long 
 
 }  // namespace
 
-GLProgram::GLProgram(GLuint program, const ShaderKey& key) : program_(program)
+GLProgram::GLProgram(GLuint program, const ShaderKey& key, GLBindCache& cache)
+    : program_(program)
 {
     for (uint64_t& v : uploaded_)
         v = ~uint64_t(0);
@@ -79,7 +80,7 @@ GLProgram::GLProgram(GLuint program, const ShaderKey& key) : program_(program)
     ambient_ = at("uGlobalAmbient");
     alphaRef_ = at("uAlphaRef");
     // Samplers never change: stage i samples texture unit i.
-    glUseProgram(program_);
+    cache.UseProgram(program_);
     for (int i = 0; i < kStages; ++i) {
         if (!key.stages[i].sample)
             continue;
@@ -163,8 +164,8 @@ void GLProgram::Update(const UniformValues& u)
     }
 }
 
-GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built,
-                               unsigned long long& failed)
+GLProgram* GLProgramCache::Get(const ShaderKey& key, GLBindCache& cache,
+                               unsigned long long& built, unsigned long long& failed)
 {
     auto found = programs_.find(key);
     if (found != programs_.end())
@@ -184,7 +185,7 @@ GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built,
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
         if (ok) {
             ++built;
-            auto made = std::make_unique<GLProgram>(program, key);
+            auto made = std::make_unique<GLProgram>(program, key, cache);
             result = made.get();
             programs_.emplace(key, std::move(made));
         } else {
