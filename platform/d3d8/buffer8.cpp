@@ -81,18 +81,21 @@ HRESULT BufferStore::Unlock()
 
 // ---------------------------------------------------------------------------
 
-VertexBuffer8::VertexBuffer8(Device8* device, UINT size, DWORD usage, DWORD fvf, D3DPOOL pool,
-                             std::unique_ptr<BackendResource> backend)
-    : device_(device), fvf_(fvf), store_(device, size, usage, pool, false, std::move(backend))
+template <class Interface>
+Buffer8<Interface>::Buffer8(Device8* device, UINT size, DWORD usage, D3DPOOL pool, bool index,
+                            std::unique_ptr<BackendResource> backend, const char* traceKind)
+    : device_(device), store_(device, size, usage, pool, index, std::move(backend))
 {
-    trace_ = device_->Trace();
-    if (trace_)
-        traceName_ = trace_->NewName("vb");
+    this->trace_ = device_->Trace();
+    if (this->trace_)
+        this->traceName_ = this->trace_->NewName(traceKind);
 }
 
-VertexBuffer8::~VertexBuffer8() = default;
+template <class Interface>
+Buffer8<Interface>::~Buffer8() = default;
 
-HRESULT VertexBuffer8::GetDevice(IDirect3DDevice8** ppDevice)
+template <class Interface>
+HRESULT Buffer8<Interface>::GetDevice(IDirect3DDevice8** ppDevice)
 {
     if (!ppDevice)
         return D3DERR_INVALIDCALL;
@@ -101,30 +104,56 @@ HRESULT VertexBuffer8::GetDevice(IDirect3DDevice8** ppDevice)
     return D3D_OK;
 }
 
-DWORD VertexBuffer8::SetPriority(DWORD PriorityNew)
+template <class Interface>
+DWORD Buffer8<Interface>::SetPriority(DWORD PriorityNew)
 {
     std::swap(priority_, PriorityNew);
     return PriorityNew;
 }
 
-DWORD VertexBuffer8::GetPriority() { return priority_; }
-void VertexBuffer8::PreLoad() {}
-D3DRESOURCETYPE VertexBuffer8::GetType() { return D3DRTYPE_VERTEXBUFFER; }
+template <class Interface>
+DWORD Buffer8<Interface>::GetPriority()
+{
+    return priority_;
+}
 
-HRESULT VertexBuffer8::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD Flags)
+template <class Interface>
+void Buffer8<Interface>::PreLoad()
+{
+}
+
+template <class Interface>
+HRESULT Buffer8<Interface>::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD Flags)
 {
     HRESULT hr = store_.Lock(OffsetToLock, SizeToLock, ppbData, Flags);
-    TraceCall("Lock", {trace::Dec(OffsetToLock), trace::Dec(SizeToLock), trace::Hex(Flags)},
-              hr == D3D_OK ? std::string() : trace::Result(hr));
+    this->TraceCall("Lock",
+                    {trace::Dec(OffsetToLock), trace::Dec(SizeToLock), trace::Hex(Flags)},
+                    hr == D3D_OK ? std::string() : trace::Result(hr));
     return hr;
 }
 
-HRESULT VertexBuffer8::Unlock()
+template <class Interface>
+HRESULT Buffer8<Interface>::Unlock()
 {
     HRESULT hr = store_.Unlock();
-    TraceCall("Unlock", {}, hr == D3D_OK ? std::string() : trace::Result(hr));
+    this->TraceCall("Unlock", {}, hr == D3D_OK ? std::string() : trace::Result(hr));
     return hr;
 }
+
+template class Buffer8<IDirect3DVertexBuffer8>;
+template class Buffer8<IDirect3DIndexBuffer8>;
+
+// ---------------------------------------------------------------------------
+
+VertexBuffer8::VertexBuffer8(Device8* device, UINT size, DWORD usage, DWORD fvf, D3DPOOL pool,
+                             std::unique_ptr<BackendResource> backend)
+    : Buffer8(device, size, usage, pool, false, std::move(backend), "vb"), fvf_(fvf)
+{
+}
+
+VertexBuffer8::~VertexBuffer8() = default;
+
+D3DRESOURCETYPE VertexBuffer8::GetType() { return D3DRTYPE_VERTEXBUFFER; }
 
 HRESULT VertexBuffer8::GetDesc(D3DVERTEXBUFFER_DESC* pDesc)
 {
@@ -143,48 +172,13 @@ HRESULT VertexBuffer8::GetDesc(D3DVERTEXBUFFER_DESC* pDesc)
 
 IndexBuffer8::IndexBuffer8(Device8* device, UINT size, DWORD usage, D3DFORMAT format,
                            D3DPOOL pool, std::unique_ptr<BackendResource> backend)
-    : device_(device), format_(format), store_(device, size, usage, pool, true, std::move(backend))
+    : Buffer8(device, size, usage, pool, true, std::move(backend), "ib"), format_(format)
 {
-    trace_ = device_->Trace();
-    if (trace_)
-        traceName_ = trace_->NewName("ib");
 }
 
 IndexBuffer8::~IndexBuffer8() = default;
 
-HRESULT IndexBuffer8::GetDevice(IDirect3DDevice8** ppDevice)
-{
-    if (!ppDevice)
-        return D3DERR_INVALIDCALL;
-    device_->AddRef();
-    *ppDevice = device_;
-    return D3D_OK;
-}
-
-DWORD IndexBuffer8::SetPriority(DWORD PriorityNew)
-{
-    std::swap(priority_, PriorityNew);
-    return PriorityNew;
-}
-
-DWORD IndexBuffer8::GetPriority() { return priority_; }
-void IndexBuffer8::PreLoad() {}
 D3DRESOURCETYPE IndexBuffer8::GetType() { return D3DRTYPE_INDEXBUFFER; }
-
-HRESULT IndexBuffer8::Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD Flags)
-{
-    HRESULT hr = store_.Lock(OffsetToLock, SizeToLock, ppbData, Flags);
-    TraceCall("Lock", {trace::Dec(OffsetToLock), trace::Dec(SizeToLock), trace::Hex(Flags)},
-              hr == D3D_OK ? std::string() : trace::Result(hr));
-    return hr;
-}
-
-HRESULT IndexBuffer8::Unlock()
-{
-    HRESULT hr = store_.Unlock();
-    TraceCall("Unlock", {}, hr == D3D_OK ? std::string() : trace::Result(hr));
-    return hr;
-}
 
 HRESULT IndexBuffer8::GetDesc(D3DINDEXBUFFER_DESC* pDesc)
 {

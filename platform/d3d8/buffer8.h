@@ -48,48 +48,55 @@ private:
     uint64_t version_ = 0;  // grows with every change of the contents
 };
 
-class VertexBuffer8 final : public RefCounted<IDirect3DVertexBuffer8> {
+// What both buffer interfaces do alike: the device they belong to, their
+// priority, their contents and locking them. Instantiated in buffer8.cpp for
+// the two interfaces.
+template <class Interface>
+class Buffer8 : public RefCounted<Interface> {
 public:
-    VertexBuffer8(Device8* device, UINT size, DWORD usage, DWORD fvf, D3DPOOL pool,
-                  std::unique_ptr<BackendResource> backend);
-
     HRESULT GetDevice(IDirect3DDevice8** ppDevice) override;
     DWORD SetPriority(DWORD PriorityNew) override;
     DWORD GetPriority() override;
     void PreLoad() override;
-    D3DRESOURCETYPE GetType() override;
     HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD Flags) override;
     HRESULT Unlock() override;
-    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
 
     const BufferStore& Store() const { return store_; }
-    const std::string& TraceName() const { return traceName_; }
+    const std::string& TraceName() const { return this->traceName_; }
 
-private:
-    ~VertexBuffer8() override;
+protected:
+    // traceKind names the buffer in the call log ("vb1", "ib2").
+    Buffer8(Device8* device, UINT size, DWORD usage, D3DPOOL pool, bool index,
+            std::unique_ptr<BackendResource> backend, const char* traceKind);
+    ~Buffer8() override;
 
     Device8* device_;
-    DWORD fvf_;
     DWORD priority_ = 0;
     BufferStore store_;
 };
 
-class IndexBuffer8 final : public RefCounted<IDirect3DIndexBuffer8> {
+class VertexBuffer8 final : public Buffer8<IDirect3DVertexBuffer8> {
+public:
+    VertexBuffer8(Device8* device, UINT size, DWORD usage, DWORD fvf, D3DPOOL pool,
+                  std::unique_ptr<BackendResource> backend);
+
+    D3DRESOURCETYPE GetType() override;
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
+
+private:
+    ~VertexBuffer8() override;
+
+    DWORD fvf_;
+};
+
+class IndexBuffer8 final : public Buffer8<IDirect3DIndexBuffer8> {
 public:
     IndexBuffer8(Device8* device, UINT size, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                  std::unique_ptr<BackendResource> backend);
 
-    HRESULT GetDevice(IDirect3DDevice8** ppDevice) override;
-    DWORD SetPriority(DWORD PriorityNew) override;
-    DWORD GetPriority() override;
-    void PreLoad() override;
     D3DRESOURCETYPE GetType() override;
-    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, BYTE** ppbData, DWORD Flags) override;
-    HRESULT Unlock() override;
     HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
 
-    const BufferStore& Store() const { return store_; }
-    const std::string& TraceName() const { return traceName_; }
     D3DFORMAT Format() const { return format_; }
     UINT IndexSize() const { return format_ == D3DFMT_INDEX32 ? 4 : 2; }
     // The largest index in [first, first + count).
@@ -100,10 +107,7 @@ public:
 private:
     ~IndexBuffer8() override;
 
-    Device8* device_;
     D3DFORMAT format_;
-    DWORD priority_ = 0;
-    BufferStore store_;
     mutable uint64_t maxVersion_ = ~uint64_t(0);
     mutable UINT max_ = 0;
 };

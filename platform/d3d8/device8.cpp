@@ -9,6 +9,7 @@
 #include "buffer8.h"
 #include "direct3d8.h"
 #include "displaypixels.h"
+#include "matrix.h"
 #include "texture8.h"
 
 namespace d3d8 {
@@ -22,17 +23,7 @@ std::string Failure(HRESULT hr)
     return hr == D3D_OK ? std::string() : trace::Result(hr);
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
-{
-    D3DMATRIX r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
-                        a.m[i][3] * b.m[3][j];
-    return r;
-}
-
-bool IsTriangleOrLine(D3DPRIMITIVETYPE type)
+bool IsPrimitiveType(D3DPRIMITIVETYPE type)
 {
     return type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN;
 }
@@ -594,11 +585,11 @@ HRESULT Device8::SetTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMat
     } else if (s >= D3DTS_TEXTURE0 && s <= D3DTS_TEXTURE7) {
         target = &state_.texture[s - D3DTS_TEXTURE0];
         dirty = kDirtyTexMatrix;
-    } else if (s == 256) {
+    } else if (s == D3DTS_WORLD) {
         target = &state_.world;
         dirty = kDirtyWorldView;
-    } else if (s >= 257 && s <= 259) {
-        target = &state_.extraWorld[s - 257];
+    } else if (s >= D3DTS_WORLD1 && s <= D3DTS_WORLD3) {
+        target = &state_.extraWorld[s - D3DTS_WORLD1];
     }
     if (!target || !pMatrix)
         hr = D3DERR_INVALIDCALL;
@@ -622,10 +613,10 @@ HRESULT Device8::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix)
         *pMatrix = state_.projection;
     else if (s >= D3DTS_TEXTURE0 && s <= D3DTS_TEXTURE7)
         *pMatrix = state_.texture[s - D3DTS_TEXTURE0];
-    else if (s == 256)
+    else if (s == D3DTS_WORLD)
         *pMatrix = state_.world;
-    else if (s >= 257 && s <= 259)
-        *pMatrix = state_.extraWorld[s - 257];
+    else if (s >= D3DTS_WORLD1 && s <= D3DTS_WORLD3)
+        *pMatrix = state_.extraWorld[s - D3DTS_WORLD1];
     else
         return D3DERR_INVALIDCALL;
     return D3D_OK;
@@ -1000,7 +991,7 @@ HRESULT Device8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
 {
     HRESULT hr = CheckDrawState();
     const UINT vertices = VertexCountOf(PrimitiveType, PrimitiveCount);
-    if (hr == D3D_OK && (!IsTriangleOrLine(PrimitiveType) || !state_.stream ||
+    if (hr == D3D_OK && (!IsPrimitiveType(PrimitiveType) || !state_.stream ||
                          state_.streamStride < state_.layout.stride))
         hr = D3DERR_INVALIDCALL;
     if (hr == D3D_OK && PrimitiveCount) {
@@ -1026,7 +1017,7 @@ HRESULT Device8::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIn
 {
     HRESULT hr = CheckDrawState();
     const UINT count = VertexCountOf(PrimitiveType, primCount);
-    if (hr == D3D_OK && (!IsTriangleOrLine(PrimitiveType) || !state_.stream || !state_.indices ||
+    if (hr == D3D_OK && (!IsPrimitiveType(PrimitiveType) || !state_.stream || !state_.indices ||
                          state_.streamStride < state_.layout.stride))
         hr = D3DERR_INVALIDCALL;
     if (hr == D3D_OK && primCount) {
@@ -1062,7 +1053,7 @@ HRESULT Device8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveC
 {
     HRESULT hr = CheckDrawState();
     const UINT vertices = VertexCountOf(PrimitiveType, PrimitiveCount);
-    if (hr == D3D_OK && (!IsTriangleOrLine(PrimitiveType) || !pVertexStreamZeroData ||
+    if (hr == D3D_OK && (!IsPrimitiveType(PrimitiveType) || !pVertexStreamZeroData ||
                          VertexStreamZeroStride < state_.layout.stride))
         hr = D3DERR_INVALIDCALL;
     if (Tracing())
@@ -1102,7 +1093,7 @@ HRESULT Device8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Min
     const UINT count = VertexCountOf(PrimitiveType, PrimitiveCount);
     const UINT indexSize = IndexDataFormat == D3DFMT_INDEX32 ? 4 : 2;
     if (hr == D3D_OK &&
-        (!IsTriangleOrLine(PrimitiveType) || !pIndexData || !pVertexStreamZeroData ||
+        (!IsPrimitiveType(PrimitiveType) || !pIndexData || !pVertexStreamZeroData ||
          VertexStreamZeroStride < state_.layout.stride ||
          (IndexDataFormat != D3DFMT_INDEX16 && IndexDataFormat != D3DFMT_INDEX32)))
         hr = D3DERR_INVALIDCALL;

@@ -10,11 +10,11 @@
 #include "backend.h"
 #include "device8.h"
 #include "direct3d8.h"
+#include "standincaps.h"
 #include "trace/tracelog.h"
 
 namespace d3d8 {
 
-D3DCAPS8 StandInCaps(DWORD maxTextureSize);
 
 namespace {
 
@@ -75,11 +75,7 @@ IDirect3D8* WINAPI Direct3DCreate8(UINT SDKVersion)
 
 D3D8TraceAdapter::D3D8TraceAdapter() : caps(D3D8Trace_DefaultCaps()) {}
 D3D8TraceConfig::D3D8TraceConfig()
-    : textureFormats{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8, D3DFMT_R5G6B5,
-                     D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4,
-                     D3DFMT_A8R3G3B2, D3DFMT_R3G3B2,   D3DFMT_DXT1,     D3DFMT_DXT2,
-                     D3DFMT_DXT3,     D3DFMT_DXT4,     D3DFMT_DXT5},
-      depthFormats{D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32}
+    : textureFormats(StandInTextureFormats()), depthFormats(StandInDepthStencilFormats())
 {
 }
 

@@ -22,10 +22,10 @@ const FormatInfo kFormats[] = {
     {D3DFMT_DXT4, 16, true, true, false, false},
     {D3DFMT_DXT5, 16, true, true, false, false},
     {D3DFMT_D16, 2, false, false, true, false},
-    {D3DFMT_D15S1, 2, false, false, true, false},
-    {D3DFMT_D24S8, 4, false, false, true, false},
+    {D3DFMT_D15S1, 2, false, false, true, false, true},
+    {D3DFMT_D24S8, 4, false, false, true, false, true},
     {D3DFMT_D24X8, 4, false, false, true, false},
-    {D3DFMT_D24X4S4, 4, false, false, true, false},
+    {D3DFMT_D24X4S4, 4, false, false, true, false, true},
     {D3DFMT_D32, 4, false, false, true, false},
 };
 
@@ -58,7 +58,17 @@ UINT FormatLevelSize(const FormatInfo& info, UINT width, UINT height)
 
 bool FormatHasStencil(D3DFORMAT format)
 {
-    return format == D3DFMT_D24S8 || format == D3DFMT_D15S1 || format == D3DFMT_D24X4S4;
+    const FormatInfo* info = FindFormat(format);
+    return info && info->stencil;
+}
+
+std::vector<D3DFORMAT> FormatsWith(bool FormatInfo::*property)
+{
+    std::vector<D3DFORMAT> formats;
+    for (const FormatInfo& info : kFormats)
+        if (info.*property)
+            formats.push_back(info.format);
+    return formats;
 }
 
 UINT FullMipCount(UINT width, UINT height)

@@ -4,6 +4,7 @@
 #include <d3d8types.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace d3d8 {
 
@@ -14,6 +15,7 @@ struct FormatInfo {
     bool texture = false;      // may be a texture
     bool depthStencil = false;
     bool display = false;      // may be a display / back-buffer format
+    bool stencil = false;      // a depth format with stencil bits
 };
 
 // Null for a format the stand-in does not know.
@@ -27,6 +29,10 @@ UINT FormatLevelSize(const FormatInfo& info, UINT width, UINT height);
 
 // Whether a depth format has stencil bits.
 bool FormatHasStencil(D3DFORMAT format);
+
+// Every known format with this property (texture, depthStencil, ...), in
+// table order.
+std::vector<D3DFORMAT> FormatsWith(bool FormatInfo::*property);
 
 // Number of levels of a full mipmap chain down to 1x1.
 UINT FullMipCount(UINT width, UINT height);

@@ -1,6 +1,9 @@
 // Capabilities and display modes both back ends report: what the GL back end
 // implements, described in Direct3D 8 terms.
+#include "standincaps.h"
+
 #include "backend.h"
+#include "formatinfo.h"
 
 namespace d3d8 {
 
@@ -66,6 +69,16 @@ D3DCAPS8 StandInCaps(DWORD maxTextureSize)
     c.VertexShaderVersion = D3DVS_VERSION(0, 0);
     c.PixelShaderVersion = D3DPS_VERSION(0, 0);
     return c;
+}
+
+std::vector<D3DFORMAT> StandInTextureFormats()
+{
+    return FormatsWith(&FormatInfo::texture);
+}
+
+std::vector<D3DFORMAT> StandInDepthStencilFormats()
+{
+    return FormatsWith(&FormatInfo::depthStencil);
 }
 
 std::vector<D3DDISPLAYMODE> StandardModes()

@@ -242,6 +242,56 @@ TEST_F(ShadingTest, ColourSourcesAndLightingOff)
     EXPECT_EQ(At(10, 10), 0xFFFFFFu);
 }
 
+// State nothing reads must not select another program: the arguments of
+// stages after the first disabled one, and lighting values with lighting off.
+TEST_F(ShadingTest, StateNothingReadsBuildsNoProgram)
+{
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetVertexShader(kLitFvf);
+    const LitVertex v = PointAt(10, 10, 2.0f, {0, 0, -1}, 0xFF406080);
+    auto draw = [&] {
+        Clear(0);
+        device->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v);
+        Read();
+        return At(10, 10);
+    };
+    ASSERT_EQ(draw(), 0x406080u);
+    D3D8Stats before = {};
+    D3D8_GetStats(device, &before);
+
+    device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+    device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_ADD);
+    device->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+    device->SetTextureStageState(2, D3DTSS_COLORARG2, D3DTA_SPECULAR);
+    device->SetTextureStageState(2, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    D3DLIGHT8 light = {};
+    light.Type = D3DLIGHT_POINT;
+    light.Diffuse = {1, 0, 0, 1};
+    light.Range = 10;
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    D3DMATERIAL8 m = {};
+    m.Emissive = {1, 1, 1, 1};
+    device->SetMaterial(&m);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
+    device->SetRenderState(D3DRS_COLORVERTEX, FALSE);
+    device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+    device->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    EXPECT_EQ(draw(), 0x406080u);
+    D3D8Stats after = {};
+    D3D8_GetStats(device, &after);
+    EXPECT_EQ(after.programsBuilt, before.programsBuilt);
+    EXPECT_EQ(after.programsFailed, 0u);
+    EXPECT_GT(after.bindHits, before.bindHits);  // the same program, kept bound
+
+    // The control: lighting on does need another program.
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    EXPECT_NE(draw(), 0x406080u);
+    D3D8_GetStats(device, &after);
+    EXPECT_EQ(after.programsBuilt, before.programsBuilt + 1);
+}
+
 TEST_F(ShadingTest, LinearVertexFogOnCameraDepth)
 {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);

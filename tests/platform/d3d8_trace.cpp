@@ -314,6 +314,31 @@ TEST_F(TraceTest, DefaultStatesOfANewDevice)
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
 }
 
+// MultiplyTransform puts the new matrix first (it acts before the current
+// one), and every world matrix keeps its own value.
+TEST_F(TraceTest, MultiplyTransformAndTheWorldMatrices)
+{
+    Start();
+    ASSERT_EQ(MakeDevice(D3DCREATE_SOFTWARE_VERTEXPROCESSING, FALSE), D3D_OK);
+    D3DMATRIX translate = {}, scale = {};
+    translate._11 = translate._22 = translate._33 = translate._44 = 1;
+    translate._41 = 1;
+    scale._11 = scale._22 = scale._33 = 2;
+    scale._44 = 1;
+    ASSERT_EQ(device->SetTransform(D3DTS_WORLD, &translate), D3D_OK);
+    ASSERT_EQ(device->MultiplyTransform(D3DTS_WORLD, &scale), D3D_OK);
+    D3DMATRIX m = {};
+    ASSERT_EQ(device->GetTransform(D3DTS_WORLD, &m), D3D_OK);
+    EXPECT_EQ(m._11, 2.0f);
+    EXPECT_EQ(m._41, 1.0f);  // scaled first, then moved
+    ASSERT_EQ(device->SetTransform(D3DTS_WORLD3, &scale), D3D_OK);
+    ASSERT_EQ(device->GetTransform(D3DTS_WORLD3, &m), D3D_OK);
+    EXPECT_EQ(m._41, 0.0f);
+    ASSERT_EQ(device->GetTransform(D3DTS_WORLD, &m), D3D_OK);
+    EXPECT_EQ(m._41, 1.0f);
+    EXPECT_EQ(device->GetTransform(D3DTS_WORLDMATRIX(4), &m), D3DERR_INVALIDCALL);
+}
+
 TEST_F(TraceTest, TextureLocksUseDirect3DLayout)
 {
     Start();

@@ -13,10 +13,10 @@
 #include "d3d8/gl/glcontext.h"
 #include "d3d8/gl/gldevice.h"
 #include "d3d8/gl/gltexture.h"
+#include "d3d8/presentparams.h"
+#include "d3d8/standincaps.h"
 
 namespace d3d8 {
-
-D3DCAPS8 StandInCaps(DWORD maxTextureSize);
 
 namespace {
 
@@ -91,19 +91,11 @@ public:
     HRESULT CreateDevice(UINT adapter, HWND window, DWORD, D3DPRESENT_PARAMETERS& params,
                          std::shared_ptr<DeviceBackend>& device) override
     {
-        if (params.Windowed) {
-            int w = 640, h = 480;
-            if (SDL_Window* sdl = window ? Win32GetSDLWindow(window) : nullptr)
-                SDL_GL_GetDrawableSize(sdl, &w, &h);
-            if (params.BackBufferWidth == 0)
-                params.BackBufferWidth = UINT(std::max(1, w));
-            if (params.BackBufferHeight == 0)
-                params.BackBufferHeight = UINT(std::max(1, h));
-            if (params.BackBufferFormat == D3DFMT_UNKNOWN)
-                params.BackBufferFormat = adapters_[adapter].desktop.Format;
-        }
-        if (params.BackBufferCount == 0)
-            params.BackBufferCount = 1;
+        int w = int(kUnmeasuredWindowWidth), h = int(kUnmeasuredWindowHeight);
+        if (SDL_Window* sdl = window ? Win32GetSDLWindow(window) : nullptr)
+            SDL_GL_GetDrawableSize(sdl, &w, &h);
+        CompletePresentParams(params, UINT(std::max(1, w)), UINT(std::max(1, h)),
+                              adapters_[adapter].desktop.Format);
         std::unique_ptr<GLContext> context =
             GLContext::Create(window, int(params.BackBufferWidth), int(params.BackBufferHeight),
                               !params.Windowed);

@@ -53,7 +53,25 @@ void GLBindCache::BindElementBuffer(GLuint buffer)
 }
 void GLBindCache::BindFramebuffer(GLuint framebuffer)
 {
-    CACHED(framebuffer_, framebuffer, glBindFramebuffer(GL_FRAMEBUFFER, framebuffer));
+    if (readFramebuffer_ == framebuffer && drawFramebuffer_ == framebuffer) {
+        ++saved_;
+        return;
+    }
+    readFramebuffer_ = drawFramebuffer_ = framebuffer;
+    ++calls_;
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+void GLBindCache::BindReadFramebuffer(GLuint framebuffer)
+{
+    CACHED(readFramebuffer_, framebuffer, glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer));
+}
+void GLBindCache::BindDrawFramebuffer(GLuint framebuffer)
+{
+    CACHED(drawFramebuffer_, framebuffer, glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer));
+}
+void GLBindCache::BindRenderbuffer(GLuint renderbuffer)
+{
+    CACHED(renderbuffer_, renderbuffer, glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer));
 }
 
 void GLBindCache::ActiveUnit(int unit)
@@ -203,6 +221,21 @@ void GLBindCache::ForgetTexture(GLuint texture)
     for (GLuint& t : textures_)
         if (t == texture)
             t = 0;
+}
+
+void GLBindCache::ForgetFramebuffer(GLuint framebuffer)
+{
+    // GL binds 0 in place of a deleted framebuffer that was bound.
+    if (readFramebuffer_ == framebuffer)
+        readFramebuffer_ = 0;
+    if (drawFramebuffer_ == framebuffer)
+        drawFramebuffer_ = 0;
+}
+
+void GLBindCache::ForgetRenderbuffer(GLuint renderbuffer)
+{
+    if (renderbuffer_ == renderbuffer)
+        renderbuffer_ = 0;
 }
 
 void GLBindCache::ForgetBuffer(GLuint buffer)

@@ -48,7 +48,10 @@ public:
     void BindElementBuffer(GLuint buffer);  // part of the vertex array's state
     void BindTexture(int unit, GLuint texture);
     void BindSampler(int unit, GLuint sampler);
-    void BindFramebuffer(GLuint framebuffer);
+    void BindFramebuffer(GLuint framebuffer);  // for both reading and drawing
+    void BindReadFramebuffer(GLuint framebuffer);
+    void BindDrawFramebuffer(GLuint framebuffer);
+    void BindRenderbuffer(GLuint renderbuffer);
     void Viewport(GLint x, GLint y, GLsizei w, GLsizei h);
     void DepthRange(float near, float far);
     void Scissor(bool enable, GLint x = 0, GLint y = 0, GLsizei w = 0, GLsizei h = 0);
@@ -59,7 +62,8 @@ public:
     // Textures deleted elsewhere must not be thought bound.
     void ForgetTexture(GLuint texture);
     void ForgetBuffer(GLuint buffer);
-    void ForgetProgram() { program_ = ~0u; }
+    void ForgetFramebuffer(GLuint framebuffer);
+    void ForgetRenderbuffer(GLuint renderbuffer);
 
     uint64_t Calls() const { return calls_; }
     uint64_t Saved() const { return saved_; }
@@ -68,7 +72,8 @@ private:
     void ActiveUnit(int unit);
 
     bool known_ = false;
-    GLuint program_ = 0, vao_ = 0, arrayBuffer_ = 0, elementBuffer_ = 0, framebuffer_ = 0;
+    GLuint program_ = 0, vao_ = 0, arrayBuffer_ = 0, elementBuffer_ = 0;
+    GLuint readFramebuffer_ = 0, drawFramebuffer_ = 0, renderbuffer_ = 0;
     GLuint textures_[8] = {}, samplers_[8] = {};
     int unit_ = 0;
     GLint viewport_[4] = {-1, -1, -1, -1};

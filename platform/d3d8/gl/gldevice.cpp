@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "d3d8/gl/glattributes.h"
 #include "d3d8/gl/gltexture.h"
+#include "d3d8/matrix.h"
+#include "d3d8/presentparams.h"
 
 namespace d3d8 {
 namespace {
@@ -13,14 +16,6 @@ namespace {
 // Slightly less than half a pixel keeps edges that fall exactly on pixel
 // centres on the side the top-left fill rule puts them.
 constexpr float kPixelShift = 0.5f * 63.0f / 64.0f;
-
-void Multiply(const D3DMATRIX& a, const D3DMATRIX& b, float out[16])
-{
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            out[i * 4 + j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] +
-                             a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-}
 
 void ColorOf(D3DCOLOR c, float out[4])
 {
@@ -133,22 +128,23 @@ uint32_t IndexAt(const void* indices, bool wide, UINT i)
 
 // ---------------------------------------------------------------------------
 
-GLStreamBuffer::GLStreamBuffer(size_t size) : size_(size)
+GLStreamBuffer::GLStreamBuffer(GLBindCache& cache, size_t size) : cache_(cache), size_(size)
 {
     glGenBuffers(1, &name_);
-    glBindBuffer(GL_ARRAY_BUFFER, name_);
+    cache_.BindArrayBuffer(name_);
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_), nullptr, GL_STREAM_DRAW);
 }
 
 GLStreamBuffer::~GLStreamBuffer()
 {
     glDeleteBuffers(1, &name_);
+    cache_.ForgetBuffer(name_);
 }
 
-size_t GLStreamBuffer::Write(GLBindCache& cache, const void* data, size_t bytes, size_t align)
+size_t GLStreamBuffer::Write(const void* data, size_t bytes, size_t align)
 {
     size_t offset = (offset_ + align - 1) / align * align;
-    cache.BindArrayBuffer(name_);
+    cache_.BindArrayBuffer(name_);
     if (offset + bytes > size_) {
         size_ = std::max(size_, bytes * 2);
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_), nullptr, GL_STREAM_DRAW);
@@ -186,8 +182,8 @@ GLDevice::GLDevice(std::unique_ptr<GLContext> context, const D3DPRESENT_PARAMETE
     glGenSamplers(kStages, samplers_);
     for (int i = 0; i < kStages; ++i)
         cache_.BindSampler(i, samplers_[i]);
-    streamVertices_ = std::make_unique<GLStreamBuffer>(4u << 20);
-    streamIndices_ = std::make_unique<GLStreamBuffer>(1u << 20);
+    streamVertices_ = std::make_unique<GLStreamBuffer>(cache_, 4u << 20);
+    streamIndices_ = std::make_unique<GLStreamBuffer>(cache_, 1u << 20);
     CreateTarget();
     SetSwapInterval(params);
     uniforms_.pixelOffset[0] = 0;
@@ -209,14 +205,8 @@ HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS& params)
     MakeCurrent();
     Flush();
     context_->SetFullScreen(!params.Windowed);
-    if (params.Windowed && (params.BackBufferWidth == 0 || params.BackBufferHeight == 0)) {
-        if (params.BackBufferWidth == 0)
-            params.BackBufferWidth = UINT(std::max(1, context_->DrawableWidth()));
-        if (params.BackBufferHeight == 0)
-            params.BackBufferHeight = UINT(std::max(1, context_->DrawableHeight()));
-    }
-    if (params.BackBufferCount == 0)
-        params.BackBufferCount = 1;
+    CompletePresentParams(params, UINT(std::max(1, context_->DrawableWidth())),
+                          UINT(std::max(1, context_->DrawableHeight())), D3DFMT_UNKNOWN);
     DeleteTarget();
     width_ = params.BackBufferWidth;
     height_ = params.BackBufferHeight;
@@ -250,10 +240,15 @@ void GLDevice::DeleteTarget()
         glDeleteFramebuffers(1, &framebuffer_);
         glDeleteRenderbuffers(1, &colorBuffer_);
         glDeleteRenderbuffers(1, &depthStencilBuffer_);
+        cache_.ForgetFramebuffer(framebuffer_);
+        cache_.ForgetRenderbuffer(colorBuffer_);
+        cache_.ForgetRenderbuffer(depthStencilBuffer_);
     }
     if (frontFramebuffer_) {
         glDeleteFramebuffers(1, &frontFramebuffer_);
         glDeleteRenderbuffers(1, &frontBuffer_);
+        cache_.ForgetFramebuffer(frontFramebuffer_);
+        cache_.ForgetRenderbuffer(frontBuffer_);
     }
     framebuffer_ = colorBuffer_ = depthStencilBuffer_ = 0;
     frontFramebuffer_ = frontBuffer_ = 0;
@@ -282,9 +277,9 @@ void GLDevice::CreateTarget()
     glGenFramebuffers(1, &framebuffer_);
     glGenRenderbuffers(1, &colorBuffer_);
     glGenRenderbuffers(1, &depthStencilBuffer_);
-    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer_);
+    cache_.BindRenderbuffer(colorBuffer_);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(width_), GLsizei(height_));
-    glBindRenderbuffer(GL_RENDERBUFFER, depthStencilBuffer_);
+    cache_.BindRenderbuffer(depthStencilBuffer_);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, GLsizei(width_), GLsizei(height_));
     cache_.BindFramebuffer(framebuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer_);
@@ -330,7 +325,8 @@ void GLDevice::ForgetVertexSource(GLuint buffer)
 
 void GLDevice::ComputeTransforms(const DeviceState& s)
 {
-    Multiply(s.world, s.view, uniforms_.worldView);
+    const D3DMATRIX worldView = Multiply(s.world, s.view);
+    std::memcpy(uniforms_.worldView, &worldView, sizeof(uniforms_.worldView));
     std::memcpy(uniforms_.projection, &s.projection, sizeof(uniforms_.projection));
     // Normals go through the inverse transpose of the world-view's upper 3x3;
     // GLSL reads this array column by column, hence the layout.
@@ -533,10 +529,7 @@ bool GLDevice::ApplyState(DeviceState& s)
         if (!keyValid_ || !(key == key_)) {
             key_ = key;
             keyValid_ = true;
-            const uint64_t before = stats_.programsBuilt;
-            program_ = programs_.Get(key_, stats_.programsBuilt);
-            if (stats_.programsBuilt != before)
-                cache_.ForgetProgram();
+            program_ = programs_.Get(key_, cache_, stats_.programsBuilt, stats_.programsFailed);
             ++stats_.programSwitches;
         }
     }
@@ -570,13 +563,13 @@ void GLDevice::BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride,
                               GLsizei(stride), reinterpret_cast<const void*>(offset + size_t(at)));
         enabled |= 1u << location;
     };
-    attribute(0, layout.position, layout.rhw ? 4 : 3, GL_FLOAT, false);
-    attribute(2, layout.normal, 3, GL_FLOAT, false);
-    attribute(3, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, true);
-    attribute(4, layout.specular, GL_BGRA, GL_UNSIGNED_BYTE, true);
+    attribute(kAttribPosition, layout.position, layout.rhw ? 4 : 3, GL_FLOAT, false);
+    attribute(kAttribNormal, layout.normal, 3, GL_FLOAT, false);
+    attribute(kAttribDiffuse, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, true);
+    attribute(kAttribSpecular, layout.specular, GL_BGRA, GL_UNSIGNED_BYTE, true);
     for (UINT i = 0; i < layout.texCount; ++i)
-        attribute(5 + i, layout.tex[i], GLint(layout.texSize[i]), GL_FLOAT, false);
-    for (GLuint location = 0; location < 13; ++location) {
+        attribute(kAttribTex0 + i, layout.tex[i], GLint(layout.texSize[i]), GL_FLOAT, false);
+    for (GLuint location = 0; location < kAttribCount; ++location) {
         const uint32_t bit = 1u << location;
         if ((enabled & bit) && !(enabledArrays_ & bit))
             glEnableVertexAttribArray(location);
@@ -733,9 +726,9 @@ void GLDevice::DrawBatch()
     DeviceState& state = *batchState_;
     batchState_ = nullptr;
     if (!batchIndices_.empty() && ApplyState(state)) {
-        const size_t vbOffset = streamVertices_->Write(cache_, batchVertices_.data(),
+        const size_t vbOffset = streamVertices_->Write(batchVertices_.data(),
                                                        batchVertices_.size(), batchStride_);
-        const size_t ibOffset = streamIndices_->Write(cache_, batchIndices_.data(),
+        const size_t ibOffset = streamIndices_->Write(batchIndices_.data(),
                                                       batchIndices_.size() * 2, 2);
         BindVertices(state.layout, streamVertices_->Name(), batchStride_, 0);
         cache_.BindElementBuffer(streamIndices_->Name());
@@ -759,14 +752,14 @@ void GLDevice::Flush()
 void GLDevice::DrawUser(DeviceState& state, const DrawCall& call)
 {
     const UINT vertices = call.indexed ? call.minIndex + call.numVertices : call.vertexCount;
-    const size_t vbOffset = streamVertices_->Write(cache_, call.userVertices,
+    const size_t vbOffset = streamVertices_->Write(call.userVertices,
                                                    size_t(vertices) * call.userStride,
                                                    call.userStride);
     BindVertices(state.layout, streamVertices_->Name(), call.userStride, 0);
     const GLint first = GLint(vbOffset / call.userStride);
     if (call.indexed) {
         const size_t size = call.userIndices32 ? 4 : 2;
-        const size_t ibOffset = streamIndices_->Write(cache_, call.userIndices,
+        const size_t ibOffset = streamIndices_->Write(call.userIndices,
                                                       call.vertexCount * size, size);
         cache_.BindElementBuffer(streamIndices_->Name());
         glDrawElementsBaseVertex(ModeOf(call.type), GLsizei(call.vertexCount),
@@ -904,7 +897,7 @@ void GLDevice::ShowScaled()
     const int dw = context_->DrawableWidth(), dh = context_->DrawableHeight();
     const PictureRect r = FitPicture(width_, height_, dw, dh);
     const int x = r.x, y = r.y, w = r.w, h = r.h;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    cache_.BindDrawFramebuffer(0);
     if (w != dw || h != dh) {
         RasterState raster;
         raster.colorMask = 0xF;
@@ -919,10 +912,10 @@ void GLDevice::ShowScaled()
         glClear(GL_COLOR_BUFFER_BIT);
     }
     cache_.Scissor(false);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    cache_.BindReadFramebuffer(framebuffer_);
     glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), x, y, x + w, y + h,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    cache_.BindFramebuffer(framebuffer_);
 }
 
 void GLDevice::PaceFrames()
@@ -969,15 +962,16 @@ HRESULT GLDevice::WriteBackBuffer(const void* pixels, UINT pitch, const RECT& re
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    cache_.BindReadFramebuffer(framebuffer);
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
+    cache_.BindDrawFramebuffer(framebuffer_);
     cache_.Scissor(false);
     glBlitFramebuffer(0, 0, w, h, GLint(rect.left), GLint(height_) - GLint(rect.top),
                       GLint(rect.right), GLint(height_) - GLint(rect.bottom), GL_COLOR_BUFFER_BIT,
                       GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    cache_.BindFramebuffer(framebuffer_);
     glDeleteFramebuffers(1, &framebuffer);
+    cache_.ForgetFramebuffer(framebuffer);
     glDeleteTextures(1, &texture);
     cache_.ForgetTexture(texture);
     return D3D_OK;
@@ -989,18 +983,18 @@ void GLDevice::KeepFrontBuffer()
     if (!frontFramebuffer_) {
         glGenFramebuffers(1, &frontFramebuffer_);
         glGenRenderbuffers(1, &frontBuffer_);
-        glBindRenderbuffer(GL_RENDERBUFFER, frontBuffer_);
+        cache_.BindRenderbuffer(frontBuffer_);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, GLsizei(width_), GLsizei(height_));
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFramebuffer_);
+        cache_.BindDrawFramebuffer(frontFramebuffer_);
         glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                   frontBuffer_);
     }
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, frontFramebuffer_);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    cache_.BindDrawFramebuffer(frontFramebuffer_);
+    cache_.BindReadFramebuffer(framebuffer_);
     cache_.Scissor(false);
     glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, 0, GLint(width_), GLint(height_),
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    cache_.BindFramebuffer(framebuffer_);
 }
 
 HRESULT GLDevice::ReadFrontBuffer(void* pixels, UINT pitch)
@@ -1013,15 +1007,18 @@ HRESULT GLDevice::ReadFrontBuffer(void* pixels, UINT pitch)
         }
         return D3D_OK;
     }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFramebuffer_);
+    cache_.BindReadFramebuffer(frontFramebuffer_);
     ReadRows(pixels, pitch);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    cache_.BindReadFramebuffer(framebuffer_);
     return D3D_OK;
 }
 
 D3D8Stats GLDevice::Stats() const
 {
-    return stats_;
+    D3D8Stats stats = stats_;
+    stats.bindHits = cache_.Saved();
+    stats.bindMisses = cache_.Calls();
+    return stats;
 }
 
 }  // namespace d3d8

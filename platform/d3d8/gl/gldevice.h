@@ -17,13 +17,16 @@ namespace d3d8 {
 // so writing never waits for draws that still read earlier parts.
 class GLStreamBuffer {
 public:
-    explicit GLStreamBuffer(size_t size);
+    GLStreamBuffer(GLBindCache& cache, size_t size);
     ~GLStreamBuffer();
+    GLStreamBuffer(const GLStreamBuffer&) = delete;
+    GLStreamBuffer& operator=(const GLStreamBuffer&) = delete;
     GLuint Name() const { return name_; }
     // Copies data in at an offset aligned to align; returns the offset.
-    size_t Write(GLBindCache& cache, const void* data, size_t bytes, size_t align);
+    size_t Write(const void* data, size_t bytes, size_t align);
 
 private:
+    GLBindCache& cache_;
     GLuint name_ = 0;
     size_t size_;
     size_t offset_ = 0;

@@ -50,7 +50,8 @@ void Dump(const std::string& vertex, const std::string& fragment, unsigned long 
 
 }  // namespace
 
-GLProgram::GLProgram(GLuint program, const ShaderKey& key) : program_(program)
+GLProgram::GLProgram(GLuint program, const ShaderKey& key, GLBindCache& cache)
+    : program_(program)
 {
     for (uint64_t& v : uploaded_)
         v = ~uint64_t(0);
@@ -79,7 +80,7 @@ GLProgram::GLProgram(GLuint program, const ShaderKey& key) : program_(program)
     ambient_ = at("uGlobalAmbient");
     alphaRef_ = at("uAlphaRef");
     // Samplers never change: stage i samples texture unit i.
-    glUseProgram(program_);
+    cache.UseProgram(program_);
     for (int i = 0; i < kStages; ++i) {
         if (!key.stages[i].sample)
             continue;
@@ -163,14 +164,15 @@ void GLProgram::Update(const UniformValues& u)
     }
 }
 
-GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built)
+GLProgram* GLProgramCache::Get(const ShaderKey& key, GLBindCache& cache,
+                               unsigned long long& built, unsigned long long& failed)
 {
     auto found = programs_.find(key);
     if (found != programs_.end())
         return found->second.get();
     std::string vertexText, fragmentText;
     GenerateShaders(key, vertexText, fragmentText);
-    Dump(vertexText, fragmentText, built + 1);
+    Dump(vertexText, fragmentText, built + failed + 1);
     GLuint vs = Compile(GL_VERTEX_SHADER, vertexText);
     GLuint fs = Compile(GL_FRAGMENT_SHADER, fragmentText);
     GLProgram* result = nullptr;
@@ -183,7 +185,7 @@ GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built)
         glGetProgramiv(program, GL_LINK_STATUS, &ok);
         if (ok) {
             ++built;
-            auto made = std::make_unique<GLProgram>(program, key);
+            auto made = std::make_unique<GLProgram>(program, key, cache);
             result = made.get();
             programs_.emplace(key, std::move(made));
         } else {
@@ -197,6 +199,10 @@ GLProgram* GLProgramCache::Get(const ShaderKey& key, unsigned long long& built)
         glDeleteShader(vs);
     if (fs)
         glDeleteShader(fs);
+    if (!result) {
+        ++failed;
+        programs_.emplace(key, nullptr);
+    }
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "d3d8/gl/gl.h"
+#include "d3d8/gl/glbindcache.h"
 #include "d3d8/gl/glshaderkey.h"
 
 namespace d3d8 {
@@ -41,7 +42,7 @@ struct UniformValues {
 
 class GLProgram {
 public:
-    GLProgram(GLuint program, const ShaderKey& key);
+    GLProgram(GLuint program, const ShaderKey& key, GLBindCache& cache);
     ~GLProgram();
     GLProgram(const GLProgram&) = delete;
     GLProgram& operator=(const GLProgram&) = delete;
@@ -62,8 +63,11 @@ private:
 
 class GLProgramCache {
 public:
-    // Null if the program does not compile (reported on standard error).
-    GLProgram* Get(const ShaderKey& key, unsigned long long& built);
+    // Null if the program does not compile or link: reported on standard
+    // error and counted once, then remembered, so a failing key is neither
+    // rebuilt nor reported again on every draw.
+    GLProgram* Get(const ShaderKey& key, GLBindCache& cache, unsigned long long& built,
+                   unsigned long long& failed);
     size_t Size() const { return programs_.size(); }
 
 private:

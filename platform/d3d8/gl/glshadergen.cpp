@@ -3,6 +3,7 @@
 // row-vector product v * M of Direct3D.
 #include <string>
 
+#include "d3d8/gl/glattributes.h"
 #include "d3d8/gl/glshaderkey.h"
 
 namespace d3d8 {
@@ -138,20 +139,23 @@ void TexCoords(const ShaderKey& k, std::string& s)
 std::string VertexShader(const ShaderKey& k)
 {
     std::string s = "#version 330 core\n";
-    s += "layout(location = 0) in vec4 aPosition;\n";
+    auto input = [&](GLuint location, const std::string& declaration) {
+        s += "layout(location = " + Num(int(location)) + ") in " + declaration + ";\n";
+    };
+    input(kAttribPosition, "vec4 aPosition");
     if (k.hasNormal)
-        s += "layout(location = 2) in vec3 aNormal;\n";
+        input(kAttribNormal, "vec3 aNormal");
     if (k.hasDiffuse)
-        s += "layout(location = 3) in vec4 aDiffuse;\n";
+        input(kAttribDiffuse, "vec4 aDiffuse");
     if (k.hasSpecular)
-        s += "layout(location = 4) in vec4 aSpecular;\n";
+        input(kAttribSpecular, "vec4 aSpecular");
     bool setUsed[8] = {};
     for (int i = 0; i < k.stageCount; ++i)
         if (k.stages[i].sample && k.stages[i].coordGen == 0 && k.stages[i].coordSize)
             setUsed[k.stages[i].coordSource] = true;
     for (int i = 0; i < 8; ++i)
         if (setUsed[i])
-            s += "layout(location = " + Num(5 + i) + ") in vec4 aTex" + Num(i) + ";\n";
+            input(kAttribTex0 + GLuint(i), "vec4 aTex" + Num(i));
     s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat3 uNormalMatrix;\n"
          "uniform vec4 uViewport;\nuniform vec2 uPixelOffset;\nuniform mat4 uTexMatrix[8];\n"
          "uniform vec4 uFog;\n";

@@ -135,8 +135,9 @@ void D3D8_SetDefaultPresentHook(D3D8PresentHook hook, void* user);
 // HALCYON2_DISPLAY_MODES="WxHxBITS[,...]" (bits 16 or 32) replaces the mode
 // list of every adapter of the OpenGL back end.
 
-// Counters of the GL back end (zero on the trace back end), for tests and
-// benchmarks: what reached OpenGL and what the front end kept from it.
+// Counters of the GL back end (zero on the trace back end, but for
+// ignoredStates), for tests and benchmarks: what reached OpenGL and what the
+// front end and the bind cache kept from it.
 struct D3D8Stats {
     unsigned long long draws;          // Draw* calls accepted
     unsigned long long glDraws;        // GL draw calls issued
@@ -146,6 +147,11 @@ struct D3D8Stats {
     unsigned long long textureUploads;
     unsigned long long bufferUploads;
     unsigned long long ignoredStates;  // unsupported state values accepted
+    unsigned long long bindHits;       // binds and settings GL already had
+    unsigned long long bindMisses;     // binds and settings passed on to GL
+    // Generated programs that did not compile or link; draws needing one
+    // draw nothing (the first failure of each also goes to standard error).
+    unsigned long long programsFailed;
 };
 HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats);
 

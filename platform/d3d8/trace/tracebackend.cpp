@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "d3d8/backend.h"
+#include "d3d8/presentparams.h"
 #include "d3d8/trace/tracelog.h"
 
 namespace d3d8 {
@@ -71,14 +72,8 @@ public:
     }
     HRESULT Reset(D3DPRESENT_PARAMETERS& params) override
     {
-        if (params.Windowed) {
-            if (params.BackBufferWidth == 0)
-                params.BackBufferWidth = 640;
-            if (params.BackBufferHeight == 0)
-                params.BackBufferHeight = 480;
-        }
-        if (params.BackBufferCount == 0)
-            params.BackBufferCount = 1;
+        CompletePresentParams(params, kUnmeasuredWindowWidth, kUnmeasuredWindowHeight,
+                              D3DFMT_UNKNOWN);
         width_ = params.BackBufferWidth;
         height_ = params.BackBufferHeight;
         image_.clear();
@@ -148,16 +143,8 @@ public:
         if (calls_++ < config_.failCreateDeviceCount ||
             (behaviour & config_.failCreateDeviceBehaviors))
             return D3DERR_NOTAVAILABLE;
-        if (params.Windowed) {
-            if (params.BackBufferWidth == 0)
-                params.BackBufferWidth = 640;
-            if (params.BackBufferHeight == 0)
-                params.BackBufferHeight = 480;
-            if (params.BackBufferFormat == D3DFMT_UNKNOWN)
-                params.BackBufferFormat = adapters_[adapter].desktop.Format;
-        }
-        if (params.BackBufferCount == 0)
-            params.BackBufferCount = 1;
+        CompletePresentParams(params, kUnmeasuredWindowWidth, kUnmeasuredWindowHeight,
+                              adapters_[adapter].desktop.Format);
         device = std::make_shared<TraceDevice>(params.BackBufferWidth, params.BackBufferHeight);
         return D3D_OK;
     }
