@@ -11,7 +11,7 @@ class Device3D;
 // and corner alphas drifting on slow curves: a breathing cloudy backdrop.
 // Its vertex buffer lives in the default pool, so it is made again after the
 // device has been lost.
-class BackgroundLayers : private DeviceLostHandler {
+class BackgroundLayers final : private DeviceLostHandler {
 public:
     explicit BackgroundLayers(Device3D& device);
     ~BackgroundLayers();
