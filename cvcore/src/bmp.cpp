@@ -44,7 +44,7 @@ bool HasBitFields(const BmpHeader& h) {
 // Masks sit at the same place whether they belong to a longer header or
 // follow a 40-byte one as bit fields; the alpha mask only counts where the
 // header or the compression has room for it.
-void ReadMasks(decode::Cursor& c, BmpHeader& h) {
+void ReadMasks(ByteReader& c, BmpHeader& h) {
     int count = 0;
     if (h.infoSize >= 52 || HasBitFields(h)) count = 3;
     if (h.infoSize >= 56 || h.compression == BI_ALPHABITFIELDS) count = 4;
@@ -52,7 +52,7 @@ void ReadMasks(decode::Cursor& c, BmpHeader& h) {
     for (int i = 0; i < count; ++i) h.masks[i] = c.U32();
 }
 
-bool ReadHeader(decode::Cursor& c, BmpHeader& h) {
+bool ReadHeader(ByteReader& c, BmpHeader& h) {
     if (c.U16() != kMagic) return false;
     c.U32();  // file size
     c.U32();  // reserved
@@ -125,7 +125,7 @@ bool FormatFor(const BmpHeader& h, PixelFormat& format) {
 
 // The palette lies between the information header and the pixel data;
 // indices beyond the entries found read as entry 0.
-void ReadPalette(decode::Cursor& c, const BmpHeader& h, uint32_t* palette) {
+void ReadPalette(ByteReader& c, const BmpHeader& h, uint32_t* palette) {
     const bool small = IsCoreHeader(h.infoSize);
     const size_t entrySize = small ? 3 : 4;
     size_t count = size_t{1} << h.bits;
@@ -144,7 +144,7 @@ void ReadPalette(decode::Cursor& c, const BmpHeader& h, uint32_t* palette) {
 
 // Uncompressed rows, padded to 4 bytes; sub-byte pixels are taken from the
 // most significant bits first.
-bool ReadRows(decode::Cursor& c, const BmpHeader& h, Image& image, bool topDown) {
+bool ReadRows(ByteReader& c, const BmpHeader& h, Image& image, bool topDown) {
     const int32_t w = image.GetWidth(), rows = image.GetHeight();
     const size_t stride = ((size_t{static_cast<uint32_t>(w)} * h.bits + 31) / 32) * 4;
     for (int32_t y = 0; y < rows; ++y) {
@@ -166,7 +166,7 @@ bool ReadRows(decode::Cursor& c, const BmpHeader& h, Image& image, bool topDown)
 
 // 8-bit run-length tokens from the bottom row up; runs, literals and moves
 // past the row end or the image are cut off there.
-void DecodeRle8(decode::Cursor& c, Image& image) {
+void DecodeRle8(ByteReader& c, Image& image) {
     const int32_t w = image.GetWidth();
     int32_t x = 0, y = image.GetHeight() - 1;
     const auto put = [&](uint8_t value) {
@@ -196,7 +196,7 @@ void DecodeRle8(decode::Cursor& c, Image& image) {
 // as it is; a 2-byte token per 255 pixels when run-length encoded (writers
 // code every row, so a file that leaves most of its picture undescribed is
 // a header claiming a size the file does not have).
-bool DataCanHold(const decode::Cursor& c, const BmpHeader& h, int32_t height, bool runLength) {
+bool DataCanHold(const ByteReader& c, const BmpHeader& h, int32_t height, bool runLength) {
     const uint64_t width = static_cast<uint32_t>(h.width);
     const uint64_t needed = runLength ? (width * static_cast<uint32_t>(height) + 254) / 255 * 2
                                       : (width * h.bits + 31) / 32 * 4 * static_cast<uint32_t>(height);
@@ -207,7 +207,7 @@ bool DataCanHold(const decode::Cursor& c, const BmpHeader& h, int32_t height, bo
 
 bool DecodeBMP(Image& image, Stream& stream) {
     const std::vector<uint8_t> data = decode::ReadAll(stream);
-    decode::Cursor c(data);
+    ByteReader c(data);
     BmpHeader h;
     if (!ReadHeader(c, h)) return false;
     // A negative height marks rows stored top to bottom (uncompressed only).

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cvcore/codecs.h"
+#include "cvcore/ddsheader.h"
 #include "cvcore/image.h"
 #include "cvcore/stream.h"
 #include "decodeutil.h"
@@ -13,12 +14,7 @@ namespace cvcore {
 
 namespace {
 
-constexpr uint32_t kMagic = 0x20534444;  // "DDS "
-constexpr size_t kHeaderSize = 4 + 124;
-
-constexpr uint32_t FourCC(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
-}
+constexpr size_t kHeaderSize = DDS_FILE_HEADER_SIZE;
 
 // Bytes blue, green, red, alpha.
 struct Colour {
@@ -94,25 +90,22 @@ void DecodeBlock(Kind kind, const uint8_t* block, Colour (&texels)[16]) {
 
 bool DecodeDDS(Image& image, Stream& stream) {
     const std::vector<uint8_t> data = decode::ReadAll(stream);
-    decode::Cursor c(data);
-    if (c.U32() != kMagic) return false;
-    c.U32();  // description size
-    c.U32();  // flags
-    const int32_t height = static_cast<int32_t>(c.U32());
-    const int32_t width = static_cast<int32_t>(c.U32());
-    if (!c.Seek(4 + 80)) return false;
-    const uint32_t fourCC = c.U32();
-    if (!c.Ok()) return false;
+    ByteReader reader(data);
+    DdsHeader header;
+    if (!ReadDdsHeader(reader, header)) return false;
+    const auto height = static_cast<int32_t>(header.height);
+    const auto width = static_cast<int32_t>(header.width);
+    const uint32_t fourCC = header.fourCC;
     Kind kind;
     size_t blockSize = 16;
-    if (fourCC == FourCC('D', 'X', 'T', '1')) {
+    if (fourCC == DdsFourCC('D', 'X', 'T', '1')) {
         kind = Kind::DXT1;
         blockSize = 8;
-    } else if (fourCC == FourCC('D', 'X', 'T', '3')) {
+    } else if (fourCC == DdsFourCC('D', 'X', 'T', '3')) {
         kind = Kind::DXT3;
-    } else if (fourCC == FourCC('D', 'X', 'T', '5')) {
+    } else if (fourCC == DdsFourCC('D', 'X', 'T', '5')) {
         kind = Kind::DXT5;
-    } else if (fourCC == FourCC('D', 'X', 'T', '2') || fourCC == FourCC('D', 'X', 'T', '4')) {
+    } else if (fourCC == DdsFourCC('D', 'X', 'T', '2') || fourCC == DdsFourCC('D', 'X', 'T', '4')) {
         kind = Kind::Undecoded;  // accepted; the picture stays cleared
     } else {
         return false;

@@ -1,6 +1,5 @@
 #include "decodeutil.h"
 
-#include <cstring>
 
 #include "cvcore/stream.h"
 
@@ -30,67 +29,6 @@ uint64_t BlocksNeeded(int64_t width, int64_t height, int64_t blockWidth, int64_t
 
 std::unique_ptr<uint8_t[]> AllocatePixels(int64_t bytes) {
     return std::unique_ptr<uint8_t[]>(new uint8_t[static_cast<size_t>(bytes)]());
-}
-
-bool Cursor::Take(size_t n) {
-    if (n > size_ - position_) {
-        ok_ = false;
-        position_ = size_;
-        return false;
-    }
-    return true;
-}
-
-uint8_t Cursor::U8() {
-    if (!Take(1)) return 0;
-    return data_[position_++];
-}
-
-uint16_t Cursor::U16() {
-    if (!Take(2)) return 0;
-    const uint16_t v = static_cast<uint16_t>(data_[position_] | data_[position_ + 1] << 8);
-    position_ += 2;
-    return v;
-}
-
-uint32_t Cursor::U32() {
-    const uint32_t low = U16();
-    return low | uint32_t{U16()} << 16;
-}
-
-uint16_t Cursor::U16BE() {
-    if (!Take(2)) return 0;
-    const uint16_t v = static_cast<uint16_t>(data_[position_] << 8 | data_[position_ + 1]);
-    position_ += 2;
-    return v;
-}
-
-uint32_t Cursor::U32BE() {
-    const uint32_t high = U16BE();
-    return high << 16 | U16BE();
-}
-
-bool Cursor::Bytes(void* out, size_t n) {
-    if (!Take(n)) return false;
-    if (n) std::memcpy(out, data_ + position_, n);
-    position_ += n;
-    return true;
-}
-
-bool Cursor::Skip(size_t n) {
-    if (!Take(n)) return false;
-    position_ += n;
-    return true;
-}
-
-bool Cursor::Seek(size_t position) {
-    if (position > size_) {
-        ok_ = false;
-        position_ = size_;
-        return false;
-    }
-    position_ = position;
-    return true;
 }
 
 }  // namespace cvcore::decode

@@ -138,7 +138,7 @@ void DecodeBlock(const Block& b, uint8_t* topLeft, size_t pitch) {
 
 bool DecodeFXT1(Image& image, Stream& stream) {
     const std::vector<uint8_t> data = decode::ReadAll(stream);
-    decode::Cursor c(data);
+    ByteReader c(data);
     if (c.U32() != kMagic) return false;
     c.U32();
     const int32_t width = static_cast<int32_t>(c.U32());

@@ -20,7 +20,7 @@ struct PcxHeader {
     uint8_t bitsPerPixel;
 };
 
-bool ReadHeader(decode::Cursor& c, PcxHeader& h) {
+bool ReadHeader(ByteReader& c, PcxHeader& h) {
     const uint8_t manufacturer = c.U8();
     c.U8();  // version
     c.U8();  // encoding
@@ -37,7 +37,7 @@ bool ReadHeader(decode::Cursor& c, PcxHeader& h) {
 }
 
 // One scan line of run-length bytes (all planes); a run past its end is cut.
-bool DecodeLine(decode::Cursor& c, uint8_t* line, size_t length) {
+bool DecodeLine(ByteReader& c, uint8_t* line, size_t length) {
     size_t done = 0;
     while (done < length) {
         const uint8_t b = c.U8();
@@ -58,7 +58,7 @@ bool DecodeLine(decode::Cursor& c, uint8_t* line, size_t length) {
 // Every line is coded in runs of at most 63 bytes, two file bytes each, and
 // a one-plane picture ends with its palette: the least a file can hold for
 // its header's size, checked before the picture is allocated.
-bool DataCanHold(const decode::Cursor& c, const PcxHeader& h, size_t lineLength) {
+bool DataCanHold(const ByteReader& c, const PcxHeader& h, size_t lineLength) {
     const uint64_t perLine = (lineLength + 62) / 63 * 2;
     const uint64_t palette = h.planes == 1 ? 1 + 256 * 3 : 0;
     return c.Remaining() >= perLine * static_cast<uint32_t>(h.height) + palette;
@@ -68,7 +68,7 @@ bool DataCanHold(const decode::Cursor& c, const PcxHeader& h, size_t lineLength)
 
 bool DecodePCX(Image& image, Stream& stream) {
     const std::vector<uint8_t> data = decode::ReadAll(stream);
-    decode::Cursor c(data);
+    ByteReader c(data);
     PcxHeader h;
     if (!ReadHeader(c, h)) return false;
     PixelFormat format = PixelFormat::Standard(h.planes == 1 ? FORMAT_INDEXED8 : FORMAT_R8G8B8);

@@ -20,7 +20,7 @@ struct SgiHeader {
     int32_t width, height, channels;
 };
 
-bool ReadHeader(decode::Cursor& c, SgiHeader& h) {
+bool ReadHeader(ByteReader& c, SgiHeader& h) {
     const uint16_t magic = c.U16BE();
     h.storage = c.U8();
     const uint8_t bytesPerChannel = c.U8();
@@ -81,7 +81,7 @@ void DecodeRleRow(const std::vector<uint8_t>& data, uint32_t offset, uint8_t* ou
 // header cannot claim a picture far larger than its data. A file that
 // points many rows at one shared coded row can fall below this and is
 // refused with the hostile ones; writers code each row on its own.
-bool DataCanHold(decode::Cursor& c, const SgiHeader& h, size_t pixelBytes) {
+bool DataCanHold(ByteReader& c, const SgiHeader& h, size_t pixelBytes) {
     if (!c.Seek(kHeaderSize)) return false;
     if (h.storage == 0) return c.Remaining() >= pixelBytes;
     const uint64_t rows = uint64_t{static_cast<uint32_t>(h.height)} * static_cast<uint32_t>(h.channels);
@@ -93,7 +93,7 @@ bool DataCanHold(decode::Cursor& c, const SgiHeader& h, size_t pixelBytes) {
 
 bool DecodeSGI(Image& image, Stream& stream) {
     const std::vector<uint8_t> data = decode::ReadAll(stream);
-    decode::Cursor c(data);
+    ByteReader c(data);
     SgiHeader h;
     if (!ReadHeader(c, h)) return false;
     const int64_t size = decode::PixelBytes(h.width, h.height, h.channels);

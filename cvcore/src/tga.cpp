@@ -24,7 +24,7 @@ struct TgaHeader {
     uint8_t depth, descriptor;
 };
 
-bool ReadHeader(decode::Cursor& c, TgaHeader& h) {
+bool ReadHeader(ByteReader& c, TgaHeader& h) {
     h.idLength = c.U8();
     h.mapType = c.U8();
     h.type = c.U8();
@@ -64,7 +64,7 @@ public:
     RlePixels(uint8_t* pixels, int32_t width, int32_t height, int32_t bytes, bool topDown)
         : pixels_(pixels), width_(width), height_(height), bytes_(bytes), topDown_(topDown) {}
 
-    bool Decode(decode::Cursor& c) {
+    bool Decode(ByteReader& c) {
         while (row_ < height_) {
             const uint8_t packet = c.U8();
             int32_t count = (packet & 0x7F) + 1;
@@ -112,7 +112,7 @@ private:
 // The fewest bytes that can hold the pixels: raw rows, or run-length
 // packets of at most 128 pixels each, so a header cannot make us allocate a
 // picture the file is far too small to describe.
-bool DataCanHold(const decode::Cursor& c, const TgaHeader& h, int32_t bytes, bool rle) {
+bool DataCanHold(const ByteReader& c, const TgaHeader& h, int32_t bytes, bool rle) {
     const uint64_t pixels = uint64_t{h.width} * h.height;
     const uint64_t size = static_cast<uint32_t>(bytes);
     const uint64_t needed = rle ? (pixels + 127) / 128 * (1 + size) : pixels * size;
@@ -123,7 +123,7 @@ bool DataCanHold(const decode::Cursor& c, const TgaHeader& h, int32_t bytes, boo
 
 bool DecodeTGA(Image& image, Stream& stream) {
     const std::vector<uint8_t> data = decode::ReadAll(stream);
-    decode::Cursor c(data);
+    ByteReader c(data);
     TgaHeader h;
     if (!ReadHeader(c, h) || !c.Skip(h.idLength)) return false;
     PixelFormat format = FormatFor(h.depth);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <bit>
 #include <memory>
+#include "cvcore/bytereader.h"
 #include "cvcore/exception.h"
 #include "cvcore/imagecodec.h"
 #include "cvcore/memorystream.h"
@@ -14,40 +15,39 @@ namespace {
 
 constexpr const char* kModule = "scenegraphklx";
 
-// The own data of one chunk, read field by field and never past the chunk's
-// end. The first read that does not fit marks the whole chunk as failed;
-// later reads then give zeros, and the handler stores nothing.
-class Fields {
+// Bytes of one chunk from the buffered file, never past the chunk's end.
+class ChunkBytes {
 public:
-    Fields(KlxInput& in, int64_t end) : in_(in), end_(end) {}
+    ChunkBytes(KlxInput& in, int64_t end) : in_(in), end_(end) {}
 
-    bool Ok() const { return ok_; }
-    int64_t Left() const { return ok_ ? end_ - in_.Tell() : 0; }
+    size_t Left() const { return exhausted_ ? 0 : static_cast<size_t>(std::max<int64_t>(end_ - in_.Tell(), 0)); }
+    bool Read(void* out, size_t n) { return in_.Read(out, n); }
+    void Advance(size_t n) { in_.Seek(in_.Tell() + static_cast<int64_t>(n)); }
+    void Exhaust() { exhausted_ = true; }
 
-    bool Take(void* dst, size_t n) {
-        if (!ok_ || Left() < static_cast<int64_t>(n) || !in_.Read(dst, n)) ok_ = false;
-        return ok_;
-    }
+private:
+    KlxInput& in_;
+    int64_t end_;
+    bool exhausted_ = false;
+};
+
+// The own data of one chunk, read field by field. The first read that does
+// not fit marks the whole chunk as failed; later reads then give zeros, and
+// the handler stores nothing.
+class Fields : public cvcore::BasicByteReader<ChunkBytes> {
+public:
+    Fields(KlxInput& in, int64_t end) : BasicByteReader(in, end) {}
+
+    bool Take(void* dst, size_t n) { return Ok() && Bytes(dst, n); }
     // Whether count elements of `each` bytes can still follow: counts are
     // checked before anything is sized from them. Elements take at least a
     // byte so a count can never outgrow the file.
     bool Fits(uint64_t count, uint64_t each) {
         each = std::max<uint64_t>(each, 1);
-        if (!ok_ || count > static_cast<uint64_t>(Left()) / each) ok_ = false;
-        return ok_;
+        if (Ok() && count > Remaining() / each) Fail();
+        return Ok();
     }
 
-    uint8_t U8() {
-        uint8_t v = 0;
-        Take(&v, 1);
-        return v;
-    }
-    uint32_t U32() {
-        uint32_t v = 0;
-        Take(&v, 4);
-        return v;
-    }
-    int32_t I32() { return static_cast<int32_t>(U32()); }
     float F32() { return std::bit_cast<float>(U32()); }
     Vector2 Vec2() {
         float f[2] = {};
@@ -75,17 +75,12 @@ public:
         int32_t length = 0;
         for (;;) {
             const uint8_t c = U8();
-            if (!ok_ || c == 0) break;
+            if (!Ok() || c == 0) break;
             if (length < KLX_MAX_NAME) text[length++] = static_cast<char>(c);
         }
         text[length] = 0;
         return cvcore::String(text);
     }
-
-private:
-    KlxInput& in_;
-    int64_t end_;
-    bool ok_ = true;
 };
 
 int32_t SetsOf(uint32_t flags) { return static_cast<int32_t>((flags & KLX_VERTEX_SET_MASK) >> KLX_VERTEX_SET_SHIFT); }

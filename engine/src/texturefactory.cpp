@@ -5,6 +5,8 @@
 #include <cstring>
 #include <strings.h>
 #include <utility>
+#include "cvcore/bytereader.h"
+#include "cvcore/ddsheader.h"
 #include "cvcore/exception.h"
 #include "cvcore/filestream.h"
 #include "cvcore/image.h"
@@ -16,25 +18,6 @@
 namespace {
 
 const char* const MODULE = "texturefactory";
-
-constexpr uint32_t DDS_MAGIC = 0x20534444;  // "DDS "
-constexpr int DDS_HEADER_SIZE = 124;
-constexpr uint32_t DDSD_DEPTH = 0x800000;
-constexpr uint32_t DDSCAPS2_CUBE_ANY = 0xFE00;
-constexpr uint32_t DDPF_RGB = 0x40;
-constexpr uint32_t DDPF_RGB_ALPHA = 0x41;
-
-uint32_t ReadU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-constexpr uint32_t FourCC(char a, char b, char c, char d) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
 
 bool IsCompressed(D3DFORMAT format) {
     return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
@@ -61,19 +44,19 @@ int DdsBytesPerPixel(D3DFORMAT format) {
 D3DFORMAT MapDdsFormat(uint32_t flags, uint32_t fourCC, uint32_t bits, uint32_t greenMask,
                        uint32_t alphaMask) {
     static const std::pair<uint32_t, D3DFORMAT> compressed[] = {
-        {FourCC('D', 'X', 'T', '1'), D3DFMT_DXT1}, {FourCC('D', 'X', 'T', '2'), D3DFMT_DXT2},
-        {FourCC('D', 'X', 'T', '3'), D3DFMT_DXT3}, {FourCC('D', 'X', 'T', '4'), D3DFMT_DXT4},
-        {FourCC('D', 'X', 'T', '5'), D3DFMT_DXT5}};
+        {cvcore::DdsFourCC('D', 'X', 'T', '1'), D3DFMT_DXT1}, {cvcore::DdsFourCC('D', 'X', 'T', '2'), D3DFMT_DXT2},
+        {cvcore::DdsFourCC('D', 'X', 'T', '3'), D3DFMT_DXT3}, {cvcore::DdsFourCC('D', 'X', 'T', '4'), D3DFMT_DXT4},
+        {cvcore::DdsFourCC('D', 'X', 'T', '5'), D3DFMT_DXT5}};
     for (const auto& [code, format] : compressed) {
         if (fourCC == code) {
             return format;
         }
     }
-    if (flags == DDPF_RGB_ALPHA && bits == 32 && alphaMask == 0xFF000000u) return D3DFMT_A8R8G8B8;
-    if (flags == DDPF_RGB && bits == 24) return D3DFMT_R8G8B8;
-    if (flags == DDPF_RGB && bits == 16 && greenMask == 0x07E0) return D3DFMT_R5G6B5;
-    if (flags == DDPF_RGB_ALPHA && bits == 16 && alphaMask == 0x8000) return D3DFMT_A1R5G5B5;
-    if (flags == DDPF_RGB_ALPHA && bits == 16 && alphaMask == 0xF000) return D3DFMT_A4R4G4B4;
+    if (flags == cvcore::DDPF_RGB_ALPHA && bits == 32 && alphaMask == 0xFF000000u) return D3DFMT_A8R8G8B8;
+    if (flags == cvcore::DDPF_RGB && bits == 24) return D3DFMT_R8G8B8;
+    if (flags == cvcore::DDPF_RGB && bits == 16 && greenMask == 0x07E0) return D3DFMT_R5G6B5;
+    if (flags == cvcore::DDPF_RGB_ALPHA && bits == 16 && alphaMask == 0x8000) return D3DFMT_A1R5G5B5;
+    if (flags == cvcore::DDPF_RGB_ALPHA && bits == 16 && alphaMask == 0xF000) return D3DFMT_A4R4G4B4;
     return D3DFMT_UNKNOWN;
 }
 
@@ -90,37 +73,16 @@ uint32_t RoundUpPow2(uint32_t value) {
     return p == value ? p : 2 * p;
 }
 
-// The fields of a DDS file's surface description this reader uses.
-struct DdsHeader {
-    uint32_t flags, height, width, depth, mipmaps;
-    uint32_t formatFlags, fourCC, bitCount, greenMask, alphaMask, caps2;
-};
-
-// Reads the magic and the 124-byte description; false when the stream holds
-// no DDS file.
-bool ReadDdsHeader(cvcore::Stream& stream, DdsHeader& dds) {
+// Reads the magic and the description; false when the stream holds no DDS
+// file. The stream is then at the first level.
+bool ReadDdsHeader(cvcore::Stream& stream, cvcore::DdsHeader& dds) {
     stream.Seek(0, cvcore::SEEK_FROM_START);
-    uint8_t magic[4];
-    if (stream.Read(magic, 4) != 4 || ReadU32(magic) != DDS_MAGIC) {
+    uint8_t bytes[cvcore::DDS_FILE_HEADER_SIZE];
+    if (stream.Read(bytes, sizeof bytes) != static_cast<int32_t>(sizeof bytes)) {
         return false;
     }
-    uint8_t header[DDS_HEADER_SIZE];
-    if (stream.Read(header, DDS_HEADER_SIZE) != DDS_HEADER_SIZE ||
-        ReadU32(header) != static_cast<uint32_t>(DDS_HEADER_SIZE)) {
-        return false;
-    }
-    dds.flags = ReadU32(header + 4);
-    dds.height = ReadU32(header + 8);
-    dds.width = ReadU32(header + 12);
-    dds.depth = ReadU32(header + 20);
-    dds.mipmaps = ReadU32(header + 24);
-    dds.formatFlags = ReadU32(header + 76);
-    dds.fourCC = ReadU32(header + 80);
-    dds.bitCount = ReadU32(header + 84);
-    dds.greenMask = ReadU32(header + 92);
-    dds.alphaMask = ReadU32(header + 100);
-    dds.caps2 = ReadU32(header + 108);
-    return true;
+    cvcore::ByteReader reader(bytes, sizeof bytes);
+    return cvcore::ReadDdsHeader(reader, dds) && dds.size == cvcore::DDS_DESCRIPTION_SIZE;
 }
 
 // Reads one level into locked memory; false when the file ran out first.
@@ -420,7 +382,7 @@ void TextureFactory::GetTextureSize(const cvcore::Image& image, uint32_t& width,
 }
 
 IDirect3DTexture8* TextureFactory::LoadDDS(cvcore::Stream& stream) {
-    DdsHeader dds;
+    cvcore::DdsHeader dds;
     if (!ReadDdsHeader(stream, dds)) {
         return nullptr;
     }
@@ -432,10 +394,10 @@ IDirect3DTexture8* TextureFactory::LoadDDS(cvcore::Stream& stream) {
     // A count beyond the full chain cannot describe real levels; the file
     // holds at most that many.
     const uint32_t levels = std::min(dds.mipmaps == 0 ? 1u : dds.mipmaps, FullChain(dds.width, dds.height));
-    if ((dds.flags & DDSD_DEPTH) != 0 && dds.depth > 0) {
+    if ((dds.flags & cvcore::DDSD_DEPTH) != 0 && dds.depth > 0) {
         throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Volume Maps not supported!", MODULE);
     }
-    if ((dds.caps2 & DDSCAPS2_CUBE_ANY) != 0) {
+    if ((dds.caps2 & cvcore::DDSCAPS2_CUBE_ANY) != 0) {
         throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Cube Maps not supported!", MODULE);
     }
     const D3DFORMAT format = MapDdsFormat(dds.formatFlags, dds.fourCC, dds.bitCount, dds.greenMask, dds.alphaMask);

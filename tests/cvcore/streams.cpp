@@ -1,13 +1,15 @@
-// FileStream's page cache over plain files, PlainFileStream, MemoryStream and
-// the path helpers.
+// FileStream's page cache over plain files, PlainFileStream, MemoryStream,
+// ByteReader and the path helpers.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cvcore/bytereader.h"
 #include "cvcore/exception.h"
 #include "cvcore/filestream.h"
 #include "cvcore/memorystream.h"
@@ -252,3 +254,31 @@ TEST(MemoryStream, WritesOutsideTheDataGrowOrAreRefused) {
 }
 
 }  // namespace
+
+// A field that does not fit must not be half-read: readers check Ok() once
+// after a run of fields and store nothing when it failed.
+TEST(ByteReader, AFieldPastTheEndGivesZeroAndStopsTheRest) {
+    const std::vector<uint8_t> data = {0x44, 0x33, 0x22, 0x11, 0xAB, 0xCD, 0xEF};
+    cvcore::ByteReader reader(data);
+    EXPECT_EQ(reader.U32(), 0x11223344u);
+    EXPECT_EQ(reader.U16BE(), 0xABCDu);
+    EXPECT_EQ(reader.U32(), 0u);  // 1 of 4 bytes left
+    EXPECT_FALSE(reader.Ok());
+    EXPECT_EQ(reader.Remaining(), 0u);
+    EXPECT_EQ(reader.U8(), 0u);
+    // Seeking back reads again, but the failure stays recorded.
+    EXPECT_TRUE(reader.Seek(6));
+    EXPECT_EQ(reader.U8(), 0xEFu);
+    EXPECT_FALSE(reader.Ok());
+}
+
+TEST(ByteReader, FieldsAtAnOffsetStayInsideAndDoNotMove) {
+    const std::vector<uint8_t> data = {1, 2, 3, 4, 5, 6};
+    cvcore::ByteReader reader(data);
+    EXPECT_EQ(reader.U32At(2), 0x06050403u);
+    EXPECT_EQ(reader.Position(), 0u);
+    EXPECT_TRUE(reader.Ok());
+    EXPECT_EQ(reader.U16At(5), 0u);
+    EXPECT_EQ(reader.U32At(SIZE_MAX - 1), 0u);  // an offset that would wrap
+    EXPECT_FALSE(reader.Ok());
+}

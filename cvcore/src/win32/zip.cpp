@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cvcore/bytereader.h"
 #include "cvcore/exception.h"
 #include "mappedfile.h"
 #include "pkwarekeys.h"
@@ -30,9 +31,6 @@ constexpr uint64_t MAX_DEFLATE_RATIO = 1032;
 // within the ratio above still costs no more than the data really yields.
 constexpr uint64_t FIRST_GUESS_RATIO = 4;
 constexpr uint64_t FIRST_GUESS_EXTRA = 64 * 1024;
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
 
 struct ZipEndRecord {
     uint16_t thisDisk = 0;
@@ -99,6 +97,7 @@ public:
 
 private:
     bool Fits(uint64_t offset, uint64_t length) const { return offset <= file_.Size() && length <= file_.Size() - offset; }
+    ByteReader Bytes() const { return ByteReader(file_.Base(), file_.Size()); }
 
     bool ReadEndRecord();
     bool ReadDirectory();
@@ -117,12 +116,12 @@ private:
 bool ZipArchive::ReadEndRecord() {
     const uint32_t size = file_.Size();
     if (size <= END_RECORD_SIZE) return false;
-    const uint8_t* base = file_.Base();
+    ByteReader bytes = Bytes();
     uint32_t found = 0;
     for (uint32_t at = size - END_RECORD_SIZE; at >= 1; --at) {
-        if (Get32(base + at) != END_SIGNATURE) continue;
+        if (bytes.U32At(at) != END_SIGNATURE) continue;
         if (found == 0) found = at;
-        if (uint64_t{at} + END_RECORD_SIZE + Get16(base + at + 20) == size) {
+        if (uint64_t{at} + END_RECORD_SIZE + bytes.U16At(at + 20) == size) {
             found = at;
             break;
         }
@@ -131,8 +130,9 @@ bool ZipArchive::ReadEndRecord() {
         if (found != 0 && size - at > END_RECORD_SIZE + 0xffffu) break;
     }
     if (found == 0) return false;
-    const uint8_t* p = base + found;
-    endRecord_ = {Get16(p + 4), Get16(p + 6), Get16(p + 8), Get16(p + 10), Get32(p + 12), Get32(p + 16), Get16(p + 20)};
+    ByteReader record(file_.Base() + found, END_RECORD_SIZE);
+    endRecord_ = {record.U16At(4),  record.U16At(6),  record.U16At(8), record.U16At(10),
+                  record.U32At(12), record.U32At(16), record.U16At(20)};
     const bool singleDisk = endRecord_.thisDisk == 0 && endRecord_.directoryDisk == 0 &&
                             endRecord_.entriesOnDisk == endRecord_.totalEntries;
     return singleDisk && Fits(endRecord_.directoryOffset, endRecord_.directorySize);
@@ -144,21 +144,21 @@ bool ZipArchive::ReadDirectory() {
     entries_.reserve(std::min<uint64_t>(endRecord_.totalEntries, file_.Size() / DIRECTORY_HEADER_SIZE));
     for (uint32_t i = 0; i < endRecord_.totalEntries; ++i) {
         if (!Fits(at, DIRECTORY_HEADER_SIZE)) return false;
-        const uint8_t* p = base + at;
-        const uint16_t nameLength = Get16(p + 28);
+        ByteReader header(base + at, DIRECTORY_HEADER_SIZE);
+        const uint16_t nameLength = header.U16At(28);
         if (!Fits(at + DIRECTORY_HEADER_SIZE, nameLength)) return false;
         ZipEntry entry;
-        entry.versionMadeBy = Get16(p + 4);
-        entry.flags = Get16(p + 8);
-        entry.method = Get16(p + 10);
-        entry.modTime = Get16(p + 12);
-        entry.crc = Get32(p + 16);
-        entry.compressedSize = Get32(p + 20);
-        entry.uncompressedSize = Get32(p + 24);
-        entry.localHeaderOffset = Get32(p + 42);
-        entry.name = UpperCase(reinterpret_cast<const char*>(p + DIRECTORY_HEADER_SIZE), nameLength);
+        entry.versionMadeBy = header.U16At(4);
+        entry.flags = header.U16At(8);
+        entry.method = header.U16At(10);
+        entry.modTime = header.U16At(12);
+        entry.crc = header.U32At(16);
+        entry.compressedSize = header.U32At(20);
+        entry.uncompressedSize = header.U32At(24);
+        entry.localHeaderOffset = header.U32At(42);
+        entry.name = UpperCase(reinterpret_cast<const char*>(base + at + DIRECTORY_HEADER_SIZE), nameLength);
         entries_.push_back(std::move(entry));
-        at += uint64_t{DIRECTORY_HEADER_SIZE} + nameLength + Get16(p + 30) + Get16(p + 32);
+        at += uint64_t{DIRECTORY_HEADER_SIZE} + nameLength + header.U16At(30) + header.U16At(32);
     }
     return true;
 }
@@ -168,9 +168,9 @@ bool ZipArchive::ReadDirectory() {
 const uint8_t* ZipArchive::LocateData(const ZipEntry& entry) const {
     const uint64_t header = entry.localHeaderOffset;
     if (!Fits(header, LOCAL_HEADER_SIZE)) return nullptr;
-    const uint8_t* p = file_.Base() + header;
-    if (Get32(p + 18) != entry.compressedSize) return nullptr;
-    const uint64_t data = header + LOCAL_HEADER_SIZE + Get16(p + 26) + Get16(p + 28);
+    ByteReader local(file_.Base() + header, LOCAL_HEADER_SIZE);
+    if (local.U32At(18) != entry.compressedSize) return nullptr;
+    const uint64_t data = header + LOCAL_HEADER_SIZE + local.U16At(26) + local.U16At(28);
     if (!Fits(data, entry.compressedSize)) return nullptr;
     return file_.Base() + data;
 }
@@ -181,7 +181,7 @@ const uint8_t* ZipArchive::LocateData(const ZipEntry& entry) const {
 // Info-ZIP does for every encrypted entry) use the modification time instead.
 bool PasswordMatches(const ZipEntry& entry, const uint8_t* header) {
     const uint32_t check = (entry.flags & 8) ? uint32_t{entry.modTime} << 16 : entry.crc;
-    if ((entry.versionMadeBy & 0xff) < 20) return Get16(header + 10) == check >> 16;
+    if ((entry.versionMadeBy & 0xff) < 20) return ByteReader(header, ENCRYPTION_HEADER_SIZE).U16At(10) == check >> 16;
     return header[11] == check >> 24;
 }
 
