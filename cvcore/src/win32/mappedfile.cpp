@@ -1,31 +1,44 @@
 #include "mappedfile.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <windows.h>
 
 namespace cvcore {
 
-// Empty files, folders and files beyond the 32-bit sizes an archive can
-// address are left unmapped. The descriptor is not needed once mapped.
+// Existing files only, shared with no one while mapped. Empty files, folders
+// and files beyond the 32-bit sizes an archive can address are left
+// unmapped; any failure closes what was opened.
 MappedFile::MappedFile(const char* path) {
     if (!path) return;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size <= UINT32_MAX) {
-        void* view = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (view != MAP_FAILED) {
-            base_ = static_cast<const uint8_t*>(view);
-            size_ = static_cast<uint32_t>(info.st_size);
-        }
+    const HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    file_ = file;
+    DWORD sizeHigh = 0;
+    SetLastError(0);
+    const DWORD size = GetFileSize(file_, &sizeHigh);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != 0) || sizeHigh != 0 || size == 0) {
+        Close();
+        return;
     }
-    ::close(fd);
+    mapping_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const void* view = mapping_ ? MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (!view) {
+        Close();
+        return;
+    }
+    base_ = static_cast<const uint8_t*>(view);
+    size_ = size;
 }
 
-MappedFile::~MappedFile() {
-    if (base_) ::munmap(const_cast<uint8_t*>(base_), size_);
+MappedFile::~MappedFile() { Close(); }
+
+void MappedFile::Close() {
+    if (base_) UnmapViewOfFile(base_);
+    if (mapping_) CloseHandle(mapping_);
+    if (file_) CloseHandle(file_);
+    base_ = nullptr;
+    mapping_ = nullptr;
+    file_ = nullptr;
+    size_ = 0;
 }
 
 }  // namespace cvcore
