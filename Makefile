@@ -8,7 +8,7 @@ PREFIX   ?= /usr/local
 DESTDIR  ?=
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup build asan play test test-release test-asan bench fuzz content install uninstall deb clean
+.PHONY: setup build asan windows play test test-release test-asan bench fuzz content install uninstall deb clean
 
 setup:
 	@scripts/setup
@@ -24,6 +24,20 @@ build: setup $(RELEASE)/build.ninja
 
 asan: setup $(ASAN)/build.ninja
 	@cmake --build $(ASAN) -j $(JOBS)
+
+# The Windows build (ARCH=x86_64 or i686), cross-built with mingw-w64 into
+# build/windows (build/windows-i686): halcyon2.exe with the Linux build's
+# data.zip and murikka.mp3 beside it, and halcyon2-windows.zip holding them.
+ARCH ?= x86_64
+WINDOWS := build/windows$(if $(filter-out x86_64,$(ARCH)),-$(ARCH))
+
+windows: content
+	@scripts/setup-windows
+	@cmake -S . -B $(WINDOWS) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-$(ARCH).cmake \
+	  -DHALCYON2_CONTENT_DIR=$(CURDIR)/$(RELEASE)/bin >/dev/null
+	@cmake --build $(WINDOWS) -j $(JOBS)
+	@ls -l $(WINDOWS)/bin/halcyon2.exe $(WINDOWS)/halcyon2-windows.zip
 
 # Build, make the content (the build does that) and play the show from the
 # folder that holds data.zip and murikka.mp3.

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "win32host.h"
-#include "win32resource.h"
+#include <win32resource.h>
 #include "win32state.h"
 
 namespace win32 {

@@ -4,8 +4,7 @@
 
 #include <map>
 
-#include "win32resource.h"
-#include "winuser.h"
+#include <win32resource.h>
 
 namespace {
 

@@ -1,12 +1,11 @@
 #pragma once
-// The program's resources (not a Win32 call). On Windows a resource compiler
-// puts dialog templates into the executable; here a module describes its
-// dialog in the same terms and registers it under its id, and
-// DialogBoxParamA(..., MAKEINTRESOURCE(id), ...) finds it.
+// The program's resources (not a Win32 call). A module describes its dialog
+// in the terms of a resource script and registers it under its id. On Linux
+// DialogBoxParamA(..., MAKEINTRESOURCE(id), ...) finds it there; the Windows
+// build puts the same bytes into the executable as a dialog resource.
 #include <string>
 #include <vector>
-#include "windef.h"
-#include "winuser.h"
+#include <windows.h>
 
 struct Win32DialogItem {
     int id;
