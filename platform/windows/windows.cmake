@@ -30,4 +30,4 @@ halcyon2_layer(platform
     ${CMAKE_CURRENT_SOURCE_DIR}/fsound/include
     ${CMAKE_CURRENT_SOURCE_DIR}/resource/include
     ${CMAKE_CURRENT_SOURCE_DIR}/windows/include
-  LINKS d3d8 user32 gdi32 kernel32 winmm msacm32 windowscodecs ole32)
+  LINKS d3d8 user32 gdi32 kernel32 winmm msacm32 windowscodecs ole32 oleaut32 uuid)
