@@ -28,10 +28,11 @@ asan: setup $(ASAN)/build.ninja
 # The Windows build (ARCH=x86_64 or i686), cross-built with mingw-w64 into
 # build/windows (build/windows-i686): halcyon2.exe with the Linux build's
 # data.zip and murikka.mp3 beside it, and halcyon2-windows.zip holding them.
+# The Linux build also compiles the setup dialog's resource for it.
 ARCH ?= x86_64
 WINDOWS := build/windows$(if $(filter-out x86_64,$(ARCH)),-$(ARCH))
 
-windows: content
+windows: build
 	@scripts/setup-windows
 	@cmake -S . -B $(WINDOWS) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-$(ARCH).cmake \

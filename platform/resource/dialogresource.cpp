@@ -72,3 +72,7 @@ const DLGTEMPLATE* Win32FindDialogResource(WORD id) {
     auto it = Resources().find(id);
     return it == Resources().end() ? nullptr : reinterpret_cast<const DLGTEMPLATE*>(it->second.data());
 }
+
+std::vector<std::pair<WORD, std::vector<WORD>>> Win32DialogResources() {
+    return {Resources().begin(), Resources().end()};
+}

@@ -4,6 +4,7 @@
 // DialogBoxParamA(..., MAKEINTRESOURCE(id), ...) finds it there; the Windows
 // build puts the same bytes into the executable as a dialog resource.
 #include <string>
+#include <utility>
 #include <vector>
 #include <windows.h>
 
@@ -34,3 +35,6 @@ std::vector<WORD> Win32BuildDialogTemplate(const Win32Dialog& dialog);
 bool Win32RegisterDialogResource(WORD id, std::vector<WORD> dialogTemplate);
 // The registered template, or null.
 const DLGTEMPLATE* Win32FindDialogResource(WORD id);
+// The ids registered so far, ascending, with their templates' bytes: what a
+// resource compiler would put into the executable.
+std::vector<std::pair<WORD, std::vector<WORD>>> Win32DialogResources();
