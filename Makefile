@@ -32,7 +32,8 @@ asan: setup $(ASAN)/build.ninja
 ARCH ?= x86_64
 WINDOWS := build/windows$(if $(filter-out x86_64,$(ARCH)),-$(ARCH))
 
-windows: build
+windows: setup $(RELEASE)/build.ninja
+	@cmake --build $(RELEASE) -j $(JOBS) --target content resources
 	@scripts/setup-windows
 	@cmake -S . -B $(WINDOWS) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-$(ARCH).cmake \

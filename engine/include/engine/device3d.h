@@ -42,8 +42,9 @@ public:
     // when no Direct3D object can be made.
     Device3D();
     // The same with another source of the Direct3D object (tests stand in
-    // a machine without Direct3D this way).
-    using Direct3DCreator = IDirect3D8* (*)(UINT sdkVersion);
+    // a machine without Direct3D this way). WINAPI: Direct3DCreate8 is a
+    // stdcall function on 32-bit Windows.
+    using Direct3DCreator = IDirect3D8*(WINAPI*)(UINT sdkVersion);
     explicit Device3D(Direct3DCreator create);
     ~Device3D() override;
     Device3D(const Device3D&) = delete;
