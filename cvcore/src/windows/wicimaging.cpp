@@ -61,6 +61,32 @@ GUID NativeFormat(const std::vector<uint8_t>& file, const GUID& container) {
     return format;
 }
 
+namespace {
+
+// The frame's pixels converted to format, or null when the system's
+// converter cannot make that format from the frame's own.
+std::unique_ptr<uint8_t[]> Converted(IWICBitmapSource& frame, const GUID& format, UINT width, UINT height,
+                                     int32_t bytesPerPixel) {
+    const int64_t bytes = decode::PixelBytes(width, height, bytesPerPixel);
+    ComPtr<IWICBitmapSource> converted;
+    if (bytes < 0 || FAILED(WICConvertBitmapSource(format, &frame, &converted))) return nullptr;
+    std::unique_ptr<uint8_t[]> pixels = decode::AllocatePixels(bytes);
+    const UINT pitch = width * static_cast<UINT>(bytesPerPixel);
+    if (FAILED(converted->CopyPixels(nullptr, pitch, static_cast<UINT>(bytes), pixels.get()))) return nullptr;
+    return pixels;
+}
+
+// Blue-green-red-alpha pixels cut down to bytesPerPixel: blue, green and red
+// (3), or one channel of a grey picture, where all three are equal (1).
+std::unique_ptr<uint8_t[]> Narrowed(const uint8_t* bgra, size_t count, int32_t bytesPerPixel) {
+    const size_t size = static_cast<size_t>(bytesPerPixel);
+    std::unique_ptr<uint8_t[]> pixels = decode::AllocatePixels(static_cast<int64_t>(count * size));
+    for (size_t i = 0; i < count; ++i) std::memcpy(pixels.get() + i * size, bgra + i * 4, size);
+    return pixels;
+}
+
+}  // namespace
+
 bool Decode(const std::vector<uint8_t>& file, const GUID& container, const GUID& format, int32_t bytesPerPixel,
             int64_t mostBytes, Pixels& out) {
     const ComScope com;
@@ -70,11 +96,14 @@ bool Decode(const std::vector<uint8_t>& file, const GUID& container, const GUID&
     if (!frame || FAILED(frame->GetSize(&width, &height))) return false;
     const int64_t bytes = decode::PixelBytes(width, height, bytesPerPixel);
     if (bytes < 0 || bytes > mostBytes) return false;
-    ComPtr<IWICBitmapSource> converted;
-    if (FAILED(WICConvertBitmapSource(format, frame.Get(), &converted))) return false;
-    std::unique_ptr<uint8_t[]> pixels = decode::AllocatePixels(bytes);
-    const UINT pitch = width * static_cast<UINT>(bytesPerPixel);
-    if (FAILED(converted->CopyPixels(nullptr, pitch, static_cast<UINT>(bytes), pixels.get()))) return false;
+    std::unique_ptr<uint8_t[]> pixels = Converted(*frame.Get(), format, width, height, bytesPerPixel);
+    // Some converters (Wine's among them) make grey pictures into colour, and
+    // deep grey into anything, only by way of 32-bit blue-green-red-alpha.
+    if (!pixels && bytesPerPixel < 4) {
+        const std::unique_ptr<uint8_t[]> bgra = Converted(*frame.Get(), GUID_WICPixelFormat32bppBGRA, width, height, 4);
+        if (bgra) pixels = Narrowed(bgra.get(), size_t{width} * height, bytesPerPixel);
+    }
+    if (!pixels) return false;
     out = Pixels{std::move(pixels), static_cast<int32_t>(width), static_cast<int32_t>(height)};
     return true;
 }
