@@ -64,6 +64,16 @@ struct DrawCall {
     UINT userStride = 0;
     const void* userIndices = nullptr;
     bool userIndices32 = false;
+    // What the draw reads, resolved by the front end: the native objects of
+    // the bound textures and buffers, and the stream-0 vertex buffer's bytes
+    // (buffer draws only).
+    BackendResource* textures[kStages] = {};
+    BackendResource* vertexBuffer = nullptr;
+    const uint8_t* vertexBytes = nullptr;
+    UINT vertexStride = 0;
+    BackendResource* indexBuffer = nullptr;
+    UINT indexSize = 2;
+    UINT baseVertexIndex = 0;
 };
 
 class DeviceBackend {
@@ -80,7 +90,10 @@ public:
     // Called before the front end changes any state or resource contents a
     // recorded draw may still depend on, so batched work is issued first.
     virtual void Flush() = 0;
-    virtual void Draw(DeviceState& state, const DrawCall& call) = 0;
+    // state.dirty says what changed since the last draw; the front end
+    // clears it afterwards, so a back end that defers work keeps its own
+    // record of what it has not yet applied.
+    virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;
     virtual void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
                        D3DCOLOR color, float z, DWORD stencil) = 0;
     virtual void Present() = 0;
@@ -104,17 +117,6 @@ public:
     virtual D3D8Stats Stats() const = 0;
     virtual void CountIgnoredState() = 0;
 };
-
-// Native handle of a back-end resource (the GL back end needs the texture
-// of a bound stage); the front end resolves it.
-BackendResource* TextureBackendOf(const Texture8* texture);
-BackendResource* BufferBackendOf(const VertexBuffer8* buffer);
-BackendResource* BufferBackendOf(const IndexBuffer8* buffer);
-const uint8_t* BufferBytesOf(const VertexBuffer8* buffer);
-UINT BufferSizeOf(const VertexBuffer8* buffer);
-UINT IndexSizeOf(const IndexBuffer8* buffer);
-const uint8_t* IndexBytesOf(const IndexBuffer8* buffer);
-D3DFORMAT TextureFormatOf(const Texture8* texture);
 
 class Backend {
 public:

@@ -145,6 +145,8 @@ private:
     bool SupportedStageState(D3DTEXTURESTAGESTATETYPE type, DWORD value) const;
     HRESULT CheckDrawState() const;
     HRESULT Draw(const DrawCall& call);
+    // The native objects and bytes of what the draw reads.
+    void Resolve(DrawCall& call) const;
 
     Direct3D8* parent_;
     UINT adapter_;

@@ -125,7 +125,7 @@ bool GLBatcher::Batchable(const DrawCall& call)
     return call.userVertices && call.type >= D3DPT_TRIANGLELIST;
 }
 
-void GLBatcher::Append(DeviceState& state, const DrawCall& call)
+void GLBatcher::Append(const DeviceState& state, const DrawCall& call)
 {
     const UINT vertices = call.indexed ? call.minIndex + call.numVertices : call.vertexCount;
     const size_t base = batchVertices_.size() / std::max(1u, batchStride_);
@@ -134,6 +134,7 @@ void GLBatcher::Append(DeviceState& state, const DrawCall& call)
     if (!batchState_) {
         batchState_ = &state;
         batchStride_ = call.userStride;
+        std::copy(std::begin(call.textures), std::end(call.textures), batchTextures_);
     }
     const size_t first = batchVertices_.size() / batchStride_;
     const size_t bytes = size_t(vertices) * batchStride_;
@@ -168,9 +169,9 @@ void GLBatcher::DrawBatch()
 {
     if (!batchState_)
         return;
-    DeviceState& state = *batchState_;
+    const DeviceState& state = *batchState_;
     batchState_ = nullptr;
-    if (!batchIndices_.empty() && fixed_.Apply(state)) {
+    if (!batchIndices_.empty() && fixed_.Apply(state, batchTextures_)) {
         const size_t vbOffset = streamVertices_.Write(batchVertices_.data(),
                                                        batchVertices_.size(), batchStride_);
         const size_t ibOffset = streamIndices_.Write(batchIndices_.data(),
@@ -210,16 +211,16 @@ void GLBatcher::DrawUser(const DeviceState& state, const DrawCall& call)
 
 void GLBatcher::DrawBuffers(const DeviceState& state, const DrawCall& call)
 {
-    auto* vb = static_cast<GLBuffer*>(BufferBackendOf(state.stream));
-    BindVertices(state.layout, vb->Name(), state.streamStride, 0);
+    auto* vb = static_cast<GLBuffer*>(call.vertexBuffer);
+    BindVertices(state.layout, vb->Name(), call.vertexStride, 0);
     if (call.indexed) {
-        auto* ib = static_cast<GLBuffer*>(BufferBackendOf(state.indices));
-        const UINT size = IndexSizeOf(state.indices);
+        auto* ib = static_cast<GLBuffer*>(call.indexBuffer);
+        const UINT size = call.indexSize;
         cache_.BindElementBuffer(ib->Name());
         glDrawElementsBaseVertex(ModeOf(call.type), GLsizei(call.vertexCount),
                                  size == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(size_t(call.startIndex) * size),
-                                 GLint(state.baseVertexIndex));
+                                 GLint(call.baseVertexIndex));
     } else {
         glDrawArrays(ModeOf(call.type), GLint(call.startVertex), GLsizei(call.vertexCount));
     }

@@ -39,7 +39,7 @@ public:
 
     // User-pointer triangles, which can join one indexed triangle list.
     static bool Batchable(const DrawCall& call);
-    void Append(DeviceState& state, const DrawCall& call);
+    void Append(const DeviceState& state, const DrawCall& call);
     bool Pending() const { return batchState_ != nullptr; }
     // Draws what the batch holds, if anything, and empties it.
     void DrawBatch();
@@ -69,7 +69,9 @@ private:
     GLStreamBuffer streamVertices_, streamIndices_;
 
     // The batch of user-pointer triangles waiting to be drawn as one list.
-    DeviceState* batchState_ = nullptr;
+    // The front end flushes before it changes anything the batch reads.
+    const DeviceState* batchState_ = nullptr;
+    BackendResource* batchTextures_[kStages] = {};
     UINT batchStride_ = 0;
     std::vector<uint8_t> batchVertices_;
     std::vector<uint16_t> batchIndices_;

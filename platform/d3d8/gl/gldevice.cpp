@@ -119,9 +119,9 @@ bool GLDevice::CannotChangeFrame(const DeviceState& s, const DrawCall& call) con
             first = call.indexed ? call.minIndex : 0;
             count = call.indexed ? call.numVertices : call.vertexCount;
         } else {
-            base = BufferBytesOf(s.stream);
-            stride = s.streamStride;
-            first = call.indexed ? s.baseVertexIndex + call.minIndex : call.startVertex;
+            base = call.vertexBytes;
+            stride = call.vertexStride;
+            first = call.indexed ? call.baseVertexIndex + call.minIndex : call.startVertex;
             count = call.indexed ? call.numVertices : call.vertexCount;
         }
         if (count > 64)
@@ -179,15 +179,16 @@ void GLDevice::Flush()
     }
 }
 
-void GLDevice::Draw(DeviceState& state, const DrawCall& call)
+void GLDevice::Draw(const DeviceState& state, const DrawCall& call)
 {
     MakeCurrent();
     ++stats_.draws;
+    fixed_.Note(state);
     // The skip test reads the current key, so bring it up to date first
     // when state changed (cheap when nothing did).
-    if (state.dirty & (kDirtyShader | kDirtyVertexFormat | kDirtyTextures)) {
+    if (fixed_.Dirty() & (kDirtyShader | kDirtyVertexFormat | kDirtyTextures)) {
         batcher_.DrawBatch();
-        if (!fixed_.Apply(state))
+        if (!fixed_.Apply(state, call.textures))
             return;
     }
     if (CannotChangeFrame(state, call)) {
@@ -199,7 +200,7 @@ void GLDevice::Draw(DeviceState& state, const DrawCall& call)
         return;
     }
     batcher_.DrawBatch();
-    if (!fixed_.Apply(state))
+    if (!fixed_.Apply(state, call.textures))
         return;
     if (call.userVertices)
         batcher_.DrawUser(state, call);

@@ -25,7 +25,7 @@ public:
     void UploadBuffer(BackendResource& buffer, const uint8_t* data, UINT offset, UINT size,
                       bool discard) override;
     void Flush() override;
-    void Draw(DeviceState& state, const DrawCall& call) override;
+    void Draw(const DeviceState& state, const DrawCall& call) override;
     void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
                D3DCOLOR color, float z, DWORD stencil) override;
     void Present() override;

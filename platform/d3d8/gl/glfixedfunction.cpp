@@ -274,10 +274,10 @@ void GLFixedFunction::ApplyPipeline(const DeviceState& s)
     pipelineInvalid_ = false;
 }
 
-void GLFixedFunction::ApplySamplers(DeviceState& s)
+void GLFixedFunction::ApplySamplers(const DeviceState& s)
 {
     for (int i = 0; i < kStages; ++i) {
-        if (!(s.dirtySamplerStages & (1u << i)))
+        if (!(dirtySamplerStages_ & (1u << i)))
             continue;
         const DWORD* t = s.tss[i];
         const GLuint sampler = samplers_[i];
@@ -298,13 +298,13 @@ void GLFixedFunction::ApplySamplers(DeviceState& s)
         glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, FloatOf(t[D3DTSS_MIPMAPLODBIAS]));
         glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, float(t[D3DTSS_MAXMIPLEVEL]));
     }
-    s.dirtySamplerStages = 0;
+    dirtySamplerStages_ = 0;
 }
 
-bool GLFixedFunction::Apply(DeviceState& s)
+bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const textures[kStages])
 {
-    const uint32_t d = s.dirty;
-    s.dirty = 0;
+    const uint32_t d = dirty_;
+    dirty_ = 0;
     if (d & (kDirtyWorldView | kDirtyProjection))
         ComputeTransforms(s);
     if (d & kDirtyViewport)
@@ -339,12 +339,12 @@ bool GLFixedFunction::Apply(DeviceState& s)
     program_->Update(uniforms_);
     if ((d & kDirtyPipeline) || pipelineInvalid_)
         ApplyPipeline(s);
-    if (s.dirtySamplerStages)
+    if (dirtySamplerStages_)
         ApplySamplers(s);
     for (int i = 0; i < key_.stageCount; ++i)
         if (key_.stages[i].sample)
             cache_.BindTexture(
-                i, static_cast<GLTexture*>(TextureBackendOf(s.textures[i]))->Name());
+                i, static_cast<GLTexture*>(textures[i])->Name());
     return true;
 }
 

@@ -24,9 +24,17 @@ public:
     void SetTarget(UINT height, bool depthBuffer, bool stencilBuffer);
     // Something other than a draw changed GL's pipeline state.
     void InvalidatePipeline() { pipelineInvalid_ = true; }
-    // Brings GL up to date with the state; false when there is no program
-    // to draw with.
-    bool Apply(DeviceState& state);
+    // Takes note of what changed in the state since the last draw.
+    void Note(const DeviceState& state)
+    {
+        dirty_ |= state.dirty;
+        dirtySamplerStages_ |= state.dirtySamplerStages;
+    }
+    // What changed and has not been applied yet.
+    uint32_t Dirty() const { return dirty_; }
+    // Brings GL up to date with the state and binds the textures' native
+    // objects; false when there is no program to draw with.
+    bool Apply(const DeviceState& state, BackendResource* const textures[kStages]);
     // The key of the current program, valid once Apply has run.
     const ShaderKey& Key() const { return key_; }
     bool KeyValid() const { return keyValid_; }
@@ -38,7 +46,7 @@ private:
     void ComputeMaterial(const DeviceState& state);
     void ComputeConstants(const DeviceState& state);
     void ApplyPipeline(const DeviceState& state);
-    void ApplySamplers(DeviceState& state);
+    void ApplySamplers(const DeviceState& state);
     void Bump(UniformGroup group) { uniforms_.version[group] = ++version_; }
 
     GLBindCache& cache_;
@@ -53,6 +61,8 @@ private:
     bool pipelineInvalid_ = true;
     UniformValues uniforms_ = {};
     uint64_t version_ = 0;
+    uint32_t dirty_ = kDirtyAll;
+    uint32_t dirtySamplerStages_ = 0xFF;
 };
 
 }  // namespace d3d8
