@@ -9,6 +9,7 @@
 #include "buffer8.h"
 #include "direct3d8.h"
 #include "displaypixels.h"
+#include "drawskip.h"
 #include "matrix.h"
 #include "texture8.h"
 
@@ -983,8 +984,15 @@ HRESULT Device8::Draw(const DrawCall& call)
     // A lost device accepts draws and shows nothing of them.
     if (lost_)
         return D3D_OK;
+    ++draws_;
     DrawCall resolved = call;
     Resolve(resolved);
+    if (CannotChangeFrame(state_, resolved, params_.EnableAutoDepthStencil != FALSE,
+                          params_.EnableAutoDepthStencil &&
+                              FormatHasStencil(params_.AutoDepthStencilFormat))) {
+        ++skippedDraws_;
+        return D3D_OK;
+    }
     backend_->Draw(state_, resolved);
     // The back end has seen every change so far.
     state_.dirty = 0;

@@ -43,8 +43,6 @@ public:
     void ForgetVertexSource(GLuint buffer) { batcher_.ForgetVertexSource(buffer); }
 
 private:
-    bool CannotChangeFrame(const DeviceState& state, const DrawCall& call) const;
-
     // Declared first: every part below holds GL objects of this context.
     std::unique_ptr<GLContext> context_;
     bool s3tc_;

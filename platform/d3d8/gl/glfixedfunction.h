@@ -35,9 +35,6 @@ public:
     // Brings GL up to date with the state and binds the textures' native
     // objects; false when there is no program to draw with.
     bool Apply(const DeviceState& state, BackendResource* const textures[kStages]);
-    // The key of the current program, valid once Apply has run.
-    const ShaderKey& Key() const { return key_; }
-    bool KeyValid() const { return keyValid_; }
 
 private:
     void ComputeTransforms(const DeviceState& state);

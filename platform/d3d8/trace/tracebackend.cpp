@@ -36,7 +36,7 @@ public:
         for (size_t i = 0; i < size; ++i)
             bytes[i] = kPoison[i & 3];
     }
-    void Draw(const DeviceState&, const DrawCall&) override { ++stats_.draws; }
+    void Draw(const DeviceState&, const DrawCall&) override {}
     // Nothing is drawn: frames are black but for the pixels a program wrote
     // into a lockable back buffer itself, which a Clear of the target wipes.
     void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD flags, D3DCOLOR, float,
