@@ -15,8 +15,6 @@
 
 namespace d3d8 {
 
-class TraceLog;
-
 struct AdapterInfo {
     D3DADAPTER_IDENTIFIER8 identifier = {};
     std::vector<D3DDISPLAYMODE> modes;
@@ -131,8 +129,6 @@ public:
     virtual HRESULT CreateDevice(UINT adapter, HWND window, DWORD behaviour,
                                  D3DPRESENT_PARAMETERS& params,
                                  std::shared_ptr<DeviceBackend>& device) = 0;
-    // The trace log, when this back end records calls.
-    virtual TraceLog* Trace() { return nullptr; }
     // Extra failures the trace configuration asks for.
     virtual bool FailCreate(D3DRESOURCETYPE) const { return false; }
     // When devices lose themselves (see D3D8TraceConfig).
