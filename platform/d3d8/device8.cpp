@@ -979,21 +979,20 @@ HRESULT Device8::CheckDrawState() const
     return state_.fvf && state_.layout.position >= 0 ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-HRESULT Device8::Draw(const DrawCall& call)
+HRESULT Device8::Draw(DrawCall& call)
 {
     // A lost device accepts draws and shows nothing of them.
     if (lost_)
         return D3D_OK;
     ++draws_;
-    DrawCall resolved = call;
-    Resolve(resolved);
-    if (CannotChangeFrame(state_, resolved, params_.EnableAutoDepthStencil != FALSE,
+    Resolve(call);
+    if (CannotChangeFrame(state_, call, params_.EnableAutoDepthStencil != FALSE,
                           params_.EnableAutoDepthStencil &&
                               FormatHasStencil(params_.AutoDepthStencilFormat))) {
         ++skippedDraws_;
         return D3D_OK;
     }
-    backend_->Draw(state_, resolved);
+    backend_->Draw(state_, call);
     // The back end has seen every change so far.
     state_.dirty = 0;
     state_.dirtySamplerStages = 0;

@@ -150,7 +150,8 @@ private:
     bool SupportedRenderState(D3DRENDERSTATETYPE state, DWORD value) const;
     bool SupportedStageState(D3DTEXTURESTAGESTATETYPE type, DWORD value) const;
     HRESULT CheckDrawState() const;
-    HRESULT Draw(const DrawCall& call);
+    // Completes call with what it reads and hands it to the back end.
+    HRESULT Draw(DrawCall& call);
     // The native objects and bytes of what the draw reads.
     void Resolve(DrawCall& call) const;
 

@@ -47,8 +47,8 @@ bool DiffuseAlphaZero(const DeviceState& s, const DrawCall& call)
 
 }  // namespace
 
-bool CannotChangeFrame(const DeviceState& s, const DrawCall& call, bool depthBuffer,
-                       bool stencilBuffer)
+bool FadedOutDrawCannotChangeFrame(const DeviceState& s, const DrawCall& call,
+                                   bool depthBuffer, bool stencilBuffer)
 {
     // Only blending whose source weight is the source alpha, with nothing
     // written to depth or stencil, can make a draw invisible: then a final
