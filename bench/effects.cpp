@@ -17,8 +17,8 @@
 #include "cvcore/windowwrapper.h"
 #include "engine/device3d.h"
 #include "particlesystem.h"
-#include "quietdevice.h"
 #include "plasma.h"
+#include "tracedevice.h"
 #include "wobler.h"
 
 namespace {
@@ -27,14 +27,14 @@ namespace fs = std::filesystem;
 
 // A quiet device, and a folder with one 64 x 64 TGA as the base path.
 struct EffectsBench {
-    EffectsBench() : quiet("effects bench") {
+    EffectsBench() : quiet(tracetest::MakeQuietDevice("effects bench")) {
         dir = fs::temp_directory_path() / ("halcyon2-bench-effects-" + std::to_string(getpid()));
         fs::create_directories(dir);
         WriteTga(dir / "tex.tga", 64);
         cvcore::SetBasePath((dir.string() + "/").c_str());
     }
     ~EffectsBench() {
-        quiet.device.reset();
+        quiet.reset();
         fs::remove_all(dir);
     }
 
@@ -52,7 +52,7 @@ struct EffectsBench {
         std::fclose(f);
     }
 
-    QuietDevice quiet;
+    tracetest::TraceDevice quiet;
     fs::path dir;
 };
 
@@ -70,8 +70,8 @@ BENCHMARK(BM_Plasma);
 
 void BM_WobblerWarp(benchmark::State& state) {
     EffectsBench bench;
-    QuietDevice& quiet = bench.quiet;
-    auto wobbler = std::make_unique<Wobbler>(*quiet.device, "tex.tga");
+    tracetest::TraceDevice& quiet = bench.quiet;
+    auto wobbler = std::make_unique<Wobbler>(*quiet, "tex.tga");
     float t = 0.0f;
     for (auto _ : state) {
         wobbler->DrawWarp(t, 1.0f, false);
@@ -83,8 +83,8 @@ BENCHMARK(BM_WobblerWarp);
 // 150 puffs a second living 2.5 s: about 375 alive, at 60 frames a second.
 void BM_SmokeFrame(benchmark::State& state) {
     EffectsBench bench;
-    QuietDevice& quiet = bench.quiet;
-    ParticleSystem smoke(*quiet.device, "tex.tga");
+    tracetest::TraceDevice& quiet = bench.quiet;
+    ParticleSystem smoke(*quiet, "tex.tga");
     smoke.SetRate(0.15f);
     smoke.SetLifetime(2.5f);
     smoke.SetBox({-100, -20, -200}, {100, 40, 400});
@@ -95,9 +95,9 @@ void BM_SmokeFrame(benchmark::State& state) {
     float t = 0.0f;
     for (int i = 0; i < 200; ++i) smoke.Run(t += dt, dt);
     for (auto _ : state) {
-        quiet.device->GetDevice()->BeginScene();
+        quiet->GetDevice()->BeginScene();
         smoke.Run(t += dt, dt);
-        quiet.device->GetDevice()->EndScene();
+        quiet->GetDevice()->EndScene();
     }
     state.counters["alive"] = static_cast<double>(smoke.Particles().size());
 }

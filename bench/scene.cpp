@@ -5,7 +5,7 @@
 #include "engine/device3d.h"
 #include "engine/skintrimesh.h"
 #include "engine/vatrimesh.h"
-#include "quietdevice.h"
+#include "tracedevice.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ void FillMesh(Mesh& mesh) {
 }
 
 void BM_SkinFourWeights(benchmark::State& state) {
-    QuietDevice quiet("scene bench");
-    SkinTriMesh mesh(quiet.device.get());
+    auto quiet = tracetest::MakeQuietDevice("scene bench");
+    SkinTriMesh mesh(quiet.get());
     FillMesh(mesh);
     SceneNode bones[4];
     mesh.SetBindPose(Matrix4(), SkinTriMesh::BoundsFromVertex0 | SkinTriMesh::SphereFromPoints);
@@ -60,8 +60,8 @@ void BM_SkinFourWeights(benchmark::State& state) {
 BENCHMARK(BM_SkinFourWeights)->Unit(benchmark::kMillisecond);
 
 void BM_MorphBlend(benchmark::State& state) {
-    QuietDevice quiet("scene bench");
-    VATriMesh mesh(quiet.device.get());
+    auto quiet = tracetest::MakeQuietDevice("scene bench");
+    VATriMesh mesh(quiet.get());
     FillMesh(mesh);
     mesh.SetFrameCount(2);
     for (int32_t k = 0; k < 2; ++k) {

@@ -5,7 +5,7 @@
 #include <memory>
 #include "engine/klxdocument.h"
 #include "engine/scenebuilder.h"
-#include "quietdevice.h"
+#include "tracedevice.h"
 
 namespace {
 
@@ -56,12 +56,12 @@ KlxDocument ChainDocument(uint32_t count, bool topDown) {
 }
 
 void BM_BuildChain(benchmark::State& state) {
-    QuietDevice quiet("scene graph bench");
+    auto quiet = tracetest::MakeQuietDevice("scene graph bench");
     const auto count = static_cast<uint32_t>(state.range(0));
     const KlxDocument doc = ChainDocument(count, state.range(1) != 0);
     for (auto _ : state) {
         auto scene = std::make_unique<Scene>();
-        SceneBuilder(*scene, *quiet.device, doc).Build();
+        SceneBuilder(*scene, *quiet, doc).Build();
         benchmark::DoNotOptimize(scene.get());
         state.PauseTiming();
         scene.reset();
@@ -79,15 +79,15 @@ BENCHMARK(BM_BuildChain)
 // Update moves the top of the chain, so the render recomputes every world
 // matrix down to the mesh.
 void BM_ChainFrame(benchmark::State& state) {
-    QuietDevice quiet("scene graph bench");
+    auto quiet = tracetest::MakeQuietDevice("scene graph bench");
     const auto count = static_cast<uint32_t>(state.range(0));
     Scene scene;
-    SceneBuilder(scene, *quiet.device, ChainDocument(count, true)).Build();
+    SceneBuilder(scene, *quiet, ChainDocument(count, true)).Build();
     SceneCamera& camera = *scene.GetCamera(0);
     float seconds = 0.0f;
     for (auto _ : state) {
         scene.Update(seconds);
-        scene.Render(*quiet.device, camera);
+        scene.Render(*quiet, camera);
         seconds += 0.001f;
     }
     state.SetItemsProcessed(state.iterations() * count);

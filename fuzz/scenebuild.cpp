@@ -10,10 +10,10 @@
 #include "engine/klxdocument.h"
 #include "engine/scene.h"
 #include "engine/scenebuilder.h"
-#include "quietdevice.h"
+#include "tracedevice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QuietDevice fuzz("scene fuzz", 64, 48);
+    static const tracetest::TraceDevice fuzz = tracetest::MakeQuietDevice("scene fuzz", 64, 48);
     if (size > 1024 * 1024) return 0;
     std::unique_ptr<uint8_t[]> copy(new uint8_t[size + 1]);
     if (size) std::memcpy(copy.get(), data, size);
@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const KlxDocument document(stream);
         Scene scene;
-        SceneBuilder(scene, *fuzz.device, document).Build();
+        SceneBuilder(scene, *fuzz, document).Build();
         for (float seconds : {0.0f, 0.37f, 5.0f, -2.0f}) {
             scene.Update(seconds);
             for (int32_t c = 0; c < scene.GetCameraCount() && c < 4; ++c) {
-                scene.Render(*fuzz.device, *scene.GetCamera(c));
+                scene.Render(*fuzz, *scene.GetCamera(c));
             }
         }
     } catch (const cvcore::Exception&) {

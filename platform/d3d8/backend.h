@@ -15,8 +15,6 @@
 
 namespace d3d8 {
 
-class TraceLog;
-
 struct AdapterInfo {
     D3DADAPTER_IDENTIFIER8 identifier = {};
     std::vector<D3DDISPLAYMODE> modes;
@@ -64,6 +62,16 @@ struct DrawCall {
     UINT userStride = 0;
     const void* userIndices = nullptr;
     bool userIndices32 = false;
+    // What the draw reads, resolved by the front end: the native objects of
+    // the bound textures and buffers, and the stream-0 vertex buffer's bytes
+    // (buffer draws only).
+    BackendResource* textures[kStages] = {};
+    BackendResource* vertexBuffer = nullptr;
+    const uint8_t* vertexBytes = nullptr;
+    UINT vertexStride = 0;
+    BackendResource* indexBuffer = nullptr;
+    UINT indexSize = 2;
+    UINT baseVertexIndex = 0;
 };
 
 class DeviceBackend {
@@ -80,7 +88,10 @@ public:
     // Called before the front end changes any state or resource contents a
     // recorded draw may still depend on, so batched work is issued first.
     virtual void Flush() = 0;
-    virtual void Draw(DeviceState& state, const DrawCall& call) = 0;
+    // state.dirty says what changed since the last draw; the front end
+    // clears it afterwards, so a back end that defers work keeps its own
+    // record of what it has not yet applied.
+    virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;
     virtual void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
                        D3DCOLOR color, float z, DWORD stencil) = 0;
     virtual void Present() = 0;
@@ -105,17 +116,6 @@ public:
     virtual void CountIgnoredState() = 0;
 };
 
-// Native handle of a back-end resource (the GL back end needs the texture
-// of a bound stage); the front end resolves it.
-BackendResource* TextureBackendOf(const Texture8* texture);
-BackendResource* BufferBackendOf(const VertexBuffer8* buffer);
-BackendResource* BufferBackendOf(const IndexBuffer8* buffer);
-const uint8_t* BufferBytesOf(const VertexBuffer8* buffer);
-UINT BufferSizeOf(const VertexBuffer8* buffer);
-UINT IndexSizeOf(const IndexBuffer8* buffer);
-const uint8_t* IndexBytesOf(const IndexBuffer8* buffer);
-D3DFORMAT TextureFormatOf(const Texture8* texture);
-
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -129,8 +129,6 @@ public:
     virtual HRESULT CreateDevice(UINT adapter, HWND window, DWORD behaviour,
                                  D3DPRESENT_PARAMETERS& params,
                                  std::shared_ptr<DeviceBackend>& device) = 0;
-    // The trace log, when this back end records calls.
-    virtual TraceLog* Trace() { return nullptr; }
     // Extra failures the trace configuration asks for.
     virtual bool FailCreate(D3DRESOURCETYPE) const { return false; }
     // When devices lose themselves (see D3D8TraceConfig).

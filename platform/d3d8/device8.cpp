@@ -9,6 +9,7 @@
 #include "buffer8.h"
 #include "direct3d8.h"
 #include "displaypixels.h"
+#include "drawskip.h"
 #include "matrix.h"
 #include "texture8.h"
 
@@ -978,12 +979,41 @@ HRESULT Device8::CheckDrawState() const
     return state_.fvf && state_.layout.position >= 0 ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-HRESULT Device8::Draw(const DrawCall& call)
+HRESULT Device8::Draw(DrawCall& call)
 {
     // A lost device accepts draws and shows nothing of them.
-    if (!lost_)
-        backend_->Draw(state_, call);
+    if (lost_)
+        return D3D_OK;
+    ++draws_;
+    Resolve(call);
+    if (CannotChangeFrame(state_, call, params_.EnableAutoDepthStencil != FALSE,
+                          params_.EnableAutoDepthStencil &&
+                              FormatHasStencil(params_.AutoDepthStencilFormat))) {
+        ++skippedDraws_;
+        return D3D_OK;
+    }
+    backend_->Draw(state_, call);
+    // The back end has seen every change so far.
+    state_.dirty = 0;
+    state_.dirtySamplerStages = 0;
     return D3D_OK;
+}
+
+void Device8::Resolve(DrawCall& call) const
+{
+    for (int i = 0; i < kStages; ++i)
+        call.textures[i] = state_.textures[i] ? state_.textures[i]->Backend() : nullptr;
+    if (call.userVertices)
+        return;
+    const BufferStore& vertices = state_.stream->Store();
+    call.vertexBuffer = vertices.Backend();
+    call.vertexBytes = vertices.Bytes();
+    call.vertexStride = state_.streamStride;
+    if (call.indexed) {
+        call.indexBuffer = state_.indices->Store().Backend();
+        call.indexSize = state_.indices->IndexSize();
+        call.baseVertexIndex = state_.baseVertexIndex;
+    }
 }
 
 HRESULT Device8::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
@@ -1259,34 +1289,6 @@ void Device8::SetPresentHook(D3D8PresentHook hook, void* user)
 {
     presentHook_ = hook;
     presentUser_ = user;
-}
-
-// Native objects of the front end's resources, for the back ends.
-BackendResource* TextureBackendOf(const Texture8* texture)
-{
-    return texture ? texture->Backend() : nullptr;
-}
-BackendResource* BufferBackendOf(const VertexBuffer8* buffer)
-{
-    return buffer ? buffer->Store().Backend() : nullptr;
-}
-BackendResource* BufferBackendOf(const IndexBuffer8* buffer)
-{
-    return buffer ? buffer->Store().Backend() : nullptr;
-}
-const uint8_t* BufferBytesOf(const VertexBuffer8* buffer)
-{
-    return buffer ? buffer->Store().Bytes() : nullptr;
-}
-UINT BufferSizeOf(const VertexBuffer8* buffer) { return buffer ? buffer->Store().Size() : 0; }
-UINT IndexSizeOf(const IndexBuffer8* buffer) { return buffer ? buffer->IndexSize() : 2; }
-const uint8_t* IndexBytesOf(const IndexBuffer8* buffer)
-{
-    return buffer ? buffer->Store().Bytes() : nullptr;
-}
-D3DFORMAT TextureFormatOf(const Texture8* texture)
-{
-    return texture ? texture->Desc().format : D3DFMT_UNKNOWN;
 }
 
 }  // namespace d3d8

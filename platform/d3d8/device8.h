@@ -122,7 +122,13 @@ public:
     HRESULT ReadBackBuffer(void* pixels, UINT pitch, UINT* width, UINT* height);
     void SetPresentHook(D3D8PresentHook hook, void* user);
     void LoseAtNextPresent() { loseNext_ = true; }
-    D3D8Stats Stats() const { return backend_->Stats(); }
+    D3D8Stats Stats() const
+    {
+        D3D8Stats stats = backend_->Stats();
+        stats.draws = draws_;
+        stats.skippedDraws = skippedDraws_;
+        return stats;
+    }
 
     // Whether an interface pointer is one of this stand-in's devices.
     static Device8* FromInterface(IDirect3DDevice8* device);
@@ -144,13 +150,17 @@ private:
     bool SupportedRenderState(D3DRENDERSTATETYPE state, DWORD value) const;
     bool SupportedStageState(D3DTEXTURESTAGESTATETYPE type, DWORD value) const;
     HRESULT CheckDrawState() const;
-    HRESULT Draw(const DrawCall& call);
+    // Completes call with what it reads and hands it to the back end.
+    HRESULT Draw(DrawCall& call);
+    // The native objects and bytes of what the draw reads.
+    void Resolve(DrawCall& call) const;
 
     Direct3D8* parent_;
     UINT adapter_;
     HWND focus_;
     DWORD behaviour_;
     D3DPRESENT_PARAMETERS params_;
+    unsigned long long draws_ = 0, skippedDraws_ = 0;
     std::shared_ptr<DeviceBackend> backend_;
     DeviceState state_;
     D3DCAPS8 caps_;

@@ -14,9 +14,10 @@ bool IsDisplayFormat(D3DFORMAT format)
 
 }  // namespace
 
-Direct3D8::Direct3D8(std::unique_ptr<Backend> backend) : backend_(std::move(backend))
+Direct3D8::Direct3D8(std::unique_ptr<Backend> backend, std::shared_ptr<TraceLog> log)
+    : backend_(std::move(backend)), log_(std::move(log))
 {
-    trace_ = backend_->Trace();
+    trace_ = log_.get();
     if (trace_)
         traceName_ = trace_->NewName("d3d8");
 }

@@ -12,7 +12,8 @@ namespace d3d8 {
 
 class Direct3D8 final : public RefCounted<IDirect3D8> {
 public:
-    explicit Direct3D8(std::unique_ptr<Backend> backend);
+    // log: where calls are recorded (null: nowhere).
+    Direct3D8(std::unique_ptr<Backend> backend, std::shared_ptr<TraceLog> log);
 
     HRESULT RegisterSoftwareDevice(void* pInitializeFunction) override;
     UINT GetAdapterCount() override;
@@ -49,6 +50,7 @@ private:
     HRESULT FormatResult(UINT adapter, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) const;
 
     std::unique_ptr<Backend> backend_;
+    std::shared_ptr<TraceLog> log_;
 };
 
 }  // namespace d3d8

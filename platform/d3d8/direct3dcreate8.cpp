@@ -11,7 +11,7 @@
 #include "device8.h"
 #include "direct3d8.h"
 #include "standincaps.h"
-#include "trace/tracelog.h"
+#include "tracelog.h"
 
 namespace d3d8 {
 
@@ -40,11 +40,6 @@ bool EnvironmentWantsTrace()
 
 }  // namespace
 
-std::shared_ptr<TraceLog> CurrentTraceLog()
-{
-    return Session().log;
-}
-
 }  // namespace d3d8
 
 using namespace d3d8;
@@ -67,7 +62,7 @@ IDirect3D8* WINAPI Direct3DCreate8(UINT SDKVersion)
     }
     if (!backend)
         return nullptr;
-    Direct3D8* d3d = new Direct3D8(std::move(backend));
+    Direct3D8* d3d = new Direct3D8(std::move(backend), session.log);
     if (TraceLog* log = d3d->Trace())
         log->Call("", "Direct3DCreate8", {std::to_string(SDKVersion)}, d3d->TraceName());
     return d3d;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "trace/tracelog.h"
+#include "tracelog.h"
 
 namespace d3d8 {
 

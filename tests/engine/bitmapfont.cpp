@@ -46,7 +46,7 @@ protected:
         D3D8Trace_Disable();
     }
 
-    std::unique_ptr<Device3D> device_;
+    tracetest::TraceDevice device_;
 };
 
 TEST_F(BitmapFontTest, MeasuresAtTheFirstThresholdThatFindsEveryGlyph) {

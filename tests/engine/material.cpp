@@ -25,7 +25,7 @@ protected:
         D3D8Trace_Disable();
     }
 
-    std::unique_ptr<Device3D> device_;
+    tracetest::TraceDevice device_;
 };
 
 TEST_F(MaterialTest, DefaultsApplyTheOneDisabledStage) {

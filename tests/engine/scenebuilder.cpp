@@ -9,8 +9,12 @@
 #include "engine/material.h"
 #include "engine/skintrimesh.h"
 #include "engine/vatrimesh.h"
-#include "scenetestdevice.h"
+#include "tracedevice.h"
 #include "scratchdir.h"
+
+using tracetest::LinesWith;
+using tracetest::MakeSceneDevice;
+using tracetest::TraceDevice;
 
 namespace {
 
@@ -108,14 +112,14 @@ KlxDocument SmallDocument() {
 
 struct BuilderTest : ::testing::Test {
     void SetUp() override {
-        device = MakeTestDevice();
+        device = MakeSceneDevice();
         document = SmallDocument();
     }
 
     void Build() { SceneBuilder(scene, *device, document).Build(); }
     SceneNode* Object(int32_t id) { return scene.FindObjectSlot(id)->node; }
 
-    std::unique_ptr<TestDevice> device;
+    TraceDevice device;
     KlxDocument document;
     Scene scene;
 };
@@ -363,7 +367,7 @@ TEST_F(BuilderTest, AHundredThousandNodeChainLoadsUpdatesAndRenders) {
     scene.Update(0.001f);  // tick 4.8
     D3D8Trace_Clear();
     scene.Render(*device, *scene.GetCamera(0));
-    EXPECT_EQ(TraceLinesWith({"DrawIndexedPrimitive("}).size(), 1u);
+    EXPECT_EQ(LinesWith("DrawIndexedPrimitive(").size(), 1u);
     EXPECT_NEAR(mesh->GetWorld().GetTranslation().x, 4.8f, 1e-3f);
 }
 

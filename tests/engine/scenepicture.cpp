@@ -9,7 +9,9 @@
 #include "engine/klxdocument.h"
 #include "engine/scenebuilder.h"
 #include "goldenimage.h"
-#include "scenetestdevice.h"
+#include "tracedevice.h"
+
+using tracetest::MakeSceneDevice;
 
 namespace {
 
@@ -182,7 +184,7 @@ KlxDocument PictureDocument() {
 }
 
 TEST(ScenePicture, SkinMorphGlassFogAndLight) {
-    auto device = MakeTestDevice(false);
+    auto device = MakeSceneDevice(false);
     Scene scene;
     const KlxDocument document = PictureDocument();
     SceneBuilder(scene, *device, document).Build();

@@ -5,7 +5,11 @@
 #include <vector>
 #include "engine/device3d.h"
 #include "engine/scene.h"
-#include "scenetestdevice.h"
+#include "tracedevice.h"
+
+using tracetest::LinesWith;
+using tracetest::MakeSceneDevice;
+using tracetest::TraceDevice;
 
 namespace {
 
@@ -25,7 +29,7 @@ private:
 
 struct RenderTest : ::testing::Test {
     void SetUp() override {
-        device = MakeTestDevice();
+        device = MakeSceneDevice();
         camera = scene.AddNode(std::make_unique<SceneCamera>());
         CameraParameters p;
         p.environmentNear = 10.0f;
@@ -46,7 +50,7 @@ struct RenderTest : ::testing::Test {
         return node;
     }
 
-    std::unique_ptr<TestDevice> device;
+    TraceDevice device;
     Scene scene;
     SceneCamera* camera = nullptr;
     std::vector<std::string> hooks;
@@ -118,7 +122,7 @@ TEST_F(RenderTest, CameraWithATargetLooksAtIt) {
     for (int frame = 0; frame < 3; ++frame) {
         scene.Render(*device, *camera);
     }
-    const std::vector<std::string> views = TraceLinesWith({"SetTransform(D3DTS_VIEW"});
+    const std::vector<std::string> views = LinesWith("SetTransform(D3DTS_VIEW");
     ASSERT_EQ(views.size(), 3u);
     EXPECT_EQ(views[0], views[1]);
     EXPECT_EQ(views[0], views[2]);
@@ -134,8 +138,8 @@ TEST_F(RenderTest, DebugBoxIsTwelveLines) {
     node->bounds.flags = NodeBounds::BoxValid | NodeBounds::DrawBox;
     D3D8Trace_Clear();
     scene.Render(*device, *camera);
-    EXPECT_EQ(TraceLinesWith({"DrawPrimitiveUP(D3DPT_LINELIST, 12,", ", 12)"}).size(), 1u);
-    EXPECT_EQ(TraceLinesWith({"SetVertexShader(0x2)"}).size(), 1u);
+    EXPECT_EQ(LinesWith("DrawPrimitiveUP(D3DPT_LINELIST, 12,", ", 12)").size(), 1u);
+    EXPECT_EQ(LinesWith("SetVertexShader(0x2)").size(), 1u);
 }
 
 TEST_F(RenderTest, FogRangesComeFromTheCamera) {
@@ -146,16 +150,16 @@ TEST_F(RenderTest, FogRangesComeFromTheCamera) {
     D3D8Trace_Clear();
     scene.ApplyFog(*device, *camera);
     // a = 10, b = 110: start 10 - 100 x 0.5, end 10 + 100 / 2.
-    EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGENABLE, 1)"}).size(), 1u);
-    EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGSTART, -40)"}).size(), 1u);
-    EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGEND, 60)"}).size(), 1u);
-    EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGCOLOR, 0xff204060)"}).size(), 1u);
+    EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGENABLE, 1)").size(), 1u);
+    EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGSTART, -40)").size(), 1u);
+    EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGEND, 60)").size(), 1u);
+    EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGCOLOR, 0xff204060)").size(), 1u);
 
     scene.fogEnabled = 0;
     D3D8Trace_Clear();
     scene.ApplyFog(*device, *camera);
-    EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGENABLE, 0)"}).size(), 1u);
-    EXPECT_TRUE(TraceLinesWith({"D3DRS_FOGSTART"}).empty());
+    EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGENABLE, 0)").size(), 1u);
+    EXPECT_TRUE(LinesWith("D3DRS_FOGSTART").empty());
 }
 
 TEST(SceneFog, FollowsTheFogCaps) {
@@ -165,13 +169,13 @@ TEST(SceneFog, FollowsTheFogCaps) {
     for (DWORD caps : {DWORD(D3DPRASTERCAPS_FOGTABLE), DWORD(0)}) {
         D3D8TraceConfig config;
         config.adapters[0].caps.RasterCaps = caps;
-        auto device = MakeTestDevice(true, config);
+        auto device = MakeSceneDevice(true, config);
         D3D8Trace_Clear();
         scene.ApplyFog(*device, camera);
         if (caps != 0) {
-            EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGTABLEMODE, 3)"}).size(), 1u);
-            EXPECT_TRUE(TraceLinesWith({"D3DRS_FOGVERTEXMODE"}).empty());
-            EXPECT_EQ(TraceLinesWith({"SetRenderState(D3DRS_FOGENABLE, 1)"}).size(), 1u);
+            EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGTABLEMODE, 3)").size(), 1u);
+            EXPECT_TRUE(LinesWith("D3DRS_FOGVERTEXMODE").empty());
+            EXPECT_EQ(LinesWith("SetRenderState(D3DRS_FOGENABLE, 1)").size(), 1u);
         } else {
             EXPECT_TRUE(D3D8Trace_Lines().empty());  // fog left alone
         }
@@ -180,7 +184,7 @@ TEST(SceneFog, FollowsTheFogCaps) {
 
 struct LightTest : RenderTest {
     SceneLight* Light(D3DLIGHTTYPE type, const Vector3& at, uint8_t enabled) {
-        SceneLight* light = scene.AddNode(std::make_unique<SceneLight>(device->get()));
+        SceneLight* light = scene.AddNode(std::make_unique<SceneLight>(device.get()));
         light->light.Type = type;
         light->enabled = enabled;
         light->SetParent(&scene);
@@ -196,13 +200,13 @@ TEST_F(LightTest, DisabledLightsUseNoIndex) {
     Light(D3DLIGHT_POINT, {4.0f, 5.0f, 6.0f}, 1);
     D3D8Trace_Clear();
     scene.Update(0.0f);
-    const auto set = TraceLinesWith({"SetLight("});
+    const auto set = LinesWith("SetLight(");
     ASSERT_EQ(set.size(), 2u);
     EXPECT_NE(set[0].find("SetLight(0, "), std::string::npos);
     EXPECT_NE(set[1].find("SetLight(1, "), std::string::npos);
-    EXPECT_EQ(TraceLinesWith({"LightEnable(0, 1)"}).size(), 1u);
-    EXPECT_EQ(TraceLinesWith({"LightEnable(1, 1)"}).size(), 1u);
-    EXPECT_TRUE(TraceLinesWith({"LightEnable(2"}).empty());
+    EXPECT_EQ(LinesWith("LightEnable(0, 1)").size(), 1u);
+    EXPECT_EQ(LinesWith("LightEnable(1, 1)").size(), 1u);
+    EXPECT_TRUE(LinesWith("LightEnable(2").empty());
 }
 
 TEST_F(LightTest, TargetedLightsAimFromTheirOwnPosition) {

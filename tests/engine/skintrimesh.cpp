@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include "engine/device3d.h"
-#include "scenetestdevice.h"
+#include "tracedevice.h"
+
+using tracetest::LinesWith;
+using tracetest::MakeSceneDevice;
+using tracetest::TraceDevice;
 
 namespace {
 
@@ -10,8 +14,8 @@ namespace {
 // bound with its node moved up by 1 in y.
 struct SkinTest : ::testing::Test {
     void SetUp() override {
-        device = MakeTestDevice();
-        mesh = std::make_unique<SkinTriMesh>(device->get());
+        device = MakeSceneDevice();
+        mesh = std::make_unique<SkinTriMesh>(device.get());
         mesh->CreateVertexBuffer(3, D3DFVF_XYZ | D3DFVF_DIFFUSE);
         mesh->LockVertices(0);
         for (int v = 0; v < 3; ++v) {
@@ -42,7 +46,7 @@ struct SkinTest : ::testing::Test {
         return {f[0], f[1], f[2]};
     }
 
-    std::unique_ptr<TestDevice> device;
+    TraceDevice device;
     std::unique_ptr<SkinTriMesh> mesh;
     SceneNode bone0, bone1;
 };
@@ -122,16 +126,16 @@ TEST_F(SkinTest, DrawRestoresTheWorldTransform) {
     EXPECT_EQ(std::memcmp(&after, world.m, sizeof after), 0);
     // Skinned vertices are in world space: drawn with the identity, then the
     // node's transform goes back.
-    const auto worldSets = TraceLinesWith({"SetTransform(D3DTS_WORLD, "});
+    const auto worldSets = LinesWith("SetTransform(D3DTS_WORLD, ");
     ASSERT_EQ(worldSets.size(), 2u);
     EXPECT_NE(worldSets[0].find("[1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1]"), std::string::npos);
     EXPECT_NE(worldSets[1].find("[1 0 0 0 0 1 0 0 0 0 1 0 3 4 5 1]"), std::string::npos);
-    EXPECT_EQ(TraceLinesWith({"SetStreamSource(0, vb#2, 16)"}).size(), 1u);
+    EXPECT_EQ(LinesWith("SetStreamSource(0, vb#2, 16)").size(), 1u);
 }
 
 TEST(SkinTriMesh, MeshWithoutPositionsIsLeftAsItIs) {
-    auto device = MakeTestDevice();
-    SkinTriMesh mesh(device->get());
+    auto device = MakeSceneDevice();
+    SkinTriMesh mesh(device.get());
     mesh.CreateVertexBuffer(2, D3DFVF_DIFFUSE);  // four bytes a vertex: no room for a position
     SceneNode bone;
     mesh.SetBindPose(Matrix4::Translation(1.0f, 2.0f, 3.0f), SkinTriMesh::BoundsFromVertex0);

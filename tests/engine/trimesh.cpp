@@ -58,7 +58,7 @@ protected:
         return out;
     }
 
-    std::unique_ptr<Device3D> device_;
+    tracetest::TraceDevice device_;
 };
 
 TEST(TriMeshFormatTest, StridesOfTheFormats) {

@@ -4,7 +4,11 @@
 #include <cstring>
 #include "engine/device3d.h"
 #include "engine/material.h"
-#include "scenetestdevice.h"
+#include "tracedevice.h"
+
+using tracetest::LinesWith;
+using tracetest::MakeSceneDevice;
+using tracetest::TraceDevice;
 
 namespace {
 
@@ -23,8 +27,8 @@ MeshVertex Vertex(float x, const Vector3& normal, uint32_t diffuse, float u) {
 // frame and turn the normal of vertex 0 from +x to +y at 200.
 struct MorphTest : ::testing::Test {
     void SetUp() override {
-        device = MakeTestDevice();
-        mesh = std::make_unique<VATriMesh>(device->get());
+        device = MakeSceneDevice();
+        mesh = std::make_unique<VATriMesh>(device.get());
         mesh->CreateVertexBuffer(2, kFVF);
         mesh->LockVertices(0);
         mesh->SetVertex(0, Vertex(-5.0f, {1, 0, 0}, 0xFF000000, 0.0f));
@@ -62,7 +66,7 @@ struct MorphTest : ::testing::Test {
         return out;
     }
 
-    std::unique_ptr<TestDevice> device;
+    TraceDevice device;
     std::unique_ptr<VATriMesh> mesh;
 };
 
@@ -135,14 +139,14 @@ TEST_F(MorphTest, DrawUsesTheOutputBuffer) {
     D3D8Trace_Clear();
     mesh->Draw(*device);
     // vb#1 is the mesh's own buffer, vb#2 the output, then the frames.
-    EXPECT_EQ(TraceLinesWith({"SetStreamSource(0, vb#2, 36)"}).size(), 1u);
-    EXPECT_EQ(TraceLinesWith({"DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 2, 0, 1)"}).size(), 1u);
+    EXPECT_EQ(LinesWith("SetStreamSource(0, vb#2, 36)").size(), 1u);
+    EXPECT_EQ(LinesWith("DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 2, 0, 1)").size(), 1u);
     EXPECT_EQ(mesh->GetVertexBuffer(), own);
 }
 
 TEST_F(MorphTest, TranslucentSubmeshesQueueFromTheOutput) {
     Frames({0, 10});
-    Material glass(device->get());
+    Material glass(device.get());
     glass.opacity = 0.5f;
     mesh->SetSubmeshCount(1);
     mesh->CreateIndexBuffer(0, 3, D3DPT_TRIANGLELIST, &glass);
@@ -154,10 +158,10 @@ TEST_F(MorphTest, TranslucentSubmeshesQueueFromTheOutput) {
     mesh->SetTime(5.0f);
     D3D8Trace_Clear();
     mesh->Draw(*device);
-    EXPECT_EQ(device->get()->GetTransparentCount(), 1);
-    EXPECT_EQ(TraceLinesWith({"vb#2 Lock("}).size(), 1u);  // the output, not the base
-    EXPECT_TRUE(TraceLinesWith({"vb#1 Lock("}).empty());
-    device->get()->FlushTransparent();
+    EXPECT_EQ(device.get()->GetTransparentCount(), 1);
+    EXPECT_EQ(LinesWith("vb#2 Lock(").size(), 1u);  // the output, not the base
+    EXPECT_TRUE(LinesWith("vb#1 Lock(").empty());
+    device.get()->FlushTransparent();
 }
 
 }  // namespace

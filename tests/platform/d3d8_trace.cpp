@@ -262,6 +262,61 @@ TEST_F(TraceTest, DrawsOutsideTheirBuffersAreRefused)
     ib->Release();
 }
 
+// The front end decides, so every back end skips alike; buffer draws are
+// judged by the vertices their indices reach from the base vertex.
+TEST_F(TraceTest, FadedOutBufferDrawsAreSkipped)
+{
+    Start();
+    ASSERT_EQ(MakeDevice(), D3D_OK);
+    IDirect3DVertexBuffer8* vb = nullptr;
+    IDirect3DIndexBuffer8* ib = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb),
+              D3D_OK);
+    ASSERT_EQ(device->CreateIndexBuffer(3 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
+    BYTE* data = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    const Vertex v[4] = {{0, 0, 0, 0x00FFFFFF}, {1, 0, 0, 0x00FFFFFF}, {0, 1, 0, 0x00FFFFFF},
+                         {1, 1, 0, 0x80FFFFFF}};
+    std::memcpy(data, v, sizeof v);
+    ASSERT_EQ(vb->Unlock(), D3D_OK);
+    ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
+    const WORD indices[3] = {0, 1, 2};
+    std::memcpy(data, indices, sizeof indices);
+    ASSERT_EQ(ib->Unlock(), D3D_OK);
+    device->SetVertexShader(kFvf);
+    device->SetStreamSource(0, vb, sizeof(Vertex));
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    auto skipped = [&] {
+        D3D8Stats stats = {};
+        D3D8_GetStats(device, &stats);
+        return stats.skippedDraws;
+    };
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
+    EXPECT_EQ(skipped(), 0u);  // it writes depth
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
+    EXPECT_EQ(skipped(), 1u);
+    device->SetIndices(ib, 1);  // reaches the visible vertex
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1);
+    EXPECT_EQ(skipped(), 1u);
+    device->SetIndices(ib, 0);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1);
+    EXPECT_EQ(skipped(), 2u);
+    // A stage that selects the texture factor's alpha makes it visible.
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1);
+    EXPECT_EQ(skipped(), 2u);
+    D3D8Stats stats = {};
+    D3D8_GetStats(device, &stats);
+    EXPECT_EQ(stats.draws, 5u);
+    vb->Release();
+    ib->Release();
+}
+
 TEST_F(TraceTest, UnsupportedStateValuesAreAcceptedAndCounted)
 {
     Start();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "eventtrack.h"
@@ -109,11 +110,26 @@ TEST(Plasma, NeverExceeds252AndWraps) {
     EXPECT_EQ(plasma.At(256 + 3, -1), plasma.At(3, 255));
 }
 
-TEST(Plasma, SineTableSpansZeroToSixtyThree) {
+// One period over the 256 indices in six bits, so the field's four samples
+// stay within a byte's 252.
+TEST(Plasma, SineIsOnePeriodFromZeroToSixtyThree) {
     Plasma plasma;
-    EXPECT_EQ(plasma.Sine(0), 31);
+    int lowest = 255, highest = 0;
+    for (int j = 0; j < 256; ++j) {
+        lowest = std::min<int>(lowest, plasma.Sine(j));
+        highest = std::max<int>(highest, plasma.Sine(j));
+        // Half a period on, the wave mirrors about its middle (1 off from truncation).
+        const int mirrored = plasma.Sine(j) + plasma.Sine(j + 128);
+        EXPECT_TRUE(mirrored == 62 || mirrored == 63) << j;
+        if (j < 64) {
+            EXPECT_LE(plasma.Sine(j), plasma.Sine(j + 1)) << j;  // rising to the crest
+        }
+    }
+    EXPECT_EQ(lowest, 0);
+    EXPECT_EQ(highest, 63);
     EXPECT_EQ(plasma.Sine(64), 63);
     EXPECT_EQ(plasma.Sine(192), 0);
+    EXPECT_EQ(plasma.Sine(-64), plasma.Sine(192));
 }
 
 TEST(LightFloorColour, SaturatingAdditionDropsLowBitsAndSaturatesColourBytes) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "../engine/goldenimage.h"
-#include "../engine/scenetestdevice.h"
+#include "tracedevice.h"
 #include "cvcore/filestream.h"
 #include "engine/bitmapfont.h"
 #include "engine/material.h"
@@ -28,6 +28,9 @@
 #include "scratchdir.h"
 
 namespace fs = std::filesystem;
+
+using tracetest::MakeSceneDevice;
+using tracetest::TraceDevice;
 
 namespace {
 
@@ -94,9 +97,9 @@ Vector3 At(SceneNode* n) { return n->GetWorld().GetTranslation(); }
 
 TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers)
 {
-    auto device = MakeTestDevice();
+    auto device = MakeSceneDevice();
     Scene scene;
-    Load(scene, **device, kScenes[1]);
+    Load(scene, *device, kScenes[1]);
     EXPECT_GE(scene.GetCameraCount(), 1);
     EXPECT_LE(scene.GetCameraCount(), 4);
 
@@ -152,9 +155,9 @@ TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers)
 
 TEST_F(ContentScenes, CrispbreadHasItsHiddenRaySourceFogAndMaterials)
 {
-    auto device = MakeTestDevice();
+    auto device = MakeSceneDevice();
     Scene scene;
-    Load(scene, **device, kScenes[3]);
+    Load(scene, *device, kScenes[3]);
     EXPECT_EQ(scene.GetCameraCount(), 2);
     EXPECT_TRUE(scene.fogEnabled);
     EXPECT_GE(scene.GetLights().size(), 3u);
@@ -183,11 +186,11 @@ TEST_F(ContentScenes, CrispbreadHasItsHiddenRaySourceFogAndMaterials)
 
 TEST_F(ContentScenes, FlowerIsSkinnedToMovingBonesFishMorphsLandscapeHasItsDetailSet)
 {
-    auto device = MakeTestDevice();
+    auto device = MakeSceneDevice();
     Scene flower, fish, land;
-    Load(flower, **device, kScenes[4]);
-    Load(fish, **device, kScenes[2]);
-    Load(land, **device, kScenes[5]);
+    Load(flower, *device, kScenes[4]);
+    Load(fish, *device, kScenes[2]);
+    Load(land, *device, kScenes[5]);
     EXPECT_TRUE(flower.fogEnabled);
     EXPECT_TRUE(land.fogEnabled);
     EXPECT_FALSE(fish.GetVertexAnimatedMeshes().empty());
@@ -224,11 +227,11 @@ TEST_F(ContentScenes, FontBuildsWithAGlyphForEveryCharacterOfTheShowsOrder)
     const char order[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!'#@$\xF4%&/()=+'-\xC5\xC4\xD6\xE5\xE4\xF6^*,.;:<>|\xCF";
     ASSERT_EQ(sizeof order - 1, 93u);
-    auto device = MakeTestDevice();
+    auto device = MakeSceneDevice();
     cvcore::SetArchivePassword("hopla");
     cvcore::SetBasePath((dir_ + "/data.zip/").c_str());
     BitmapFont font;
-    font.Load(device->get(), "font.tga", order, 8, 0);
+    font.Load(device.get(), "font.tga", order, 8, 0);
     ASSERT_NE(font.GetTexture(), nullptr);
     for (const char* c = order; *c; ++c)
         EXPECT_GT(font.GetGlyph(static_cast<unsigned char>(*c)).width, 0) << "glyph " << int(static_cast<unsigned char>(*c));
@@ -238,9 +241,9 @@ TEST_F(ContentScenes, FontBuildsWithAGlyphForEveryCharacterOfTheShowsOrder)
 
 TEST_F(ContentScenes, EverySceneRendersThroughEachCamera)
 {
-    std::unique_ptr<TestDevice> device;
+    TraceDevice device;
     try {
-        device = MakeTestDevice(false);
+        device = MakeSceneDevice(false);
     } catch (const std::exception& e) {
         GTEST_SKIP() << e.what();
     }
@@ -250,7 +253,7 @@ TEST_F(ContentScenes, EverySceneRendersThroughEachCamera)
             d3d->SetTextureStageState(stage, f, D3DTEXF_LINEAR);
     for (const SceneFile& s : kScenes) {
         Scene scene;
-        Load(scene, **device, s);
+        Load(scene, *device, s);
         float length = static_cast<float>(scene.time.endTick) /
                        static_cast<float>(scene.time.framesPerSecond * scene.time.ticksPerFrame);
         for (int32_t c = 0; c < scene.GetCameraCount(); ++c) {
@@ -261,9 +264,9 @@ TEST_F(ContentScenes, EverySceneRendersThroughEachCamera)
                 d3d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
                 d3d->BeginScene();
                 d3d->SetRenderState(D3DRS_LIGHTING, s.lit ? TRUE : FALSE);
-                scene.ApplyFog(**device, *scene.GetCamera(0));
+                scene.ApplyFog(*device, *scene.GetCamera(0));
                 scene.Update(t);
-                scene.Render(**device, *scene.GetCamera(c));
+                scene.Render(*device, *scene.GetCamera(c));
                 d3d->EndScene();
                 RgbaPicture frame;
                 UINT w = 0, h = 0;

@@ -2,67 +2,10 @@
 
 #include <algorithm>
 
+#include "d3d8/stageops.h"
+
 namespace d3d8 {
 namespace {
-
-enum ArgUse : uint8_t { kUse0 = 1, kUse1 = 2, kUse2 = 4 };
-
-uint8_t ArgsOf(DWORD op)
-{
-    switch (op) {
-    case D3DTOP_SELECTARG1: return kUse1;
-    case D3DTOP_SELECTARG2: return kUse2;
-    case D3DTOP_MULTIPLYADD:
-    case D3DTOP_LERP: return kUse0 | kUse1 | kUse2;
-    default: return kUse1 | kUse2;
-    }
-}
-
-bool SupportedOp(DWORD op)
-{
-    return op >= D3DTOP_SELECTARG1 && op <= D3DTOP_LERP && op != D3DTOP_BUMPENVMAP &&
-           op != D3DTOP_BUMPENVMAPLUMINANCE && op != D3DTOP_PREMODULATE;
-}
-
-bool ReadsTexture(DWORD op, const DWORD args[3], uint8_t use)
-{
-    if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM)
-        return true;
-    for (int i = 0; i < 3; ++i)
-        if ((use & (1 << i)) && (args[i] & D3DTA_SELECTMASK) == D3DTA_TEXTURE)
-            return true;
-    return false;
-}
-
-// One operation of a stage, normalised. A stage without a texture whose
-// operation reads the texture passes the current value through.
-void NormaliseOp(DWORD op, const DWORD in[3], bool texture, bool alpha, uint8_t& outOp,
-                 uint8_t outArgs[3])
-{
-    if (!SupportedOp(op)) {
-        op = D3DTOP_SELECTARG1;
-        in = nullptr;
-    }
-    DWORD args[3] = {D3DTA_CURRENT, D3DTA_CURRENT, D3DTA_CURRENT};
-    if (in)
-        for (int i = 0; i < 3; ++i)
-            args[i] = in[i];
-    uint8_t use = ArgsOf(op);
-    if (!texture && ReadsTexture(op, args, use)) {
-        op = D3DTOP_SELECTARG1;
-        args[1] = D3DTA_CURRENT;
-        use = kUse1;
-    }
-    outOp = uint8_t(op);
-    for (int i = 0; i < 3; ++i) {
-        DWORD a = (use & (1 << i)) ? args[i] : 0;
-        if (alpha)
-            a &= ~DWORD(D3DTA_ALPHAREPLICATE);
-        if ((a & D3DTA_SELECTMASK) > D3DTA_TEMP)
-            a = D3DTA_CURRENT;
-        outArgs[i] = uint8_t(a & (D3DTA_SELECTMASK | D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE));
-    }
-}
 
 uint8_t MaterialSource(DWORD source, bool colorVertex, bool diffuse, bool specular)
 {
@@ -109,24 +52,16 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
             break;
         StageKey& s = k.stages[n];
         const bool texture = (boundTextures >> n) & 1;
-        const DWORD colorArgs[3] = {t[D3DTSS_COLORARG0], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]};
-        const DWORD alphaArgs[3] = {t[D3DTSS_ALPHAARG0], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]};
-        NormaliseOp(t[D3DTSS_COLOROP], colorArgs, texture, false, s.colorOp, s.colorArg);
-        // A disabled alpha operation keeps the alpha that came in.
-        const DWORD alphaOp = t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE ? DWORD(D3DTOP_SELECTARG1)
-                                                                  : t[D3DTSS_ALPHAOP];
-        const DWORD passAlpha[3] = {D3DTA_CURRENT, D3DTA_CURRENT, D3DTA_CURRENT};
-        NormaliseOp(alphaOp, t[D3DTSS_ALPHAOP] == D3DTOP_DISABLE ? passAlpha : alphaArgs, texture,
-                    true, s.alphaOp, s.alphaArg);
-        if (s.colorOp == D3DTOP_DOTPRODUCT3) {
-            s.alphaOp = 0;  // the dot product goes to alpha as well
-            s.alphaArg[0] = s.alphaArg[1] = s.alphaArg[2] = 0;
-        }
+        const StageOps ops = NormaliseStage(t, texture);
+        s.colorOp = ops.colorOp;
+        s.alphaOp = ops.alphaOp;
+        std::memcpy(s.colorArg, ops.colorArg, 3);
+        std::memcpy(s.alphaArg, ops.alphaArg, 3);
         s.resultTemp = t[D3DTSS_RESULTARG] == D3DTA_TEMP;
         const DWORD colorIn[3] = {s.colorArg[0], s.colorArg[1], s.colorArg[2]};
         const DWORD alphaIn[3] = {s.alphaArg[0], s.alphaArg[1], s.alphaArg[2]};
-        s.sample = texture && (ReadsTexture(s.colorOp, colorIn, ArgsOf(s.colorOp)) ||
-                               (s.alphaOp && ReadsTexture(s.alphaOp, alphaIn, ArgsOf(s.alphaOp))));
+        s.sample = texture && (StageOpReadsTexture(s.colorOp, colorIn, StageOpArgs(s.colorOp)) ||
+                               (s.alphaOp && StageOpReadsTexture(s.alphaOp, alphaIn, StageOpArgs(s.alphaOp))));
         if (!s.sample)
             continue;
         const DWORD index = t[D3DTSS_TEXCOORDINDEX];

@@ -1,12 +1,12 @@
-// The trace back end: every call is accepted and recorded by the front end;
-// nothing is drawn. Adapters, formats and failures come from the session's
-// configuration so tests can reach paths real hardware would take.
+// The trace back end: a null renderer. Every call is accepted (and recorded
+// by the front end's call log); nothing is drawn. Adapters, formats and
+// failures come from the session's configuration so tests can reach paths
+// real hardware would take.
 #include <algorithm>
 #include <cstring>
 
 #include "d3d8/backend.h"
 #include "d3d8/presentparams.h"
-#include "d3d8/trace/tracelog.h"
 
 namespace d3d8 {
 namespace {
@@ -36,11 +36,7 @@ public:
         for (size_t i = 0; i < size; ++i)
             bytes[i] = kPoison[i & 3];
     }
-    void Draw(DeviceState& state, const DrawCall&) override
-    {
-        state.dirty = 0;
-        ++stats_.draws;
-    }
+    void Draw(const DeviceState&, const DrawCall&) override {}
     // Nothing is drawn: frames are black but for the pixels a program wrote
     // into a lockable back buffer itself, which a Clear of the target wipes.
     void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD flags, D3DCOLOR, float,
@@ -104,10 +100,8 @@ private:
 class TraceBackend final : public Backend {
 public:
     explicit TraceBackend(const D3D8TraceConfig& config)
-        : config_(config), log_(CurrentTraceLog())
+        : config_(config)
     {
-        if (!log_)
-            log_ = std::make_shared<TraceLog>(config.record);
         for (const D3D8TraceAdapter& a : config_.adapters) {
             AdapterInfo info;
             std::strncpy(info.identifier.Driver, a.driver.c_str(), MAX_DEVICE_IDENTIFIER_STRING - 1);
@@ -149,7 +143,6 @@ public:
         return D3D_OK;
     }
 
-    TraceLog* Trace() override { return log_.get(); }
     std::vector<unsigned> LosePresents() const override { return config_.losePresents; }
     int LostChecks() const override { return config_.lostChecks; }
 
@@ -165,7 +158,6 @@ public:
 
 private:
     D3D8TraceConfig config_;
-    std::shared_ptr<TraceLog> log_;
     std::vector<AdapterInfo> adapters_;
     int calls_ = 0;
 };

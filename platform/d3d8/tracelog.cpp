@@ -1,4 +1,4 @@
-#include "d3d8/trace/tracelog.h"
+#include "d3d8/tracelog.h"
 
 #include <cinttypes>
 #include <cstdio>

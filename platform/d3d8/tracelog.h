@@ -1,6 +1,7 @@
 #pragma once
-// The call log of the trace back end and the text forms of the values it
-// records (documented in d3d8ext.h).
+// The call log: the front end records every call into it, whichever back
+// end draws, and the text forms of the values it records (documented in
+// d3d8ext.h).
 #include <d3d8.h>
 
 #include <map>
@@ -28,9 +29,6 @@ private:
     std::map<std::string, int> counters_;
     std::vector<std::string> lines_;
 };
-
-// The log of the trace session now running (null when none is).
-std::shared_ptr<TraceLog> CurrentTraceLog();
 
 namespace trace {
 
