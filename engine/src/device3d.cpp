@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr UINT SDK_VERSION = 120;
-constexpr uint32_t RATE_DEFAULT = 0;
-constexpr uint32_t RATE_UNLIMITED = 0x7FFFFFFF;
+constexpr UINT kSdkVersion = 120;
+constexpr uint32_t kRateDefault = 0;
+constexpr uint32_t kRateUnlimited = 0x7FFFFFFF;
 
-const char* const MODULE = "device3d";
+const char* const kModule = "device3d";
 
 bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
     return a.Width == b.Width && a.Height == b.Height && a.Format == b.Format;
@@ -28,9 +28,9 @@ bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
 Device3D::Device3D() : Device3D(Direct3DCreate8) {}
 
 Device3D::Device3D(Direct3DCreator create) {
-    direct3d_ = create != nullptr ? create(SDK_VERSION) : nullptr;
+    direct3d_ = create != nullptr ? create(kSdkVersion) : nullptr;
     if (direct3d_ == nullptr) {
-        throw cvcore::Exception("Direct3DCreate8()", "Failed!", MODULE);
+        throw cvcore::Exception("Direct3DCreate8()", "Failed!", kModule);
     }
     EnumerateAdapters();
 }
@@ -103,7 +103,7 @@ void Device3D::FilterModes(int adapter, uint32_t rate) {
     std::vector<D3DDISPLAYMODE>& modes = adapters_[static_cast<size_t>(adapter)].modes;
     std::vector<D3DDISPLAYMODE> kept;
     kept.reserve(modes.size());
-    if (rate != RATE_DEFAULT && rate != RATE_UNLIMITED) {
+    if (rate != kRateDefault && rate != kRateUnlimited) {
         for (const D3DDISPLAYMODE& mode : modes) {
             if (mode.RefreshRate == rate) {
                 kept.push_back(mode);
@@ -127,8 +127,7 @@ void Device3D::FilterModes(int adapter, uint32_t rate) {
     modes.swap(kept);
 }
 
-cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits,
-                                    bool withRate) {
+cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits, bool withRate) {
     cvcore::String text;
     char number[16];
     if (withSize) {
@@ -156,22 +155,17 @@ cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, b
 
 int Device3D::FormatBits(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_R8G8B8:
-        return 24;
+    case D3DFMT_R8G8B8: return 24;
     case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-        return 32;
+    case D3DFMT_X8R8G8B8: return 32;
     case D3DFMT_R5G6B5:
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
     case D3DFMT_A4R4G4B4:
     case D3DFMT_A8R3G3B2:
-    case D3DFMT_X4R4G4B4:
-        return 16;
-    case D3DFMT_R3G3B2:
-        return 8;
-    default:
-        return 0;
+    case D3DFMT_X4R4G4B4: return 16;
+    case D3DFMT_R3G3B2: return 8;
+    default: return 0;
     }
 }
 
@@ -187,7 +181,7 @@ D3DPRESENT_PARAMETERS Device3D::PresentParameters(const DeviceSettings& settings
     } else {
         D3DDISPLAYMODE desktop{};
         if (FAILED(direct3d_->GetAdapterDisplayMode(settings.adapter, &desktop))) {
-            throw cvcore::Exception("GetAdapterDisplayMode", "Failed!", MODULE);
+            throw cvcore::Exception("GetAdapterDisplayMode", "Failed!", kModule);
         }
         parameters.BackBufferFormat = desktop.Format;
         parameters.Windowed = TRUE;
@@ -215,25 +209,22 @@ void Device3D::CreateDevice(const DeviceSettings& settings) {
 
     // Each behaviour is tried twice: a first attempt can fail while the
     // display is still settling after a mode switch.
-    static const DWORD hardware[] = {D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                     D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                     D3DCREATE_MIXED_VERTEXPROCESSING,
-                                     D3DCREATE_MIXED_VERTEXPROCESSING};
-    static const DWORD software[] = {D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING};
+    static const DWORD hardware[] = {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                     D3DCREATE_MIXED_VERTEXPROCESSING, D3DCREATE_MIXED_VERTEXPROCESSING};
+    static const DWORD software[] = {D3DCREATE_SOFTWARE_VERTEXPROCESSING, D3DCREATE_SOFTWARE_VERTEXPROCESSING};
     const bool tnl = (settings.flags & DeviceSettings::HARDWARE_TNL) != 0;
     const DWORD* behaviours = tnl ? hardware : software;
     const size_t tries = tnl ? std::size(hardware) : std::size(software);
     for (size_t i = 0; i < tries && device_ == nullptr; ++i) {
         D3DPRESENT_PARAMETERS attempt = parameters;
         IDirect3DDevice8* created = nullptr;
-        if (SUCCEEDED(direct3d_->CreateDevice(settings.adapter, D3DDEVTYPE_HAL, settings.window,
-                                              behaviours[i], &attempt, &created))) {
+        if (SUCCEEDED(direct3d_->CreateDevice(settings.adapter, D3DDEVTYPE_HAL, settings.window, behaviours[i],
+                                              &attempt, &created))) {
             device_ = created;
         }
     }
     if (device_ == nullptr) {
-        throw cvcore::Exception("CreateDevice()", "Failed!", MODULE);
+        throw cvcore::Exception("CreateDevice()", "Failed!", kModule);
     }
     parameters_ = parameters;
     lost_ = released_ = false;
@@ -255,10 +246,10 @@ bool Device3D::Present() {
 bool Device3D::Restore() {
     // Long enough to leave the core to others, short enough that the show
     // comes back within a frame or two of the focus.
-    constexpr DWORD LOST_WAIT_MS = 20;
+    constexpr DWORD kLostWaitMs = 20;
     const HRESULT state = device_->TestCooperativeLevel();
     if (state == D3DERR_DEVICELOST) {
-        Sleep(LOST_WAIT_MS);
+        Sleep(kLostWaitMs);
         return false;
     }
     if (state == D3DERR_DEVICENOTRESET) {
@@ -270,7 +261,7 @@ bool Device3D::Restore() {
         }
         D3DPRESENT_PARAMETERS parameters = parameters_;
         if (FAILED(device_->Reset(&parameters))) {
-            Sleep(LOST_WAIT_MS);
+            Sleep(kLostWaitMs);
             return false;
         }
         snapshot_->Restore(device_);
@@ -293,9 +284,8 @@ D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {
     static const D3DFORMAT withStencil[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D15S1};
     static const D3DFORMAT plain[] = {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D32};
     auto accepts = [&](D3DFORMAT candidate) {
-        return SUCCEEDED(direct3d_->CheckDeviceFormat(settings.adapter, D3DDEVTYPE_HAL,
-                                                      settings.format, D3DUSAGE_DEPTHSTENCIL,
-                                                      D3DRTYPE_SURFACE, candidate));
+        return SUCCEEDED(direct3d_->CheckDeviceFormat(settings.adapter, D3DDEVTYPE_HAL, settings.format,
+                                                      D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, candidate));
     };
     if ((settings.flags & DeviceSettings::STENCIL) != 0) {
         for (D3DFORMAT candidate : withStencil) {
@@ -309,16 +299,14 @@ D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {
             return candidate;
         }
     }
-    throw cvcore::Exception("No DepthStencil Format Found!", "Error!", MODULE);
+    throw cvcore::Exception("No DepthStencil Format Found!", "Error!", kModule);
 }
 
-void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB,
-                                      const void* vertexC, uint32_t fvf, uint32_t stride,
-                                      Material* material) {
+void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB, const void* vertexC,
+                                      uint32_t fvf, uint32_t stride, Material* material) {
     // A record holds three vertices of at most MAX_STRIDE bytes; a wider
     // vertex would not fit, so it is not queued at all.
-    if (stride > TransparentTriangle::MAX_STRIDE || vertexA == nullptr || vertexB == nullptr ||
-        vertexC == nullptr) {
+    if (stride > TransparentTriangle::MAX_STRIDE || vertexA == nullptr || vertexB == nullptr || vertexC == nullptr) {
         return;
     }
     if (transparent_.size() == transparent_.capacity()) {
@@ -336,14 +324,14 @@ void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const v
 }
 
 const uint8_t* Device3D::StoreVertices(const void* a, const void* b, const void* c, uint32_t stride) {
-    constexpr size_t BLOCK = 256 * 1024;  // many triangles: 3 x MAX_STRIDE is 300 bytes
+    constexpr size_t kBlock = 256 * 1024;  // many triangles: 3 x MAX_STRIDE is 300 bytes
     const size_t bytes = 3 * static_cast<size_t>(stride);
-    if (vertexBlock_ >= vertexBlocks_.size() || vertexBlockUsed_ + bytes > BLOCK) {
+    if (vertexBlock_ >= vertexBlocks_.size() || vertexBlockUsed_ + bytes > kBlock) {
         if (vertexBlock_ < vertexBlocks_.size()) {
             ++vertexBlock_;
         }
         if (vertexBlock_ == vertexBlocks_.size()) {
-            vertexBlocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(BLOCK));
+            vertexBlocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlock));
         }
         vertexBlockUsed_ = 0;
     }

@@ -93,8 +93,8 @@ uint64_t Join(DWORD high, DWORD low) { return (static_cast<uint64_t>(high) << 32
 
 }  // namespace
 
-HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                          DWORD creationDisposition, DWORD, HANDLE) {
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD creationDisposition,
+                          DWORD, HANDLE) {
     if (!fileName || creationDisposition != OPEN_EXISTING || (desiredAccess & ~GENERIC_READ) != 0)
         return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
@@ -143,8 +143,7 @@ HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD prote
     return Register(std::move(object));
 }
 
-LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHigh, DWORD offsetLow,
-                            SIZE_T bytesToMap) {
+LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytesToMap) {
     if (desiredAccess != FILE_MAP_READ) return Fail(ERROR_ACCESS_DENIED, LPVOID{nullptr});
     KernelTable& table = Table();
     const std::lock_guard guard(table.lock);
@@ -155,8 +154,7 @@ LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHig
     if (offset >= object->mappingSize || bytesToMap > object->mappingSize - offset)
         return Fail(ERROR_ACCESS_DENIED, LPVOID{nullptr});
     const size_t length = bytesToMap ? bytesToMap : static_cast<size_t>(object->mappingSize - offset);
-    void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, object->descriptor->Get(),
-                        static_cast<off_t>(offset));
+    void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, object->descriptor->Get(), static_cast<off_t>(offset));
     if (view == MAP_FAILED) return Fail(ERROR_NOT_ENOUGH_MEMORY, LPVOID{nullptr});
     table.views.emplace(view, length);
     SetLastError(ERROR_SUCCESS);

@@ -55,23 +55,23 @@ using AcmStream = std::unique_ptr<HACMSTREAM__, StreamCloser>;
 AcmStream OpenCodec(int bitRate) {
     MPEGLAYER3WAVEFORMAT mp3 = {};
     mp3.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-    mp3.wfx.nChannels = kChannels;
-    mp3.wfx.nSamplesPerSec = kRate;
+    mp3.wfx.nChannels = CHANNELS;
+    mp3.wfx.nSamplesPerSec = RATE;
     mp3.wfx.nAvgBytesPerSec = static_cast<DWORD>(bitRate / 8);
     mp3.wfx.nBlockAlign = 1;
     mp3.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
     mp3.wID = MPEGLAYER3_ID_MPEG;
     mp3.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-    mp3.nBlockSize = static_cast<WORD>(144 * bitRate / kRate);
+    mp3.nBlockSize = static_cast<WORD>(144 * bitRate / RATE);
     mp3.nFramesPerBlock = 1;
     mp3.nCodecDelay = 0;
     WAVEFORMATEX pcm = {};
     pcm.wFormatTag = WAVE_FORMAT_PCM;
-    pcm.nChannels = kChannels;
-    pcm.nSamplesPerSec = kRate;
+    pcm.nChannels = CHANNELS;
+    pcm.nSamplesPerSec = RATE;
     pcm.wBitsPerSample = 16;
-    pcm.nBlockAlign = kChannels * 2;
-    pcm.nAvgBytesPerSec = kRate * pcm.nBlockAlign;
+    pcm.nBlockAlign = CHANNELS * 2;
+    pcm.nAvgBytesPerSec = RATE * pcm.nBlockAlign;
     HACMSTREAM stream = nullptr;
     if (acmStreamOpen(&stream, nullptr, &mp3.wfx, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0)
         return nullptr;
@@ -98,8 +98,7 @@ long Convert(HACMSTREAM stream, uint8_t* source, DWORD length, DWORD flags, std:
 
 bool DecodeAll(HACMSTREAM stream, std::vector<uint8_t>& file, size_t start, std::vector<uint8_t>& out) {
     DWORD targetSize = 0;
-    if (acmStreamSize(stream, kSourceChunk, &targetSize, ACM_STREAMSIZEF_SOURCE) != 0 || targetSize == 0)
-        return false;
+    if (acmStreamSize(stream, kSourceChunk, &targetSize, ACM_STREAMSIZEF_SOURCE) != 0 || targetSize == 0) return false;
     std::vector<uint8_t> target(targetSize);
     DWORD flags = ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_BLOCKALIGN;
     for (size_t at = start; at < file.size();) {
@@ -127,7 +126,7 @@ DecodeResult DecodeMp3(const char* path, std::vector<int16_t>& pcm) {
     if (bitRate == 0) return DecodeResult::NotMp3;
     const AcmStream codec = OpenCodec(bitRate);
     std::vector<uint8_t> bytes;
-    if (!codec || !DecodeAll(codec.get(), file, start, bytes) || bytes.size() < kChannels * sizeof(int16_t))
+    if (!codec || !DecodeAll(codec.get(), file, start, bytes) || bytes.size() < CHANNELS * sizeof(int16_t))
         return DecodeResult::NotMp3;
     pcm.resize(bytes.size() / sizeof(int16_t));
     std::memcpy(pcm.data(), bytes.data(), pcm.size() * sizeof(int16_t));

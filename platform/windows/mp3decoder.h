@@ -6,8 +6,8 @@
 
 namespace fsound {
 
-constexpr int kRate = 44100;
-constexpr int kChannels = 2;
+constexpr int RATE = 44100;
+constexpr int CHANNELS = 2;
 
 enum class DecodeResult { Ok, NotFound, NotMp3 };
 

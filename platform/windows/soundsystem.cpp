@@ -22,7 +22,7 @@ struct FSOUND_STREAM {
     int64_t playStart = 0;  // performance counter ticks
     int lastReportedMs = 0;
 
-    int64_t Frames() const { return static_cast<int64_t>(pcm.size() / fsound::kChannels); }
+    int64_t Frames() const { return static_cast<int64_t>(pcm.size() / fsound::CHANNELS); }
 };
 
 namespace {
@@ -33,7 +33,7 @@ int64_t ElapsedFrames(int64_t since) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
-    return (now.QuadPart - since) * fsound::kRate / frequency.QuadPart;
+    return (now.QuadPart - since) * fsound::RATE / frequency.QuadPart;
 }
 
 int64_t Now() {
@@ -121,11 +121,11 @@ signed char F_API FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int
     if (s.output != FSOUND_OUTPUT_NOSOUND) {
         WAVEFORMATEX pcm = {};
         pcm.wFormatTag = WAVE_FORMAT_PCM;
-        pcm.nChannels = fsound::kChannels;
-        pcm.nSamplesPerSec = fsound::kRate;
+        pcm.nChannels = fsound::CHANNELS;
+        pcm.nSamplesPerSec = fsound::RATE;
         pcm.wBitsPerSample = 16;
-        pcm.nBlockAlign = fsound::kChannels * 2;
-        pcm.nAvgBytesPerSec = fsound::kRate * pcm.nBlockAlign;
+        pcm.nBlockAlign = fsound::CHANNELS * 2;
+        pcm.nAvgBytesPerSec = fsound::RATE * pcm.nBlockAlign;
         if (waveOutOpen(&s.device, WAVE_MAPPER, &pcm, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
             s.device = nullptr;
             return Fail(FMOD_ERR_INIT);
@@ -166,8 +166,7 @@ FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* fileName, unsigned int) 
 int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     SoundSystem& s = Sound();
     if (!s.initialised) return Fail(FMOD_ERR_UNINITIALIZED), -1;
-    if (!Find(stream) || channel < FSOUND_FREE || channel > kMaxChannel)
-        return Fail(FMOD_ERR_INVALID_PARAM), -1;
+    if (!Find(stream) || channel < FSOUND_FREE || channel > kMaxChannel) return Fail(FMOD_ERR_INVALID_PARAM), -1;
     const int played = channel == FSOUND_FREE ? 0 : channel;
     if (stream->playing) return played;
     s.Stop();
@@ -191,7 +190,7 @@ int F_API FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
     if (!Find(stream)) return Fail(FMOD_ERR_INVALID_PARAM), 0;
     if (!stream->playing) return stream->lastReportedMs;
     const int64_t frames = std::max<int64_t>(PositionFrames(*stream), 0);
-    const int ms = static_cast<int>(std::min<int64_t>(frames * 1000 / fsound::kRate, INT_MAX));
+    const int ms = static_cast<int>(std::min<int64_t>(frames * 1000 / fsound::RATE, INT_MAX));
     stream->lastReportedMs = std::max(stream->lastReportedMs, ms);
     return stream->lastReportedMs;
 }
@@ -201,7 +200,7 @@ signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
     if (!s.initialised) return Fail(FMOD_ERR_UNINITIALIZED);
     if (!Find(stream)) return Fail(FMOD_ERR_INVALID_PARAM);
     if (s.playing == stream) s.Stop();
-    s.streams.erase(std::find_if(s.streams.begin(), s.streams.end(),
-                                 [stream](const auto& p) { return p.get() == stream; }));
+    s.streams.erase(
+        std::find_if(s.streams.begin(), s.streams.end(), [stream](const auto& p) { return p.get() == stream; }));
     return 1;
 }

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr WORD kDialogType = 5;           // RT_DIALOG
-constexpr WORD kFinnish = 0x040B;         // language 1035
+constexpr WORD kDialogType = 5;              // RT_DIALOG
+constexpr WORD kFinnish = 0x040B;            // language 1035
 constexpr WORD kDialogMemoryFlags = 0x1030;  // moveable, pure, discardable
 
 void PutDword(std::vector<uint8_t>& out, uint32_t v) {

@@ -157,8 +157,8 @@ bool StreamBytes(IStream& stream, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-bool EncodeJpeg(const uint8_t* rows, int32_t pitch, int32_t width, int32_t height, int32_t quality,
-                bool fullColour, std::vector<uint8_t>& out) {
+bool EncodeJpeg(const uint8_t* rows, int32_t pitch, int32_t width, int32_t height, int32_t quality, bool fullColour,
+                std::vector<uint8_t>& out) {
     const ComScope com;
     const ComPtr<IWICImagingFactory> factory = Factory();
     ComPtr<IStream> stream;

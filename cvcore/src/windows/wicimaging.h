@@ -27,7 +27,7 @@ bool Decode(const std::vector<uint8_t>& file, const GUID& container, const GUID&
 
 // A baseline JPEG of blue-green-red rows; quality 1..100, full-resolution
 // colour when fullColour.
-bool EncodeJpeg(const uint8_t* rows, int32_t pitch, int32_t width, int32_t height, int32_t quality,
-                bool fullColour, std::vector<uint8_t>& out);
+bool EncodeJpeg(const uint8_t* rows, int32_t pitch, int32_t width, int32_t height, int32_t quality, bool fullColour,
+                std::vector<uint8_t>& out);
 
 }  // namespace cvcore::wic

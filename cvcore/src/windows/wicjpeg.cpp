@@ -51,6 +51,8 @@ bool EncodeJPEG(const Surface& image, Stream& stream, int32_t quality) {
     return stream.Write(out.data(), size) == size;
 }
 
-bool EncodeJPEG(const Image& image, Stream& stream) { return EncodeJPEG(static_cast<const Surface&>(image), stream, 100); }
+bool EncodeJPEG(const Image& image, Stream& stream) {
+    return EncodeJPEG(static_cast<const Surface&>(image), stream, 100);
+}
 
 }  // namespace cvcore

@@ -43,7 +43,8 @@ struct Header {
 
 uint32_t Channels(uint8_t colourType) {
     switch (colourType) {
-    case 0: case 3: return 1;
+    case 0:
+    case 3: return 1;
     case 2: return 3;
     case 4: return 2;
     case 6: return 4;
@@ -81,7 +82,8 @@ void CorrectGamma(const Header& h, bool grey, uint8_t* pixels, size_t count) {
     if (h.fileGamma <= 0 || std::fabs(h.fileGamma * kScreenGamma - 1.0) < kGammaThreshold) return;
     const double exponent = 1.0 / (h.fileGamma * kScreenGamma);
     uint8_t table[256];
-    for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(std::floor(255.0 * std::pow(i / 255.0, exponent) + 0.5));
+    for (int i = 0; i < 256; ++i)
+        table[i] = static_cast<uint8_t>(std::floor(255.0 * std::pow(i / 255.0, exponent) + 0.5));
     const size_t step = grey ? 1 : 4;
     const size_t samples = grey ? 1 : 3;
     for (size_t i = 0; i < count; i += step)
@@ -98,7 +100,7 @@ bool DecodePNG(Image& image, Stream& stream) {
     const int32_t bytes = grey ? 1 : 4;
     wic::Pixels pixels;
     if (!wic::Decode(file, GUID_ContainerFormatPng, grey ? GUID_WICPixelFormat8bppGray : GUID_WICPixelFormat32bppBGRA,
-                     bytes, decode::kMaxPixelBytes, pixels))
+                     bytes, decode::MAX_PIXEL_BYTES, pixels))
         return false;
     CorrectGamma(h, grey, pixels.data.get(),
                  static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height) * static_cast<size_t>(bytes));

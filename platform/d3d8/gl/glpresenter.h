@@ -19,8 +19,7 @@ PictureRect FitPicture(UINT width, UINT height, int windowWidth, int windowHeigh
 
 class GLPresenter {
 public:
-    GLPresenter(GLContext& context, GLBindCache& cache, GLFixedFunction& fixed,
-                const D3DPRESENT_PARAMETERS& params);
+    GLPresenter(GLContext& context, GLBindCache& cache, GLFixedFunction& fixed, const D3DPRESENT_PARAMETERS& params);
     ~GLPresenter();
     GLPresenter(const GLPresenter&) = delete;
     GLPresenter& operator=(const GLPresenter&) = delete;
@@ -30,8 +29,8 @@ public:
     bool DepthBuffer() const { return depthBuffer_; }
     bool StencilBuffer() const { return stencilBuffer_; }
 
-    void Clear(const D3DVIEWPORT8& viewport, DWORD count, const D3DRECT* rects, DWORD flags,
-               D3DCOLOR color, float z, DWORD stencil);
+    void Clear(const D3DVIEWPORT8& viewport, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+               DWORD stencil);
     void Present();
     void ReadBackBuffer(void* pixels, UINT pitch);
     void WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect);
@@ -63,8 +62,8 @@ private:
     // Fences of the frames still in flight: Present waits for the one two
     // frames back, so a driver that never blocks on swap (an offscreen
     // window, a software rasteriser) cannot queue unbounded work and memory.
-    static constexpr int kFramesInFlight = 2;
-    GLsync frameFences_[kFramesInFlight] = {};
+    static constexpr int FRAMES_IN_FLIGHT = 2;
+    GLsync frameFences_[FRAMES_IN_FLIGHT] = {};
     int frameFence_ = 0;
 };
 

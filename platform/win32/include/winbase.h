@@ -48,20 +48,18 @@ typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 #define ERROR_FILE_INVALID 1006L
 #define ERROR_MAPPED_ALIGNMENT 1132L
 
-HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
-                          LPSECURITY_ATTRIBUTES security, DWORD creationDisposition,
-                          DWORD flagsAndAttributes, HANDLE templateFile);
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                          DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 #define CreateFile CreateFileA
 // The low 32 bits of the size; the high ones go to *sizeHigh when given.
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 // maximumSize 0 maps the whole file; an empty file cannot be mapped.
-HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
-                                 DWORD maximumSizeHigh, DWORD maximumSizeLow, LPCSTR name);
+HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect, DWORD maximumSizeHigh,
+                                 DWORD maximumSizeLow, LPCSTR name);
 #define CreateFileMapping CreateFileMappingA
 // The offset is a multiple of 65536 (the allocation granularity); 0 bytes
 // maps from the offset to the end of the mapping.
-LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHigh, DWORD offsetLow,
-                            SIZE_T bytesToMap);
+LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD desiredAccess, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytesToMap);
 BOOL WINAPI UnmapViewOfFile(LPCVOID baseAddress);
 // Closes a file or mapping handle. A view keeps its mapping's file readable
 // after both handles are closed, as on Windows.
