@@ -8,7 +8,7 @@ PREFIX   ?= /usr/local
 DESTDIR  ?=
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup build asan play test test-release test-asan bench fuzz content install uninstall deb clean
+.PHONY: setup build asan play test test-release test-asan bench fuzz content install uninstall deb format format-check clean
 
 setup:
 	@scripts/setup
@@ -85,6 +85,14 @@ fuzz: setup
 	       $(FUZZ)/corpus/$$n fuzz/corpus/$$n >$(FUZZ)/$$n.log 2>&1; then \
 	    tail -n 40 $(FUZZ)/$$n.log; exit 1; fi; \
 	  tail -n 2 $(FUZZ)/$$n.log; done
+
+# The tree's one style (.clang-format): `format` applies it, `format-check`
+# fails on any file that differs (CI runs it).
+format: setup
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check: setup
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	@rm -rf build
