@@ -43,7 +43,7 @@ void BM_PlaySoundtrack(benchmark::State& state) {
         state.SkipWithError("sox or lame failed");
         return;
     }
-    std::vector<int16_t> buffer(kBufferFrames * fsound::kChannels);
+    std::vector<int16_t> buffer(kBufferFrames * fsound::CHANNELS);
     int64_t frames = 0;
     double cpuSeconds = 0;
     for (auto _ : state) {
@@ -60,7 +60,7 @@ void BM_PlaySoundtrack(benchmark::State& state) {
         }
         cpuSeconds += CpuSeconds() - cpuStart;
     }
-    const double musicSeconds = static_cast<double>(frames) / fsound::kRate / static_cast<double>(state.iterations());
+    const double musicSeconds = static_cast<double>(frames) / fsound::RATE / static_cast<double>(state.iterations());
     state.counters["music_s"] = musicSeconds;
     // CPU seconds of this thread over the seconds of music they played.
     state.counters["core_percent"] =

@@ -14,28 +14,28 @@
 
 namespace {
 
-constexpr int TRIANGLES = 100000;
-constexpr uint32_t STRIDE = 36;  // position, normal, diffuse, one coordinate set
-constexpr uint32_t FVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr int kTriangles = 100000;
+constexpr uint32_t kStride = 36;  // position, normal, diffuse, one coordinate set
+constexpr uint32_t kFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 struct Scene {
-    std::vector<uint8_t> vertices = std::vector<uint8_t>(3 * STRIDE * TRIANGLES);
-    std::vector<uint32_t> keys = std::vector<uint32_t>(TRIANGLES);
+    std::vector<uint8_t> vertices = std::vector<uint8_t>(3 * kStride * kTriangles);
+    std::vector<uint32_t> keys = std::vector<uint32_t>(kTriangles);
 
     Scene() {
         std::mt19937 random(5);
         std::uniform_real_distribution<float> depth(0.5f, 500.0f);
-        for (int i = 0; i < TRIANGLES; ++i) {
+        for (int i = 0; i < kTriangles; ++i) {
             const float d = depth(random);
             std::memcpy(&keys[static_cast<size_t>(i)], &d, 4);
         }
         for (size_t i = 0; i < vertices.size(); ++i) vertices[i] = static_cast<uint8_t>(i * 31);
     }
     void Queue(Device3D& device) const {
-        for (int i = 0; i < TRIANGLES; ++i) {
-            const uint8_t* v = vertices.data() + static_cast<size_t>(i) * 3 * STRIDE;
-            device.AddTransparentTriangle(keys[static_cast<size_t>(i)], v, v + STRIDE, v + 2 * STRIDE,
-                                          FVF, STRIDE, nullptr);
+        for (int i = 0; i < kTriangles; ++i) {
+            const uint8_t* v = vertices.data() + static_cast<size_t>(i) * 3 * kStride;
+            device.AddTransparentTriangle(keys[static_cast<size_t>(i)], v, v + kStride, v + 2 * kStride,
+                                          kFvf, kStride, nullptr);
         }
     }
 };
@@ -59,7 +59,7 @@ void BM_QueueAndSort100k(benchmark::State& state) {
         benchmark::DoNotOptimize(device->SortTransparent());
         device->ClearTransparent();
     }
-    state.SetItemsProcessed(state.iterations() * TRIANGLES);
+    state.SetItemsProcessed(state.iterations() * kTriangles);
 }
 BENCHMARK(BM_QueueAndSort100k)->Unit(benchmark::kMillisecond);
 
@@ -70,7 +70,7 @@ void BM_Sort100k(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(device->SortTransparent());
     }
-    state.SetItemsProcessed(state.iterations() * TRIANGLES);
+    state.SetItemsProcessed(state.iterations() * kTriangles);
 }
 BENCHMARK(BM_Sort100k)->Unit(benchmark::kMillisecond);
 
@@ -83,7 +83,7 @@ void BM_QueueAndFlush100k(benchmark::State& state) {
         scene.Queue(*device);
         device->FlushTransparent();
     }
-    state.SetItemsProcessed(state.iterations() * TRIANGLES);
+    state.SetItemsProcessed(state.iterations() * kTriangles);
 }
 BENCHMARK(BM_QueueAndFlush100k)->Unit(benchmark::kMillisecond);
 

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     fsound::Mp3Stream stream;
     if (stream.Open(path.c_str()) == fsound::Mp3Stream::OpenResult::Ok) {
-        std::vector<int16_t> buffer(2048 * fsound::kChannels);
+        std::vector<int16_t> buffer(2048 * fsound::CHANNELS);
         // A few seconds at most: the length comes from the file.
         for (int i = 0; i < 64 && stream.Fill(buffer.data(), 2048) > 0; ++i) {
         }

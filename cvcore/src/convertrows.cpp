@@ -71,8 +71,8 @@ struct PaletteStandardOp {
 // Standard to standard with every mask fixed at compile time.
 template <int S, int D>
 struct StandardOp {
-    static constexpr FormatMasks s = kStandardMasks[S];
-    static constexpr FormatMasks d = kStandardMasks[D];
+    static constexpr FormatMasks s = STANDARD_MASKS[S];
+    static constexpr FormatMasks d = STANDARD_MASKS[D];
     static constexpr uint32_t fill = s.alpha == 0 ? d.alpha : 0;
     // An intensity source feeds its one channel into red, green and blue.
     static constexpr uint32_t sr = s.intensity ? s.blue : s.red;
@@ -122,7 +122,7 @@ constexpr RowRoutine StandardEntry() {
     if constexpr (S == D) {
         return nullptr;
     } else {
-        return &Row<kStandardMasks[S].bytes, kStandardMasks[D].bytes, StandardOp<S, D>, Scale>;
+        return &Row<STANDARD_MASKS[S].bytes, STANDARD_MASKS[D].bytes, StandardOp<S, D>, Scale>;
     }
 }
 

@@ -16,9 +16,9 @@ std::vector<uint8_t> ReadAll(Stream& stream) {
 
 int64_t PixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel) {
     if (width <= 0 || height <= 0 || bytesPerPixel <= 0) return -1;
-    if (width > kMaxPixelBytes || height > kMaxPixelBytes) return -1;
+    if (width > MAX_PIXEL_BYTES || height > MAX_PIXEL_BYTES) return -1;
     const int64_t bytes = width * height * bytesPerPixel;
-    return bytes > kMaxPixelBytes ? -1 : bytes;
+    return bytes > MAX_PIXEL_BYTES ? -1 : bytes;
 }
 
 uint64_t BlocksNeeded(int64_t width, int64_t height, int64_t blockWidth, int64_t blockHeight) {

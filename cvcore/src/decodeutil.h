@@ -15,13 +15,13 @@ class Stream;
 namespace decode {
 
 // Largest picture a decoder allocates (256 MiB): a header may claim any size.
-constexpr int64_t kMaxPixelBytes = int64_t{1} << 28;
+constexpr int64_t MAX_PIXEL_BYTES = int64_t{1} << 28;
 
 // Everything the stream delivers from position 0.
 std::vector<uint8_t> ReadAll(Stream& stream);
 
 // width x height x bytesPerPixel, or -1 when a size is not positive or the
-// product is larger than kMaxPixelBytes.
+// product is larger than MAX_PIXEL_BYTES.
 int64_t PixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel);
 
 // Blocks a block-compressed picture of a positive size must hold: every

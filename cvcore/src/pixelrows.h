@@ -67,7 +67,7 @@ struct FormatMasks {
     bool intensity;
 };
 
-constexpr FormatMasks kStandardMasks[STANDARD_FORMAT_COUNT] = {
+constexpr FormatMasks STANDARD_MASKS[STANDARD_FORMAT_COUNT] = {
     {1, 0, 0, 0xFF, 0, false},
     {1, 0, 0, 0xFF, 0, true},
     {1, 0xE0, 0x1C, 0x03, 0, false},

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr DWORD FONT_FVF = D3DFVF_XYZRHW | D3DFVF_TEX1;
+constexpr DWORD kFontFvf = D3DFVF_XYZRHW | D3DFVF_TEX1;
 
 struct FontVertex {
     float x, y, z, rhw, u, v;
@@ -238,7 +238,7 @@ bool BitmapFont::Print(float x, float y, Vector2 scale, const char* format, ...)
     if (d == nullptr || format == nullptr) {
         return true;
     }
-    d->SetVertexShader(FONT_FVF);
+    d->SetVertexShader(kFontFvf);
     d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
     d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, 0);

@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr UINT SDK_VERSION = 120;
-constexpr uint32_t RATE_DEFAULT = 0;
-constexpr uint32_t RATE_UNLIMITED = 0x7FFFFFFF;
+constexpr UINT kSdkVersion = 120;
+constexpr uint32_t kRateDefault = 0;
+constexpr uint32_t kRateUnlimited = 0x7FFFFFFF;
 
-const char* const MODULE = "device3d";
+const char* const kModule = "device3d";
 
 bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
     return a.Width == b.Width && a.Height == b.Height && a.Format == b.Format;
@@ -28,9 +28,9 @@ bool SameShape(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
 Device3D::Device3D() : Device3D(Direct3DCreate8) {}
 
 Device3D::Device3D(Direct3DCreator create) {
-    direct3d_ = create != nullptr ? create(SDK_VERSION) : nullptr;
+    direct3d_ = create != nullptr ? create(kSdkVersion) : nullptr;
     if (direct3d_ == nullptr) {
-        throw cvcore::Exception("Direct3DCreate8()", "Failed!", MODULE);
+        throw cvcore::Exception("Direct3DCreate8()", "Failed!", kModule);
     }
     EnumerateAdapters();
 }
@@ -103,7 +103,7 @@ void Device3D::FilterModes(int adapter, uint32_t rate) {
     std::vector<D3DDISPLAYMODE>& modes = adapters_[static_cast<size_t>(adapter)].modes;
     std::vector<D3DDISPLAYMODE> kept;
     kept.reserve(modes.size());
-    if (rate != RATE_DEFAULT && rate != RATE_UNLIMITED) {
+    if (rate != kRateDefault && rate != kRateUnlimited) {
         for (const D3DDISPLAYMODE& mode : modes) {
             if (mode.RefreshRate == rate) {
                 kept.push_back(mode);
@@ -187,7 +187,7 @@ D3DPRESENT_PARAMETERS Device3D::PresentParameters(const DeviceSettings& settings
     } else {
         D3DDISPLAYMODE desktop{};
         if (FAILED(direct3d_->GetAdapterDisplayMode(settings.adapter, &desktop))) {
-            throw cvcore::Exception("GetAdapterDisplayMode", "Failed!", MODULE);
+            throw cvcore::Exception("GetAdapterDisplayMode", "Failed!", kModule);
         }
         parameters.BackBufferFormat = desktop.Format;
         parameters.Windowed = TRUE;
@@ -233,7 +233,7 @@ void Device3D::CreateDevice(const DeviceSettings& settings) {
         }
     }
     if (device_ == nullptr) {
-        throw cvcore::Exception("CreateDevice()", "Failed!", MODULE);
+        throw cvcore::Exception("CreateDevice()", "Failed!", kModule);
     }
     parameters_ = parameters;
     lost_ = released_ = false;
@@ -255,10 +255,10 @@ bool Device3D::Present() {
 bool Device3D::Restore() {
     // Long enough to leave the core to others, short enough that the show
     // comes back within a frame or two of the focus.
-    constexpr DWORD LOST_WAIT_MS = 20;
+    constexpr DWORD kLostWaitMs = 20;
     const HRESULT state = device_->TestCooperativeLevel();
     if (state == D3DERR_DEVICELOST) {
-        Sleep(LOST_WAIT_MS);
+        Sleep(kLostWaitMs);
         return false;
     }
     if (state == D3DERR_DEVICENOTRESET) {
@@ -270,7 +270,7 @@ bool Device3D::Restore() {
         }
         D3DPRESENT_PARAMETERS parameters = parameters_;
         if (FAILED(device_->Reset(&parameters))) {
-            Sleep(LOST_WAIT_MS);
+            Sleep(kLostWaitMs);
             return false;
         }
         snapshot_->Restore(device_);
@@ -309,7 +309,7 @@ D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {
             return candidate;
         }
     }
-    throw cvcore::Exception("No DepthStencil Format Found!", "Error!", MODULE);
+    throw cvcore::Exception("No DepthStencil Format Found!", "Error!", kModule);
 }
 
 void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB,
@@ -336,14 +336,14 @@ void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const v
 }
 
 const uint8_t* Device3D::StoreVertices(const void* a, const void* b, const void* c, uint32_t stride) {
-    constexpr size_t BLOCK = 256 * 1024;  // many triangles: 3 x MAX_STRIDE is 300 bytes
+    constexpr size_t kBlock = 256 * 1024;  // many triangles: 3 x MAX_STRIDE is 300 bytes
     const size_t bytes = 3 * static_cast<size_t>(stride);
-    if (vertexBlock_ >= vertexBlocks_.size() || vertexBlockUsed_ + bytes > BLOCK) {
+    if (vertexBlock_ >= vertexBlocks_.size() || vertexBlockUsed_ + bytes > kBlock) {
         if (vertexBlock_ < vertexBlocks_.size()) {
             ++vertexBlock_;
         }
         if (vertexBlock_ == vertexBlocks_.size()) {
-            vertexBlocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(BLOCK));
+            vertexBlocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlock));
         }
         vertexBlockUsed_ = 0;
     }

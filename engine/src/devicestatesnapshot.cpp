@@ -4,10 +4,10 @@
 
 namespace {
 
-constexpr DWORD STAGES = 8;
-constexpr DWORD LIGHTS = 8;  // the show and its scenes use no more
+constexpr DWORD kStages = 8;
+constexpr DWORD kLights = 8;  // the show and its scenes use no more
 
-const D3DTRANSFORMSTATETYPE TRANSFORMS[] = {
+const D3DTRANSFORMSTATETYPE kTransforms[] = {
     D3DTS_VIEW,     D3DTS_PROJECTION, D3DTS_TEXTURE0, D3DTS_TEXTURE1, D3DTS_TEXTURE2,
     D3DTS_TEXTURE3, D3DTS_TEXTURE4,   D3DTS_TEXTURE5, D3DTS_TEXTURE6, D3DTS_TEXTURE7,
     static_cast<D3DTRANSFORMSTATETYPE>(256)};  // D3DTS_WORLD
@@ -42,7 +42,7 @@ void DeviceStateSnapshot::Capture(IDirect3DDevice8* d) {
         if (SUCCEEDED(d->GetRenderState(static_cast<D3DRENDERSTATETYPE>(s), &value)))
             renderStates_.push_back({s, value});
     }
-    for (DWORD stage = 0; stage < STAGES; ++stage) {
+    for (DWORD stage = 0; stage < kStages; ++stage) {
         for (DWORD t = D3DTSS_COLOROP; t <= D3DTSS_RESULTARG; ++t) {
             DWORD value;
             if (SUCCEEDED(d->GetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(t), &value)))
@@ -56,11 +56,11 @@ void DeviceStateSnapshot::Capture(IDirect3DDevice8* d) {
                 textures_[stage] = texture;
         }
     }
-    for (D3DTRANSFORMSTATETYPE which : TRANSFORMS) {
+    for (D3DTRANSFORMSTATETYPE which : kTransforms) {
         D3DMATRIX m;
         if (SUCCEEDED(d->GetTransform(which, &m))) transforms_.push_back({which, m});
     }
-    for (DWORD i = 0; i < LIGHTS; ++i) {
+    for (DWORD i = 0; i < kLights; ++i) {
         Light light{i, {}, FALSE};
         if (SUCCEEDED(d->GetLight(i, &light.light)) && SUCCEEDED(d->GetLightEnable(i, &light.enabled)))
             lights_.push_back(light);
@@ -84,7 +84,7 @@ void DeviceStateSnapshot::Restore(IDirect3DDevice8* d) {
         if (FAILED(d->GetTextureStageState(v.stage, type, &now)) || now != v.value)
             d->SetTextureStageState(v.stage, type, v.value);
     }
-    for (DWORD stage = 0; stage < STAGES; ++stage)
+    for (DWORD stage = 0; stage < kStages; ++stage)
         if (textures_[stage]) d->SetTexture(stage, textures_[stage]);
     for (const Transform& t : transforms_) {
         D3DMATRIX now;

@@ -5,14 +5,14 @@
 
 namespace {
 
-constexpr float BYTE_TO_FLOAT = 0.003921569f;
+constexpr float kByteToFloat = 0.003921569f;
 
 D3DCOLORVALUE ToColorValue(uint32_t argb) {
     D3DCOLORVALUE c;
-    c.r = static_cast<float>((argb >> 16) & 0xFF) * BYTE_TO_FLOAT;
-    c.g = static_cast<float>((argb >> 8) & 0xFF) * BYTE_TO_FLOAT;
-    c.b = static_cast<float>(argb & 0xFF) * BYTE_TO_FLOAT;
-    c.a = static_cast<float>(argb >> 24) * BYTE_TO_FLOAT;
+    c.r = static_cast<float>((argb >> 16) & 0xFF) * kByteToFloat;
+    c.g = static_cast<float>((argb >> 8) & 0xFF) * kByteToFloat;
+    c.b = static_cast<float>(argb & 0xFF) * kByteToFloat;
+    c.a = static_cast<float>(argb >> 24) * kByteToFloat;
     return c;
 }
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-const char* const MODULE = "texturefactory";
+const char* const kModule = "texturefactory";
 
 bool IsCompressed(D3DFORMAT format) {
     return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
@@ -183,14 +183,14 @@ void TextureFactory::Bind(Device3D& device) {
     device_ = device.GetDevice();
     if (device_ == nullptr || FAILED(device_->GetDeviceCaps(&caps_))) {
         device_ = nullptr;
-        throw cvcore::Exception("GetImageFormat:GetDeviceCaps", "Failed!", MODULE);
+        throw cvcore::Exception("GetImageFormat:GetDeviceCaps", "Failed!", kModule);
     }
     if (FAILED(device_->GetDirect3D(&direct3d_)) || direct3d_ == nullptr) {
         direct3d_ = nullptr;
-        throw cvcore::Exception("GetImageFormat:GetDirect3D", "Failed!", MODULE);
+        throw cvcore::Exception("GetImageFormat:GetDirect3D", "Failed!", kModule);
     }
     if (FAILED(direct3d_->GetAdapterDisplayMode(caps_.AdapterOrdinal, &displayMode_))) {
-        throw cvcore::Exception("GetImageFormat:GetAdapterDisplayMode", "Failed!", MODULE);
+        throw cvcore::Exception("GetImageFormat:GetAdapterDisplayMode", "Failed!", kModule);
     }
 }
 
@@ -211,7 +211,7 @@ IDirect3DTexture8* TextureFactory::Remember(const char* name, uint8_t flags,
 
 IDirect3DTexture8* TextureFactory::Load(const char* name, int flag) {
     if (name == nullptr) {
-        throw cvcore::Exception("TextureFactory::Load()", "No file name!", MODULE);
+        throw cvcore::Exception("TextureFactory::Load()", "No file name!", kModule);
     }
     const auto flags = static_cast<uint8_t>(flag & 1);
     if (IDirect3DTexture8* cached = Find(name, flags)) {
@@ -244,12 +244,12 @@ IDirect3DTexture8* TextureFactory::CreateTextureFromImage(const cvcore::Image& i
     if (device_ == nullptr || image.GetPixels() == nullptr || width == 0 || height == 0 ||
         FAILED(device_->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture)) ||
         texture == nullptr) {
-        throw cvcore::Exception("CreateTexture::CreateTexture()", "Failed!", MODULE);
+        throw cvcore::Exception("CreateTexture::CreateTexture()", "Failed!", kModule);
     }
     IDirect3DSurface8* surface = nullptr;
     if (FAILED(texture->GetSurfaceLevel(0, &surface)) || surface == nullptr) {
         texture->Release();
-        throw cvcore::Exception("CreateTexture::GetSurfaceLevel()", "Failed!", MODULE);
+        throw cvcore::Exception("CreateTexture::GetSurfaceLevel()", "Failed!", kModule);
     }
     D3DSURFACE_DESC desc{};
     surface->GetDesc(&desc);
@@ -257,7 +257,7 @@ IDirect3DTexture8* TextureFactory::CreateTextureFromImage(const cvcore::Image& i
     if (FAILED(surface->LockRect(&locked, nullptr, 0)) || locked.pBits == nullptr) {
         surface->Release();
         texture->Release();
-        throw cvcore::Exception("CreateTexture::LockRect()", "Failed!", MODULE);
+        throw cvcore::Exception("CreateTexture::LockRect()", "Failed!", kModule);
     }
     cvcore::Surface target(static_cast<int32_t>(desc.Width), static_cast<int32_t>(desc.Height),
                            locked.Pitch, pixelFormat, locked.pBits);
@@ -281,15 +281,15 @@ void TextureFactory::GetImageFormat(const cvcore::Image& image, cvcore::PixelFor
         }
     }
     if (pixelFormat.IsIndexed() || pixelFormat.IsIntensity()) {
-        throw cvcore::Exception("GetImageFormat", "Impossible error!", MODULE);
+        throw cvcore::Exception("GetImageFormat", "Impossible error!", kModule);
     }
     if (!ChooseFormat(pixelFormat, format)) {
         throw cvcore::Exception("TetureFactoryDX8::GetImageFormat()",
-                                "3D HW doesn't support any Direct image format!", MODULE);
+                                "3D HW doesn't support any Direct image format!", kModule);
     }
     if (!GetPixelFormat(format, pixelFormat)) {
         throw cvcore::Exception("TetureFactoryDX8::GetPixelFormat()",
-                                "No PixelFormat found for current D3DFORMAT!", MODULE);
+                                "No PixelFormat found for current D3DFORMAT!", kModule);
     }
     GetTextureSize(image, width, height);
 }
@@ -395,10 +395,10 @@ IDirect3DTexture8* TextureFactory::LoadDDS(cvcore::Stream& stream) {
     // holds at most that many.
     const uint32_t levels = std::min(dds.mipmaps == 0 ? 1u : dds.mipmaps, FullChain(dds.width, dds.height));
     if ((dds.flags & cvcore::DDSD_DEPTH) != 0 && dds.depth > 0) {
-        throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Volume Maps not supported!", MODULE);
+        throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Volume Maps not supported!", kModule);
     }
     if ((dds.caps2 & cvcore::DDSCAPS2_CUBE_ANY) != 0) {
-        throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Cube Maps not supported!", MODULE);
+        throw cvcore::Exception("TextureFactory::LoadDDS()", "DXTC Cube Maps not supported!", kModule);
     }
     const D3DFORMAT format = MapDdsFormat(dds.formatFlags, dds.fourCC, dds.bitCount, dds.greenMask, dds.alphaMask);
     if (format == D3DFMT_UNKNOWN || !DeviceAccepts(format)) {
@@ -408,7 +408,7 @@ IDirect3DTexture8* TextureFactory::LoadDDS(cvcore::Stream& stream) {
     if (device_ == nullptr ||
         FAILED(device_->CreateTexture(dds.width, dds.height, levels, 0, format, D3DPOOL_MANAGED, &texture)) ||
         texture == nullptr) {
-        throw cvcore::Exception("LoadDDS::CreateTexture()", "Failed!", MODULE);
+        throw cvcore::Exception("LoadDDS::CreateTexture()", "Failed!", kModule);
     }
     for (uint32_t level = 0; level < levels; ++level) {
         if (!FillLevel(stream, texture, level, format)) {

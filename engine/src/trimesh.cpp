@@ -9,12 +9,12 @@
 
 namespace {
 
-const char* const MODULE = "trimesh";
+const char* const kModule = "trimesh";
 
-constexpr uint32_t POSITION_MASK = 0x00E;
-constexpr uint32_t TEXCOUNT_MASK = 0xF00;
-constexpr int TEXCOUNT_SHIFT = 8;
-constexpr int MAX_TEXCOORDS = 8;  // a MeshVertex holds eight sets
+constexpr uint32_t kPositionMask = 0x00E;
+constexpr uint32_t kTexcountMask = 0xF00;
+constexpr int kTexcountShift = 8;
+constexpr int kMaxTexcoords = 8;  // a MeshVertex holds eight sets
 
 // Bytes of the position field: position plus rhw or blend weights.
 int PositionBytes(uint32_t position) {
@@ -70,19 +70,19 @@ TriMesh::~TriMesh() {
 }
 
 uint32_t TriMesh::AcceptedFVF(uint32_t requested) {
-    uint32_t fvf = requested & (POSITION_MASK | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL |
+    uint32_t fvf = requested & (kPositionMask | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL |
                                 D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
     // Direct3D knows at most eight coordinate sets, and so does MeshVertex.
-    const uint32_t sets = std::min<uint32_t>((requested & TEXCOUNT_MASK) >> TEXCOUNT_SHIFT, MAX_TEXCOORDS);
-    return fvf | sets << TEXCOUNT_SHIFT;
+    const uint32_t sets = std::min<uint32_t>((requested & kTexcountMask) >> kTexcountShift, kMaxTexcoords);
+    return fvf | sets << kTexcountShift;
 }
 
 int TriMesh::StrideOf(uint32_t fvf) {
-    int stride = PositionBytes(fvf & POSITION_MASK);
+    int stride = PositionBytes(fvf & kPositionMask);
     if ((fvf & D3DFVF_NORMAL) != 0) stride += 12;
     if ((fvf & D3DFVF_DIFFUSE) != 0) stride += 4;
     if ((fvf & D3DFVF_SPECULAR) != 0) stride += 4;
-    return stride + 8 * static_cast<int>((fvf & TEXCOUNT_MASK) >> TEXCOUNT_SHIFT);
+    return stride + 8 * static_cast<int>((fvf & kTexcountMask) >> kTexcountShift);
 }
 
 int TriMesh::PrimitiveCount(D3DPRIMITIVETYPE type, int n) {
@@ -124,14 +124,14 @@ void TriMesh::CreateVertexBuffer(int count, uint32_t requestedFVF) {
     vertexCount_ = std::max(count, 0);
     fvf_ = AcceptedFVF(requestedFVF);
     stride_ = StrideOf(fvf_);
-    texCoordCount_ = static_cast<int>((fvf_ & TEXCOUNT_MASK) >> TEXCOUNT_SHIFT);
+    texCoordCount_ = static_cast<int>((fvf_ & kTexcountMask) >> kTexcountShift);
     IDirect3DDevice8* device = device_ != nullptr ? device_->GetDevice() : nullptr;
     IDirect3DVertexBuffer8* buffer = nullptr;
     const uint64_t bytes = static_cast<uint64_t>(stride_) * static_cast<uint64_t>(vertexCount_);
     if (device == nullptr || bytes > UINT32_MAX ||
         FAILED(device->CreateVertexBuffer(static_cast<UINT>(bytes), 0, fvf_, D3DPOOL_MANAGED, &buffer)) ||
         buffer == nullptr) {
-        throw cvcore::Exception("TriMesh::CreateVertexBuffer()", "Failed!", MODULE);
+        throw cvcore::Exception("TriMesh::CreateVertexBuffer()", "Failed!", kModule);
     }
     vertexBuffer_ = buffer;
 }
@@ -158,7 +158,7 @@ void TriMesh::SetVertex(int index, const MeshVertex& v) {
         return;
     }
     uint8_t* p = lockedVertices_ + static_cast<size_t>(index) * static_cast<size_t>(stride_);
-    const uint32_t position = fvf_ & POSITION_MASK;
+    const uint32_t position = fvf_ & kPositionMask;
     if (position != 0) {
         Put(p, &v.position, sizeof v.position);
         if (trackBounds_) {
@@ -195,7 +195,7 @@ MeshVertex TriMesh::GetVertex(int index) const {
         return v;
     }
     const uint8_t* p = lockedVertices_ + static_cast<size_t>(index) * static_cast<size_t>(stride_);
-    const uint32_t position = fvf_ & POSITION_MASK;
+    const uint32_t position = fvf_ & kPositionMask;
     if (position != 0) Get(p, &v.position, sizeof v.position);
     if (position == D3DFVF_XYZRHW) Get(p, &v.rhw, 4);
     const int weights = WeightCount(position);
@@ -222,7 +222,7 @@ void TriMesh::UnlockVertices(uint32_t flags) {
     if (lockedVertices_ == nullptr) {
         return;
     }
-    if ((flags & UNLOCK_SPHERE) != 0 && (fvf_ & POSITION_MASK) != 0) {
+    if ((flags & UNLOCK_SPHERE) != 0 && (fvf_ & kPositionMask) != 0) {
         ComputeBoundingSphere(lockedVertices_, stride_, vertexCount_);
     }
     vertexBuffer_->Unlock();
@@ -254,7 +254,7 @@ void TriMesh::SetSubmeshCount(int count) {
 
 void TriMesh::CreateIndexBuffer(int index, int indexCount, D3DPRIMITIVETYPE type, Material* material) {
     if (index < 0 || index >= GetSubmeshCount() || indexCount < 0) {
-        throw cvcore::Exception("TriMesh::CreateIndexBuffer()", "Failed!", MODULE);
+        throw cvcore::Exception("TriMesh::CreateIndexBuffer()", "Failed!", kModule);
     }
     Submesh& submesh = submeshes_[static_cast<size_t>(index)];
     ReleaseIndexBuffer(submesh);
@@ -272,7 +272,7 @@ void TriMesh::CreateIndexBuffer(int index, int indexCount, D3DPRIMITIVETYPE type
         FAILED(device->CreateIndexBuffer(static_cast<UINT>(indexCount) * 2, 0, D3DFMT_INDEX16,
                                          D3DPOOL_MANAGED, &buffer)) ||
         buffer == nullptr) {
-        throw cvcore::Exception("TriMesh::CreateIndexBuffer()", "Failed!", MODULE);
+        throw cvcore::Exception("TriMesh::CreateIndexBuffer()", "Failed!", kModule);
     }
     submesh.indexBuffer = buffer;
 }
@@ -392,7 +392,7 @@ void TriMesh::TransformRange(IDirect3DDevice8* d, const Submesh& submesh) {
 
     const float* w = &world._11;
     const float* v = &view._11;
-    const uint32_t position = fvf_ & POSITION_MASK;
+    const uint32_t position = fvf_ & kPositionMask;
     const int positionBytes = PositionBytes(position);
     auto alpha = static_cast<int>(submesh.material->opacity * 255.0f);
     alpha = std::clamp(alpha, 0, 255);

@@ -65,7 +65,7 @@ struct DrawCall {
     // What the draw reads, resolved by the front end: the native objects of
     // the bound textures and buffers, and the stream-0 vertex buffer's bytes
     // (buffer draws only).
-    BackendResource* textures[kStages] = {};
+    BackendResource* textures[STAGES] = {};
     BackendResource* vertexBuffer = nullptr;
     const uint8_t* vertexBytes = nullptr;
     UINT vertexStride = 0;

@@ -579,16 +579,16 @@ HRESULT Device8::SetTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMat
     const DWORD s = State;
     if (s == D3DTS_VIEW) {
         target = &state_.view;
-        dirty = kDirtyWorldView | kDirtyLights;  // lights live in view space
+        dirty = DIRTY_WORLD_VIEW | DIRTY_LIGHTS;  // lights live in view space
     } else if (s == D3DTS_PROJECTION) {
         target = &state_.projection;
-        dirty = kDirtyProjection | kDirtyShader;  // table fog depends on its shape
+        dirty = DIRTY_PROJECTION | DIRTY_SHADER;  // table fog depends on its shape
     } else if (s >= D3DTS_TEXTURE0 && s <= D3DTS_TEXTURE7) {
         target = &state_.texture[s - D3DTS_TEXTURE0];
-        dirty = kDirtyTexMatrix;
+        dirty = DIRTY_TEX_MATRIX;
     } else if (s == D3DTS_WORLD) {
         target = &state_.world;
-        dirty = kDirtyWorldView;
+        dirty = DIRTY_WORLD_VIEW;
     } else if (s >= D3DTS_WORLD1 && s <= D3DTS_WORLD3) {
         target = &state_.extraWorld[s - D3DTS_WORLD1];
     }
@@ -643,7 +643,7 @@ HRESULT Device8::SetViewport(CONST D3DVIEWPORT8* pViewport)
         hr = D3DERR_INVALIDCALL;
     TraceCall("SetViewport", {trace::Viewport(pViewport)}, Failure(hr));
     if (hr == D3D_OK && std::memcmp(&state_.viewport, pViewport, sizeof(D3DVIEWPORT8)) != 0) {
-        Touch(kDirtyViewport);
+        Touch(DIRTY_VIEWPORT);
         state_.viewport = *pViewport;
     }
     return hr;
@@ -663,7 +663,7 @@ HRESULT Device8::SetMaterial(CONST D3DMATERIAL8* pMaterial)
     if (Tracing())
         TraceCall("SetMaterial", {trace::Material(pMaterial)}, Failure(hr));
     if (hr == D3D_OK && std::memcmp(&state_.material, pMaterial, sizeof(D3DMATERIAL8)) != 0) {
-        Touch(kDirtyMaterial);
+        Touch(DIRTY_MATERIAL);
         state_.material = *pMaterial;
     }
     return hr;
@@ -690,7 +690,7 @@ HRESULT Device8::SetLight(DWORD Index, CONST D3DLIGHT8* pLight)
             state_.lights.resize(Index + 1);
         LightSlot& slot = state_.lights[Index];
         if (std::memcmp(&slot.light, pLight, sizeof(D3DLIGHT8)) != 0) {
-            Touch(slot.enabled ? uint32_t(kDirtyLights) : 0u);
+            Touch(slot.enabled ? uint32_t(DIRTY_LIGHTS) : 0u);
             slot.light = *pLight;
         }
     }
@@ -723,7 +723,7 @@ HRESULT Device8::LightEnable(DWORD Index, BOOL Enable)
     }
     LightSlot& slot = state_.lights[Index];
     if (slot.enabled != (Enable != FALSE)) {
-        Touch(kDirtyLights | kDirtyShader);
+        Touch(DIRTY_LIGHTS | DIRTY_SHADER);
         slot.enabled = Enable != FALSE;
     }
     return hr;
@@ -839,7 +839,7 @@ HRESULT Device8::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
     if (Tracing())
         TraceCall("SetRenderState", {trace::RenderState(State),
                                      trace::RenderStateValue(State, Value)});
-    if (DWORD(State) >= kRenderStates) {
+    if (DWORD(State) >= RENDER_STATES) {
         IgnoreState("render state", State, Value);
         return D3D_OK;
     }
@@ -854,7 +854,7 @@ HRESULT Device8::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 
 HRESULT Device8::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 {
-    if (!pValue || DWORD(State) >= kRenderStates)
+    if (!pValue || DWORD(State) >= RENDER_STATES)
         return D3DERR_INVALIDCALL;
     *pValue = state_.rs[State];
     return D3D_OK;
@@ -862,7 +862,7 @@ HRESULT Device8::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 
 HRESULT Device8::GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppTexture)
 {
-    if (!ppTexture || Stage >= kStages)
+    if (!ppTexture || Stage >= STAGES)
         return D3DERR_INVALIDCALL;
     *ppTexture = state_.textures[Stage];
     if (*ppTexture)
@@ -874,7 +874,7 @@ HRESULT Device8::SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture)
 {
     HRESULT hr = D3D_OK;
     Texture8* texture = nullptr;
-    if (Stage >= kStages)
+    if (Stage >= STAGES)
         hr = D3DERR_INVALIDCALL;
     else if (pTexture && !(texture = dynamic_cast<Texture8*>(pTexture)))
         hr = D3DERR_INVALIDCALL;
@@ -882,7 +882,7 @@ HRESULT Device8::SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture)
         TraceCall("SetTexture", {Dec(Stage), texture ? texture->TraceName() : "null"},
                   Failure(hr));
     if (hr == D3D_OK && state_.textures[Stage] != texture) {
-        Touch(kDirtyTextures | kDirtyShader);
+        Touch(DIRTY_TEXTURES | DIRTY_SHADER);
         if (texture)
             texture->AddRef();
         if (state_.textures[Stage])
@@ -894,7 +894,7 @@ HRESULT Device8::SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture)
 
 HRESULT Device8::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue)
 {
-    if (!pValue || Stage >= kStages || DWORD(Type) >= kStageStates)
+    if (!pValue || Stage >= STAGES || DWORD(Type) >= STAGE_STATES)
         return D3DERR_INVALIDCALL;
     *pValue = state_.tss[Stage][Type];
     return D3D_OK;
@@ -943,14 +943,14 @@ bool Device8::SupportedStageState(D3DTEXTURESTAGESTATETYPE type, DWORD v) const
 
 HRESULT Device8::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value)
 {
-    HRESULT hr = Stage >= kStages ? D3DERR_INVALIDCALL : D3D_OK;
+    HRESULT hr = Stage >= STAGES ? D3DERR_INVALIDCALL : D3D_OK;
     if (Tracing())
         TraceCall("SetTextureStageState", {Dec(Stage), trace::StageState(Type),
                                            trace::StageStateValue(Type, Value)},
                   Failure(hr));
     if (hr != D3D_OK)
         return hr;
-    if (DWORD(Type) >= kStageStates) {
+    if (DWORD(Type) >= STAGE_STATES) {
         IgnoreState("texture stage state", Type, Value);
         return D3D_OK;
     }
@@ -959,7 +959,7 @@ HRESULT Device8::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type
     if (state_.tss[Stage][Type] != Value) {
         uint32_t group = StageStateGroup(Type);
         Touch(group);
-        if (group & kDirtySamplers)
+        if (group & DIRTY_SAMPLERS)
             state_.dirtySamplerStages |= 1u << Stage;
         state_.tss[Stage][Type] = Value;
     }
@@ -1001,7 +1001,7 @@ HRESULT Device8::Draw(DrawCall& call)
 
 void Device8::Resolve(DrawCall& call) const
 {
-    for (int i = 0; i < kStages; ++i)
+    for (int i = 0; i < STAGES; ++i)
         call.textures[i] = state_.textures[i] ? state_.textures[i]->Backend() : nullptr;
     if (call.userVertices)
         return;
@@ -1097,7 +1097,7 @@ HRESULT Device8::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveC
         return hr;
     // The user pointer replaces stream 0, which stays unset afterwards.
     if (state_.stream) {
-        Touch(kDirtyStreams);
+        Touch(DIRTY_STREAMS);
         state_.stream->Release();
         state_.stream = nullptr;
         state_.streamStride = 0;
@@ -1157,7 +1157,7 @@ HRESULT Device8::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Min
     if (hr != D3D_OK)
         return hr;
     if (state_.stream || state_.indices) {
-        Touch(kDirtyStreams | kDirtyIndices);
+        Touch(DIRTY_STREAMS | DIRTY_INDICES);
         if (state_.stream)
             state_.stream->Release();
         if (state_.indices)
@@ -1189,7 +1189,7 @@ HRESULT Device8::SetVertexShader(DWORD Handle)
     HRESULT hr = DecodeFvf(Handle, layout) ? D3D_OK : D3DERR_INVALIDCALL;
     TraceCall("SetVertexShader", {Hex(Handle)}, Failure(hr));
     if (hr == D3D_OK && state_.fvf != Handle) {
-        Touch(kDirtyVertexFormat | kDirtyShader);
+        Touch(DIRTY_VERTEX_FORMAT | DIRTY_SHADER);
         state_.fvf = Handle;
         state_.layout = layout;
     }
@@ -1216,7 +1216,7 @@ HRESULT Device8::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStr
                                       Dec(Stride)},
                   Failure(hr));
     if (hr == D3D_OK && (state_.stream != buffer || state_.streamStride != Stride)) {
-        Touch(kDirtyStreams);
+        Touch(DIRTY_STREAMS);
         if (buffer)
             buffer->AddRef();
         if (state_.stream)
@@ -1249,7 +1249,7 @@ HRESULT Device8::SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT BaseVertexIn
         TraceCall("SetIndices", {buffer ? buffer->TraceName() : "null", Dec(BaseVertexIndex)},
                   Failure(hr));
     if (hr == D3D_OK && (state_.indices != buffer || state_.baseVertexIndex != BaseVertexIndex)) {
-        Touch(kDirtyIndices);
+        Touch(DIRTY_INDICES);
         if (buffer)
             buffer->AddRef();
         if (state_.indices)

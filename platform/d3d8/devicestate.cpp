@@ -21,11 +21,11 @@ DWORD FloatBits(float f)
 
 }  // namespace
 
-int DeviceState::ActiveLights(const LightSlot* out[kMaxActiveLights]) const
+int DeviceState::ActiveLights(const LightSlot* out[MAX_ACTIVE_LIGHTS]) const
 {
     int n = 0;
     for (const LightSlot& slot : lights)
-        if (slot.enabled && n < kMaxActiveLights)
+        if (slot.enabled && n < MAX_ACTIVE_LIGHTS)
             out[n++] = &slot;
     return n;
 }
@@ -74,7 +74,7 @@ void ResetDeviceState(DeviceState& s, bool autoDepth, UINT width, UINT height)
     s.rs[D3DRS_NORMALORDER] = 1;    // linear
 
     std::memset(s.tss, 0, sizeof(s.tss));
-    for (int i = 0; i < kStages; ++i) {
+    for (int i = 0; i < STAGES; ++i) {
         DWORD* t = s.tss[i];
         t[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
         t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
@@ -111,7 +111,7 @@ void ResetDeviceState(DeviceState& s, bool autoDepth, UINT width, UINT height)
     s.baseVertexIndex = 0;
     s.fvf = 0;
     s.layout = FvfLayout();
-    s.dirty = kDirtyAll;
+    s.dirty = DIRTY_ALL;
     s.dirtySamplerStages = 0xFF;
 }
 
@@ -119,7 +119,7 @@ uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
 {
     switch (state) {
     case D3DRS_ZENABLE:  // also decides whether pre-transformed depth is kept
-        return kDirtyPipeline | kDirtyShader;
+        return DIRTY_PIPELINE | DIRTY_SHADER;
     case D3DRS_FILLMODE:
     case D3DRS_ZWRITEENABLE:
     case D3DRS_SRCBLEND:
@@ -138,7 +138,7 @@ uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
     case D3DRS_COLORWRITEENABLE:
     case D3DRS_BLENDOP:
     case D3DRS_ZBIAS:
-        return kDirtyPipeline;
+        return DIRTY_PIPELINE;
     case D3DRS_SHADEMODE:
     case D3DRS_ALPHATESTENABLE:
     case D3DRS_ALPHAFUNC:
@@ -156,7 +156,7 @@ uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
     case D3DRS_AMBIENTMATERIALSOURCE:
     case D3DRS_EMISSIVEMATERIALSOURCE:
     case D3DRS_VERTEXBLEND:
-        return kDirtyShader;
+        return DIRTY_SHADER;
     case D3DRS_ALPHAREF:
     case D3DRS_FOGCOLOR:
     case D3DRS_FOGSTART:
@@ -164,7 +164,7 @@ uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
     case D3DRS_FOGDENSITY:
     case D3DRS_TEXTUREFACTOR:
     case D3DRS_AMBIENT:
-        return kDirtyConstants;
+        return DIRTY_CONSTANTS;
     default:
         return 0;
     }
@@ -184,7 +184,7 @@ uint32_t StageStateGroup(D3DTEXTURESTAGESTATETYPE type)
     case D3DTSS_COLORARG0:
     case D3DTSS_ALPHAARG0:
     case D3DTSS_RESULTARG:
-        return kDirtyShader;
+        return DIRTY_SHADER;
     case D3DTSS_ADDRESSU:
     case D3DTSS_ADDRESSV:
     case D3DTSS_ADDRESSW:
@@ -195,7 +195,7 @@ uint32_t StageStateGroup(D3DTEXTURESTAGESTATETYPE type)
     case D3DTSS_MIPMAPLODBIAS:
     case D3DTSS_MAXMIPLEVEL:
     case D3DTSS_MAXANISOTROPY:
-        return kDirtySamplers;
+        return DIRTY_SAMPLERS;
     default:
         return 0;
     }

@@ -16,27 +16,27 @@ class VertexBuffer8;
 class IndexBuffer8;
 
 enum DirtyBit : uint32_t {
-    kDirtyPipeline = 1u << 0,     // blending, depth, culling, stencil, fill, colour writes
-    kDirtyShader = 1u << 1,       // states that may change the generated program
-    kDirtyConstants = 1u << 2,    // texture factor, fog values, ambient, alpha reference
-    kDirtyWorldView = 1u << 3,
-    kDirtyProjection = 1u << 4,
-    kDirtyTexMatrix = 1u << 5,
-    kDirtyLights = 1u << 6,
-    kDirtyMaterial = 1u << 7,
-    kDirtyViewport = 1u << 8,
-    kDirtySamplers = 1u << 9,
-    kDirtyTextures = 1u << 10,
-    kDirtyVertexFormat = 1u << 11,
-    kDirtyStreams = 1u << 12,
-    kDirtyIndices = 1u << 13,
-    kDirtyAll = 0xFFFFFFFFu,
+    DIRTY_PIPELINE = 1u << 0,     // blending, depth, culling, stencil, fill, colour writes
+    DIRTY_SHADER = 1u << 1,       // states that may change the generated program
+    DIRTY_CONSTANTS = 1u << 2,    // texture factor, fog values, ambient, alpha reference
+    DIRTY_WORLD_VIEW = 1u << 3,
+    DIRTY_PROJECTION = 1u << 4,
+    DIRTY_TEX_MATRIX = 1u << 5,
+    DIRTY_LIGHTS = 1u << 6,
+    DIRTY_MATERIAL = 1u << 7,
+    DIRTY_VIEWPORT = 1u << 8,
+    DIRTY_SAMPLERS = 1u << 9,
+    DIRTY_TEXTURES = 1u << 10,
+    DIRTY_VERTEX_FORMAT = 1u << 11,
+    DIRTY_STREAMS = 1u << 12,
+    DIRTY_INDICES = 1u << 13,
+    DIRTY_ALL = 0xFFFFFFFFu,
 };
 
-constexpr int kStages = 8;
-constexpr int kRenderStates = 256;
-constexpr int kStageStates = 32;
-constexpr int kMaxActiveLights = 8;
+constexpr int STAGES = 8;
+constexpr int RENDER_STATES = 256;
+constexpr int STAGE_STATES = 32;
+constexpr int MAX_ACTIVE_LIGHTS = 8;
 
 struct LightSlot {
     D3DLIGHT8 light;
@@ -44,28 +44,28 @@ struct LightSlot {
 };
 
 struct DeviceState {
-    DWORD rs[kRenderStates] = {};
-    DWORD tss[kStages][kStageStates] = {};
+    DWORD rs[RENDER_STATES] = {};
+    DWORD tss[STAGES][STAGE_STATES] = {};
     D3DMATRIX world = {};
     D3DMATRIX view = {};
     D3DMATRIX projection = {};
-    D3DMATRIX texture[kStages] = {};
+    D3DMATRIX texture[STAGES] = {};
     D3DMATRIX extraWorld[3] = {};  // D3DTS_WORLD1..3, kept for GetTransform
     D3DVIEWPORT8 viewport = {};
     D3DMATERIAL8 material = {};
     std::vector<LightSlot> lights;
-    Texture8* textures[kStages] = {};
+    Texture8* textures[STAGES] = {};
     VertexBuffer8* stream = nullptr;
     UINT streamStride = 0;
     IndexBuffer8* indices = nullptr;
     UINT baseVertexIndex = 0;
     DWORD fvf = 0;
     FvfLayout layout;
-    uint32_t dirty = kDirtyAll;
+    uint32_t dirty = DIRTY_ALL;
     uint32_t dirtySamplerStages = 0xFF;
 
-    // Lights that are enabled, in index order, at most kMaxActiveLights.
-    int ActiveLights(const LightSlot* out[kMaxActiveLights]) const;
+    // Lights that are enabled, in index order, at most MAX_ACTIVE_LIGHTS.
+    int ActiveLights(const LightSlot* out[MAX_ACTIVE_LIGHTS]) const;
 };
 
 // The defaults of a freshly created device. Depth testing is on only with an

@@ -84,7 +84,7 @@ bool FadedOutDrawCannotChangeFrame(const DeviceState& s, const DrawCall& call,
         }
     };
     current = argZero(D3DTA_DIFFUSE, 0);
-    for (int i = 0; i < kStages && s.tss[i][D3DTSS_COLOROP] != D3DTOP_DISABLE; ++i) {
+    for (int i = 0; i < STAGES && s.tss[i][D3DTSS_COLOROP] != D3DTOP_DISABLE; ++i) {
         const StageOps st = NormaliseStage(s.tss[i], s.textures[i] != nullptr);
         bool zero;
         switch (st.alphaOp) {

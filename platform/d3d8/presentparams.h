@@ -10,8 +10,8 @@ namespace d3d8 {
 
 // The size of a window the stand-in cannot measure (none given, or the
 // trace back end's, which has none).
-constexpr UINT kUnmeasuredWindowWidth = 640;
-constexpr UINT kUnmeasuredWindowHeight = 480;
+constexpr UINT UNMEASURED_WINDOW_WIDTH = 640;
+constexpr UINT UNMEASURED_WINDOW_HEIGHT = 480;
 
 // desktopFormat D3DFMT_UNKNOWN leaves the format as it is.
 void CompletePresentParams(D3DPRESENT_PARAMETERS& params, UINT windowWidth, UINT windowHeight,

@@ -54,7 +54,7 @@ struct Name {
 
 #define N(x) {(DWORD)x, #x}
 
-const Name kRenderStates[] = {
+const Name RENDER_STATES[] = {
     N(D3DRS_ZENABLE), N(D3DRS_FILLMODE), N(D3DRS_SHADEMODE), N(D3DRS_LINEPATTERN),
     N(D3DRS_ZWRITEENABLE), N(D3DRS_ALPHATESTENABLE), N(D3DRS_LASTPIXEL), N(D3DRS_SRCBLEND),
     N(D3DRS_DESTBLEND), N(D3DRS_CULLMODE), N(D3DRS_ZFUNC), N(D3DRS_ALPHAREF),
@@ -78,7 +78,7 @@ const Name kRenderStates[] = {
     N(D3DRS_BLENDOP), N(D3DRS_POSITIONORDER), N(D3DRS_NORMALORDER),
 };
 
-const Name kStageStates[] = {
+const Name STAGE_STATES[] = {
     N(D3DTSS_COLOROP), N(D3DTSS_COLORARG1), N(D3DTSS_COLORARG2), N(D3DTSS_ALPHAOP),
     N(D3DTSS_ALPHAARG1), N(D3DTSS_ALPHAARG2), N(D3DTSS_BUMPENVMAT00), N(D3DTSS_BUMPENVMAT01),
     N(D3DTSS_BUMPENVMAT10), N(D3DTSS_BUMPENVMAT11), N(D3DTSS_TEXCOORDINDEX),
@@ -203,7 +203,7 @@ std::string Bool(BOOL value) { return std::to_string(value); }
 
 std::string Result(HRESULT hr) { return Lookup(kResults, DWORD(hr)); }
 
-std::string RenderState(D3DRENDERSTATETYPE state) { return Lookup(kRenderStates, state); }
+std::string RenderState(D3DRENDERSTATETYPE state) { return Lookup(RENDER_STATES, state); }
 
 std::string RenderStateValue(D3DRENDERSTATETYPE state, DWORD value)
 {
@@ -217,7 +217,7 @@ std::string RenderStateValue(D3DRENDERSTATETYPE state, DWORD value)
     return std::to_string(value);
 }
 
-std::string StageState(D3DTEXTURESTAGESTATETYPE type) { return Lookup(kStageStates, type); }
+std::string StageState(D3DTEXTURESTAGESTATETYPE type) { return Lookup(STAGE_STATES, type); }
 
 std::string StageStateValue(D3DTEXTURESTAGESTATETYPE type, DWORD value)
 {

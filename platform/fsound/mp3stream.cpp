@@ -41,11 +41,11 @@ Mp3Stream::OpenResult Mp3Stream::Open(const char* path) {
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_RESYNC, 0.0);
     mpg123_param(h, MPG123_RESYNC_LIMIT, 0, 0.0);
     mpg123_format_none(h);
-    mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_format(h, RATE, MPG123_STEREO, MPG123_ENC_SIGNED_16);
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_open(h, path) != MPG123_OK || mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK ||
-        rate != kRate || channels != kChannels || encoding != MPG123_ENC_SIGNED_16 ||
+        rate != RATE || channels != CHANNELS || encoding != MPG123_ENC_SIGNED_16 ||
         mpg123_scan(h) != MPG123_OK) {
         handle_.reset();
         return OpenResult::NotMp3;
@@ -69,7 +69,7 @@ void Mp3Stream::Rewind() {
 int Mp3Stream::Fill(int16_t* out, int frames) {
     if (!handle_ || ended_ || frames <= 0) return 0;
     auto* bytes = reinterpret_cast<unsigned char*>(out);
-    const size_t want = static_cast<size_t>(frames) * kChannels * sizeof(int16_t);
+    const size_t want = static_cast<size_t>(frames) * CHANNELS * sizeof(int16_t);
     size_t have = 0;
     while (have < want) {
         size_t done = 0;
@@ -81,7 +81,7 @@ int Mp3Stream::Fill(int16_t* out, int frames) {
             break;
         }
     }
-    return static_cast<int>(have / (kChannels * sizeof(int16_t)));
+    return static_cast<int>(have / (CHANNELS * sizeof(int16_t)));
 }
 
 }  // namespace fsound

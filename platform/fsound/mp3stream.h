@@ -8,8 +8,8 @@ struct mpg123_handle_struct;
 
 namespace fsound {
 
-constexpr int kRate = 44100;
-constexpr int kChannels = 2;
+constexpr int RATE = 44100;
+constexpr int CHANNELS = 2;
 
 class Mp3Stream {
 public:

@@ -73,7 +73,7 @@ void AudioCallback(void*, Uint8* out, int length) {
     std::fill(out, out + length, 0);
     FSOUND_STREAM* s = Sound().playing;
     if (!s || !s->playing) return;
-    const int frames = length / static_cast<int>(fsound::kChannels * sizeof(int16_t));
+    const int frames = length / static_cast<int>(fsound::CHANNELS * sizeof(int16_t));
     s->decoder.Fill(reinterpret_cast<int16_t*>(out), frames);
     s->chunkStartFrames = s->consumedFrames;
     s->chunkFrames = frames;
@@ -98,12 +98,12 @@ void WithDeviceLocked(F f) {
 
 int64_t PositionFrames(FSOUND_STREAM* s) {
     if (VirtualClockEnabled())
-        return (VirtualClockNow() - s->playStartVirtual) * fsound::kRate / 1000000000;
-    if (!Sound().device) return (Now() - s->playStartTime) * fsound::kRate / 1000000000;
+        return (VirtualClockNow() - s->playStartVirtual) * fsound::RATE / 1000000000;
+    if (!Sound().device) return (Now() - s->playStartTime) * fsound::RATE / 1000000000;
     int64_t frames = 0;
     WithDeviceLocked([&] {
         if (s->chunkTime == 0) return;  // the device has not asked for anything yet
-        const int64_t since = (Now() - s->chunkTime) * fsound::kRate / 1000000000;
+        const int64_t since = (Now() - s->chunkTime) * fsound::RATE / 1000000000;
         frames = s->chunkStartFrames + std::min(since, s->chunkFrames);
     });
     return frames;
@@ -132,9 +132,9 @@ signed char F_API FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int
     if (s.output != FSOUND_OUTPUT_NOSOUND) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(FMOD_ERR_INIT);
         SDL_AudioSpec want = {}, have = {};
-        want.freq = fsound::kRate;
+        want.freq = fsound::RATE;
         want.format = AUDIO_S16SYS;
-        want.channels = fsound::kChannels;
+        want.channels = fsound::CHANNELS;
         want.samples = kBufferFrames;
         want.callback = AudioCallback;
         s.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -202,7 +202,7 @@ int F_API FSOUND_Stream_GetTime(FSOUND_STREAM* stream) {
     if (!Find(stream)) return Fail(FMOD_ERR_INVALID_PARAM), 0;
     if (!stream->playing) return stream->lastReportedMs;
     const int64_t frames = std::max<int64_t>(PositionFrames(stream), 0);
-    const int ms = static_cast<int>(std::min<int64_t>(frames * 1000 / fsound::kRate, INT_MAX));
+    const int ms = static_cast<int>(std::min<int64_t>(frames * 1000 / fsound::RATE, INT_MAX));
     stream->lastReportedMs = std::max(stream->lastReportedMs, ms);
     return stream->lastReportedMs;
 }

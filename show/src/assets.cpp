@@ -23,7 +23,7 @@ struct ScheduledEvent {
     float interval = 0;
 };
 
-constexpr ScheduledEvent PART1_EVENTS[] = {
+constexpr ScheduledEvent kPart1Events[] = {
     {0.387f, EVENT_FLASH, -48, 14, 1.26f},
     {0.862f, EVENT_FLASH, -32, 14, 1.26f},
     {3.815f, EVENT_FLASH, -20, 3, 5.0f},
@@ -34,8 +34,8 @@ constexpr ScheduledEvent PART1_EVENTS[] = {
     {39.0f, EVENT_END_FADE, 0},
     {40.0f, EVENT_PART_END, 0},
 };
-constexpr ScheduledEvent PART2_EVENTS[] = {{60.0f, EVENT_PART_END, 0}};
-constexpr ScheduledEvent PART3_EVENTS[] = {
+constexpr ScheduledEvent kPart2Events[] = {{60.0f, EVENT_PART_END, 0}};
+constexpr ScheduledEvent kPart3Events[] = {
     {82.84f, EVENT_FLASH, 70},
     {83.0f, EVENT_FLASH, 65},
     {83.086f, EVENT_FLASH, -60, 5, 0.181f},
@@ -44,12 +44,12 @@ constexpr ScheduledEvent PART3_EVENTS[] = {
     {85.665f, EVENT_FLASH, 30},
     {85.779f, EVENT_PART_END, 0},
 };
-constexpr ScheduledEvent PART4_EVENTS[] = {{114.299f, EVENT_PART_END, 0}};
-constexpr ScheduledEvent PART5_EVENTS[] = {
+constexpr ScheduledEvent kPart4Events[] = {{114.299f, EVENT_PART_END, 0}};
+constexpr ScheduledEvent kPart5Events[] = {
     {128.488f, EVENT_FLASH, -40, 4, 0.44f},
     {131.299f, EVENT_PART_END, 0},
 };
-constexpr ScheduledEvent FINAL_EVENTS[] = {
+constexpr ScheduledEvent kFinalEvents[] = {
     {152.791f, EVENT_END_FADE, 0},
     {163.0f, EVENT_PART_END, 0},
     {2.5f, EVENT_GRAB, 0, 100, 5.0f},
@@ -113,13 +113,13 @@ void LoadAssets(ShowApp& app) {
     // Part 1 starts at full flash; its events start the other levels moving.
     showState.flash = 255;
     showState.logoLevel = showState.sceneFade = showState.creditsStart = showState.endFade = 0;
-    AddEvents(track, PART1_EVENTS);
+    AddEvents(track, kPart1Events);
 
     LoadSmokeAndCredits(device);
 
     cvcore::SetBasePath("data.zip/lightfloor/");
     c.lightFloor = std::make_unique<LightFloor>(device, "ground.klx");
-    AddEvents(track, PART2_EVENTS);
+    AddEvents(track, kPart2Events);
 
     cvcore::SetBasePath("data.zip/muikula/");
     c.backwob = std::make_unique<Wobbler>(device, "backwob.jpg");
@@ -127,21 +127,21 @@ void LoadAssets(ShowApp& app) {
     c.scenes[1].Load(device, "muikula.klx");
 
     LoadGreetings(device);
-    AddEvents(track, PART3_EVENTS);
+    AddEvents(track, kPart3Events);
 
     cvcore::SetBasePath("data.zip/nakyleipa/");
     c.scenes[2].Load(device, "nakyleipa.klx");
     c.meshBurst = std::make_unique<MeshBurst>(device, c.scenes[2]);
-    AddEvents(track, PART4_EVENTS);
+    AddEvents(track, kPart4Events);
 
     cvcore::SetBasePath("data.zip/kukka/");
     c.scenes[3].Load(device, "kukka.klx");
     c.violetti = std::make_unique<Wobbler>(device, "violetti.jpg");
-    AddEvents(track, PART5_EVENTS);
+    AddEvents(track, kPart5Events);
 
     cvcore::SetBasePath("data.zip/landscape/");
     c.scenes[4].Load(device, "maasto.klx");
-    AddEvents(track, FINAL_EVENTS);
+    AddEvents(track, kFinalEvents);
 
     cvcore::SetBasePath("grabs/");
 }

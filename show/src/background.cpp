@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr float PI = 3.1415927f;
+constexpr float kPi = 3.1415927f;
 
 D3DCOLOR LayerAlpha(float intensity, float factor) {
     const float a = std::min(intensity * factor, 1.0f);
@@ -49,7 +49,7 @@ void BackgroundLayers::Draw(float time, float intensity) {
     const int n = vertexBuffer_ ? static_cast<int>(layers_.size()) : 0;
     const float k = n > 0 ? 1.0f / static_cast<float>(n) : 0.0f;
     for (int i = 0; i < n; ++i) {
-        const float p = time + 2.0f * PI * static_cast<float>(i) * k;
+        const float p = time + 2.0f * kPi * static_cast<float>(i) * k;
         d->SetTexture(0, layers_[i]);
         BYTE* data = nullptr;
         if (SUCCEEDED(vertexBuffer_->Lock(0, 0, &data, D3DLOCK_DISCARD))) {

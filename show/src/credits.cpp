@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr float PI = 3.1415927f;
+constexpr float kPi = 3.1415927f;
 
 ComPtr<IDirect3DVertexBuffer8> CreateQuadBuffer(Device3D& device) {
     ComPtr<IDirect3DVertexBuffer8> buffer;
@@ -90,8 +90,8 @@ void Credits::Draw(float time, bool setStates) {
     }
     float s = time * 0.5f;
     int i = 0;
-    while (s > PI) {
-        s -= PI;
+    while (s > kPi) {
+        s -= kPi;
         ++i;
     }
     const int pages = PageCount();
@@ -100,7 +100,7 @@ void Credits::Draw(float time, bool setStates) {
         d->SetVertexShader(SCREEN_FVF);
         const float c = std::clamp(1.4f * std::sin(s), 0.0f, 1.0f);
         const float mix = (c + 1.0f) / 2.0f;
-        const bool firstHalf = s < PI / 2;
+        const bool firstHalf = s < kPi / 2;
         if ((i == 0 && firstHalf) || (i == pages - 1 && !firstHalf)) {
             DrawPicture(d, i, c * 255.0f);
         } else if (firstHalf) {

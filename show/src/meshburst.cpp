@@ -13,8 +13,8 @@ struct RayVertex {
     float x, y, z;
     D3DCOLOR colour;
 };
-constexpr DWORD RAY_FVF = D3DFVF_XYZ | D3DFVF_DIFFUSE;  // 66
-constexpr D3DCOLOR RAY_CENTRE = 0x257F6F5F;
+constexpr DWORD kRayFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;  // 66
+constexpr D3DCOLOR kRayCentre = 0x257F6F5F;
 
 TriMesh* ChooseMesh(Scene& scene) {
     auto* mesh = dynamic_cast<TriMesh*>(FindDrawnNode(scene, 2));
@@ -50,7 +50,7 @@ void MeshBurst::SetStates(IDirect3DDevice8* d, float alpha) {
     d->SetTexture(0, nullptr);
     const uint32_t b = static_cast<uint32_t>(static_cast<int>(alpha)) & 0xFFu;
     d->SetRenderState(D3DRS_TEXTUREFACTOR, b * 0x01010101u);
-    d->SetVertexShader(RAY_FVF);
+    d->SetVertexShader(kRayFvf);
 }
 
 void MeshBurst::Draw(float alpha) {
@@ -65,8 +65,8 @@ void MeshBurst::Draw(float alpha) {
     auto ray = [&](int p, int q) {
         const Vector3 P = c + (positions[p] - c) * factors_[p];
         const Vector3 Q = c + (positions[q] - c) * factors_[q];
-        const RayVertex fan[4] = {{c.x, c.y, c.z, RAY_CENTRE},
-                                  {c.x, c.y, c.z, RAY_CENTRE},
+        const RayVertex fan[4] = {{c.x, c.y, c.z, kRayCentre},
+                                  {c.x, c.y, c.z, kRayCentre},
                                   {Q.x, Q.y, Q.z, 0},
                                   {P.x, P.y, P.z, 0}};
         d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(RayVertex));

@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr uint32_t BLACK = 0x000000;
-constexpr uint32_t WHITE = 0xFFFFFF;
-constexpr uint32_t GREY_BLUE = 0x7F7F8F;
-constexpr float PI = 3.1415927f;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kGreyBlue = 0x7F7F8F;
+constexpr float kPi = 3.1415927f;
 
 ShowState& S = showState;
 ShowContent& C = showContent;
@@ -88,7 +88,7 @@ void DrawGreeting(ShowApp& app, float t) {
     Dev(app)->SetTransform(D3DTS_WORLD, &shift);
     const float z = 0.8f - c * 0.16666667f;
     const float alpha = c < 1.0f ? c * 255.0f : (c > 1.5f ? (2.5f - c) * 255.0f : 255.0f);
-    Sprite(app.device, C.greetings[k], z, z * 0.25f, WHITE, alpha);
+    Sprite(app.device, C.greetings[k], z, z * 0.25f, kWhite, alpha);
 }
 
 // ---- part 4: the crispbread, its fog reveal, rays and camera cross-fade ----
@@ -180,7 +180,7 @@ void RestoreMaterials(const std::vector<SavedBlend>& saved) {
 
 void CrossFade(ShowApp& app, Scene& scene, float t) {
     const float x = (t - 10.9f) * 0.2f;
-    const float b = x < 0.5f ? 0.25f - 0.25f * std::cos(2 * PI * x) : 0.75f - 0.25f * std::cos(2 * PI * (x - 0.5f));
+    const float b = x < 0.5f ? 0.25f - 0.25f * std::cos(2 * kPi * x) : 0.75f - 0.25f * std::cos(2 * kPi * (x - 0.5f));
     const float A = b * 255.0f;
     const uint32_t B = static_cast<uint32_t>(static_cast<int>(A)) & 0xFFu;
     const std::vector<SavedBlend> saved = FadeMaterials(scene, B * 0x01010101u);
@@ -222,7 +222,7 @@ bool Part1(ShowApp& app, float t) {
             C.logo->DrawLogo(2 * t, (t - 9) * 0.33333334f);
             AddressModes(app, D3DTADDRESS_WRAP);
         }
-        Overlay(app.device, BLACK, S.flash + S.sceneFade);
+        Overlay(app.device, kBlack, S.flash + S.sceneFade);
         End2D(app.device);
     }
     C.background->Draw(t, S.sceneFade * 0.003921569f);
@@ -231,10 +231,10 @@ bool Part1(ShowApp& app, float t) {
     AddressModes(app, D3DTADDRESS_WRAP);
     if (t > 39.3f) {
         Begin2D(app.device);
-        Overlay(app.device, GREY_BLUE, (t - 39.25f) * 382.5f);
+        Overlay(app.device, kGreyBlue, (t - 39.25f) * 382.5f);
         End2D(app.device);
     }
-    return FrameEnd(app, SHOW_PARTS[0].levels, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[0].levels, t, kBlack);
 }
 
 bool Part2(ShowApp& app, float t) {
@@ -245,13 +245,13 @@ bool Part2(ShowApp& app, float t) {
     float m = t;
     while (m > 5) m -= 5;
     if (m < 1)
-        Overlay(app.device, GREY_BLUE, (1 - m) * 255);
+        Overlay(app.device, kGreyBlue, (1 - m) * 255);
     else if (m > 4.5f && t < 17)
-        Overlay(app.device, GREY_BLUE, (m - 4.5f) * 510);
-    if (t > 17) Overlay(app.device, BLACK, (t - 17) * 85);
+        Overlay(app.device, kGreyBlue, (m - 4.5f) * 510);
+    if (t > 17) Overlay(app.device, kBlack, (t - 17) * 85);
     End2D(app.device);
     if (t > 17) C.backwob->DrawWarp(t - 17, (t - 17) * 0.33333334f, false);
-    return FrameEnd(app, SHOW_PARTS[1].levels, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[1].levels, t, kBlack);
 }
 
 bool Part3(ShowApp& app, float t) {
@@ -266,10 +266,10 @@ bool Part3(ShowApp& app, float t) {
     }
     DrawGreeting(app, t);
     Begin2D(app.device);
-    if (S.flash > 0) Overlay(app.device, WHITE, S.flash);
-    if (S.flash < 0) Overlay(app.device, BLACK, -S.flash);
+    if (S.flash > 0) Overlay(app.device, kWhite, S.flash);
+    if (S.flash < 0) Overlay(app.device, kBlack, -S.flash);
     End2D(app.device);
-    return FrameEnd(app, SHOW_PARTS[2].levels, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[2].levels, t, kBlack);
 }
 
 bool Part4(ShowApp& app, float t) {
@@ -283,7 +283,7 @@ bool Part4(ShowApp& app, float t) {
         RenderWithRays(app, scene, S.carryTime, 1, 255);
     }
     if (t > 10.9f && t < 15.9f) CrossFade(app, scene, t);
-    return FrameEnd(app, SHOW_PARTS[3].levels, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[3].levels, t, kBlack);
 }
 
 bool Part5(ShowApp& app, float t) {
@@ -296,7 +296,7 @@ bool Part5(ShowApp& app, float t) {
         Begin2D(app.device);
         if (t > 0.5f) {
             Lighting(app, false);
-            Overlay(app.device, BLACK, (t - 0.5f) * 56.666668f);
+            Overlay(app.device, kBlack, (t - 0.5f) * 56.666668f);
             C.violetti->DrawRipple(t, (t - 0.5f) * 0.22222222f);
         }
     } else {
@@ -310,11 +310,11 @@ bool Part5(ShowApp& app, float t) {
     if (S.flash < 255) {
         Lighting(app, false);
         Begin2D(app.device);
-        Overlay(app.device, BLACK, 255 - S.flash);
+        Overlay(app.device, kBlack, 255 - S.flash);
         End2D(app.device);
         Lighting(app, true);
     }
-    return FrameEnd(app, SHOW_PARTS[4].levels, t, BLACK);
+    return FrameEnd(app, SHOW_PARTS[4].levels, t, kBlack);
 }
 
 bool Part6(ShowApp& app, float t) {
@@ -322,12 +322,12 @@ bool Part6(ShowApp& app, float t) {
     Dev(app)->BeginScene();
     RenderScene(app, scene, t, 0);
     Begin2D(app.device);
-    if (t < 27) Sprite(app.device, C.title, 1, 1, WHITE, TitleAlpha(t));
-    if (t > 4 && t < 27) Sprite(app.device, C.by, 1, 1, WHITE, t < 6 ? (t - 4) * 127.5f : TitleAlpha(t));
-    if (S.sceneFade != 0) Overlay(app.device, BLACK, S.sceneFade);
-    if (S.endFade != 0) Overlay(app.device, BLACK, S.endFade);
+    if (t < 27) Sprite(app.device, C.title, 1, 1, kWhite, TitleAlpha(t));
+    if (t > 4 && t < 27) Sprite(app.device, C.by, 1, 1, kWhite, t < 6 ? (t - 4) * 127.5f : TitleAlpha(t));
+    if (S.sceneFade != 0) Overlay(app.device, kBlack, S.sceneFade);
+    if (S.endFade != 0) Overlay(app.device, kBlack, S.endFade);
     End2D(app.device);
-    const uint32_t clear = scene.fogEnabled ? scene.fogColor : BLACK;
+    const uint32_t clear = scene.fogEnabled ? scene.fogColor : kBlack;
     return FrameEnd(app, SHOW_PARTS[5].levels, t, clear);
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr float PI = 3.1415927f;
+constexpr float kPi = 3.1415927f;
 
 // Alphas truncate to an integer; anything that reads above 255 unsigned
 // (negative values included) saturates.
@@ -96,7 +96,7 @@ void Wobbler::WriteGrid(const Mode& mode, float t, float level) {
             vx.y = 100.0f - static_cast<float>(j) * 200.0f / 23.0f;
             vx.z = 100.0f;
             const float p = plasma_.At(oy + mode.step * j, ox + mode.step * i);
-            const float angle = PI * (u + v);
+            const float angle = kPi * (u + v);
             switch (mode.kind) {
                 case Mode::WARP_FALSE:
                     vx.diffuse = GridAlpha(p * level);

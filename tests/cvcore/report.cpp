@@ -152,10 +152,10 @@ TEST_F(ReportWindow, ShowsTheTextsLogoAndButtonAndFinishEndsIt) {
     // The logo fills the top-left 128 x 94, its first row at the top, each
     // index in its palette colour; the rest of the background is white.
     int wrong = 0;
-    for (int y = 0; y < cvcore::kReportLogoHeight; ++y)
-        for (int x = 0; x < cvcore::kReportLogoWidth; ++x) {
-            const int index = cvcore::kReportLogoPixels[y * cvcore::kReportLogoWidth + x];
-            const uint8_t* rgb = &cvcore::kReportLogoPalette[index * 3];
+    for (int y = 0; y < cvcore::REPORT_LOGO_HEIGHT; ++y)
+        for (int x = 0; x < cvcore::REPORT_LOGO_WIDTH; ++x) {
+            const int index = cvcore::REPORT_LOGO_PIXELS[y * cvcore::REPORT_LOGO_WIDTH + x];
+            const uint8_t* rgb = &cvcore::REPORT_LOGO_PALETTE[index * 3];
             wrong += shot.At(x, y) != ((uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2]);
         }
     EXPECT_EQ(wrong, 0);

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr uint32_t BACKGROUND = 0xFF203040;
+constexpr uint32_t kBackground = 0xFF203040;
 
 class TranslucentRenderTest : public ::testing::Test {
 protected:
@@ -61,7 +61,7 @@ protected:
         for (uint16_t i = 0; i < 8; ++i) indices[i] = i;
         mesh.UnlockIndices(0);
 
-        d_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, BACKGROUND, 1.0f, 0);
+        d_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0);
         d_->BeginScene();
         d_->SetRenderState(D3DRS_LIGHTING, FALSE);
         D3DMATRIX projection{};
@@ -93,7 +93,7 @@ protected:
         std::vector<uint32_t> frame(static_cast<size_t>(width_) * height_);
         EXPECT_EQ(D3D8_ReadBackBuffer(d_, frame.data(), width_ * 4, nullptr, nullptr), D3D_OK);
         std::vector<bool> covered(frame.size());
-        for (size_t i = 0; i < frame.size(); ++i) covered[i] = (frame[i] | 0xFF000000u) != BACKGROUND;
+        for (size_t i = 0; i < frame.size(); ++i) covered[i] = (frame[i] | 0xFF000000u) != kBackground;
         return covered;
     }
 

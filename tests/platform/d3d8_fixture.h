@@ -113,7 +113,7 @@ struct TLVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
     DWORD color;
     float u, v;
 };
-constexpr DWORD kTLFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr DWORD TL_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 // A pre-transformed rectangle as a two-triangle fan.
 inline void TLQuad(TLVertex out[4], float x1, float y1, float x2, float y2, DWORD color,

@@ -197,7 +197,7 @@ void RenderScene(IDirect3DDevice8* device)
     // A pre-transformed banner with the floor texture, texel-exact.
     device->SetTexture(0, floor);
     device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     TLVertex banner[4];
     TLQuad(banner, 127.5f, 87.5f, 159.5f, 119.5f, 0xC0FFFFFF);
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, banner, sizeof(TLVertex));

@@ -14,7 +14,7 @@ TEST_F(RasterTest, PreTransformedQuadCoversExactPixels)
     Open(16, 12);
     Plain();
     Clear(0x000000);
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     TLVertex q[4];
     // Pixel centres are at integer coordinates: (2,3)-(6,8) covers columns
     // 2..5 and rows 3..7.
@@ -36,7 +36,7 @@ TEST_F(RasterTest, HalfPixelShiftedQuadStillCoversItsPixels)
     Open(8, 8);
     Plain();
     Clear(0);
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     TLVertex q[4];
     TLQuad(q, 1.5f, 1.5f, 5.5f, 3.5f, 0xFFFFFFFF);
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(TLVertex));
@@ -59,7 +59,7 @@ TEST_F(RasterTest, CullModesFollowScreenWinding)
 {
     Open(32, 32);
     Plain();
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     TLVertex clockwise[3] = {{4, 4, 0.5f, 1, 0xFF00FF00, 0, 0},
                              {28, 4, 0.5f, 1, 0xFF00FF00, 0, 0},
                              {4, 28, 0.5f, 1, 0xFF00FF00, 0, 0}};
@@ -119,7 +119,7 @@ TEST_F(RasterTest, DepthTestKeepsTheNearerSurface)
     Open(16, 16);
     Plain();
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     Clear(0);
     TLVertex nearQuad[4], farQuad[4];
     TLQuad(nearQuad, 0, 0, 16, 16, 0xFF0000FF, 0, 0, 1, 1, 0.3f);
@@ -141,7 +141,7 @@ TEST_F(RasterTest, BlendFactorsFollowTheFormula)
 {
     Open(16, 16);
     Plain();
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
@@ -212,7 +212,7 @@ TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw)
 {
     Open(64, 64);
     Plain();
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     Clear(0);
     D3D8Stats before = {};
     D3D8_GetStats(device, &before);
@@ -252,7 +252,7 @@ TEST_F(RasterTest, DrawsThatCannotChangeTheFrameAreSkipped)
 {
     Open(16, 16);
     Plain();
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -287,7 +287,7 @@ TEST_F(RasterTest, BufferDrawsListsStripsAndFans)
     Plain();
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(8 * sizeof(TLVertex), D3DUSAGE_WRITEONLY, kTLFvf,
+    ASSERT_EQ(device->CreateVertexBuffer(8 * sizeof(TLVertex), D3DUSAGE_WRITEONLY, TL_FVF,
                                          D3DPOOL_DEFAULT, &vb),
               D3D_OK);
     ASSERT_EQ(device->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
@@ -301,7 +301,7 @@ TEST_F(RasterTest, BufferDrawsListsStripsAndFans)
     const WORD indices[6] = {0, 1, 2, 0, 2, 3};
     std::memcpy(data, indices, sizeof indices);
     ib->Unlock();
-    device->SetVertexShader(kTLFvf);
+    device->SetVertexShader(TL_FVF);
     device->SetStreamSource(0, vb, sizeof(TLVertex));
     device->SetIndices(ib, 4);  // base vertex: the second quad
     Clear(0);

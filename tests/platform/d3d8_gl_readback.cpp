@@ -14,7 +14,7 @@ protected:
     void DrawFrame()
     {
         Plain();
-        device->SetVertexShader(kTLFvf);
+        device->SetVertexShader(TL_FVF);
         Clear(0xFF0000);
         device->BeginScene();
         TLVertex quad[4];
@@ -130,7 +130,7 @@ TEST_F(ReadBackTest, ResetToAnotherSizeAndBack)
 {
     Open(64, 64);
     IDirect3DVertexBuffer8* vb = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, kTLFvf, D3DPOOL_DEFAULT, &vb),
+    ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, TL_FVF, D3DPOOL_DEFAULT, &vb),
               D3D_OK);
     D3DPRESENT_PARAMETERS p = {};
     p.Windowed = TRUE;

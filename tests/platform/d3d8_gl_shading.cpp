@@ -333,7 +333,7 @@ protected:
         GLDeviceTest::SetUp();
         Open(8, 8, FALSE);
         Plain();
-        device->SetVertexShader(kTLFvf);
+        device->SetVertexShader(TL_FVF);
         const uint32_t texel = 0x80C06020;  // alpha 0x80
         ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
                   D3D_OK);

@@ -22,7 +22,7 @@ protected:
         GLDeviceTest::SetUp();
         Open(16, 16, FALSE);
         Plain();
-        device->SetVertexShader(kTLFvf);
+        device->SetVertexShader(TL_FVF);
         device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
         device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);

@@ -21,9 +21,9 @@
 
 namespace {
 
-constexpr int FULLSCREEN_BOX = 1002;
-constexpr double FRAME_SECONDS = 0.25;
-const double PART_MIDDLES[6] = {20, 50, 72.9, 100, 122.8, 147};
+constexpr int kFullscreenBox = 1002;
+constexpr double kFrameSeconds = 0.25;
+const double kPartMiddles[6] = {20, 50, 72.9, 100, 122.8, 147};
 
 struct Loss {
     double music = -1;         // when the device was lost
@@ -43,13 +43,13 @@ struct ShowRun {
 void AnswerDialog() {
     HWND dialog = GetActiveWindow();
     if (!dialog) return;
-    CheckDlgButton(dialog, FULLSCREEN_BOX, BST_UNCHECKED);
+    CheckDlgButton(dialog, kFullscreenBox, BST_UNCHECKED);
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
 void OnPresent(void* user, IDirect3DDevice8* device) {
     ShowRun& run = *static_cast<ShowRun*>(user);
-    VirtualClockAdvance(static_cast<int64_t>(FRAME_SECONDS * 1e9));
+    VirtualClockAdvance(static_cast<int64_t>(kFrameSeconds * 1e9));
     if (showContent.eventTrack == nullptr) return;
     const double music = MusicTime();
     const int part = showState.part;
@@ -64,7 +64,7 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
         run.lostPart = 0;
     }
     D3D8Trace_Clear();  // keeps the log to one frame's calls
-    if (part >= 1 && part <= 6 && music >= PART_MIDDLES[part - 1] && run.losses[part - 1].music < 0) {
+    if (part >= 1 && part <= 6 && music >= kPartMiddles[part - 1] && run.losses[part - 1].music < 0) {
         Loss& loss = run.losses[part - 1];
         loss.music = music;
         device->GetRenderState(D3DRS_LIGHTING, &loss.lighting);
@@ -89,7 +89,7 @@ TEST(DeviceLost, InTheMiddleOfEveryPartTheShowResetsAndGoesOn) {
     D3D8Trace_Disable();
 
     EXPECT_EQ(run.lastPart, 6);
-    EXPECT_GE(run.lastMusic, 163.0 - FRAME_SECONDS - 1e-3);
+    EXPECT_GE(run.lastMusic, 163.0 - kFrameSeconds - 1e-3);
     for (int part = 1; part <= 6; ++part) {
         const Loss& loss = run.losses[part - 1];
         SCOPED_TRACE("part " + std::to_string(part));
@@ -97,7 +97,7 @@ TEST(DeviceLost, InTheMiddleOfEveryPartTheShowResetsAndGoesOn) {
         // The music went on while the device was lost, and the show came
         // back within two frames of the reset.
         EXPECT_GT(loss.backMusic, loss.music);
-        EXPECT_LE(loss.backMusic, loss.music + 3 * FRAME_SECONDS);
+        EXPECT_LE(loss.backMusic, loss.music + 3 * kFrameSeconds);
         EXPECT_NE(loss.log.find("Present(null, null, null, null) = D3DERR_DEVICELOST"), std::string::npos);
         EXPECT_NE(loss.log.find("TestCooperativeLevel() = D3DERR_DEVICELOST"), std::string::npos);
         EXPECT_NE(loss.log.find("TestCooperativeLevel() = D3DERR_DEVICENOTRESET"), std::string::npos);

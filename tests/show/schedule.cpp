@@ -28,7 +28,7 @@ struct Row {
 };
 
 // Music seconds, type, value, and runs of `count` events `interval` apart.
-const Row SCHEDULE[] = {
+const Row kSchedule[] = {
     {0.387f, 1, -48, 14, 1.26f}, {0.862f, 1, -32, 14, 1.26f}, {2.5f, 666, 0, 100, 5.0f},
     {3.815f, 1, -20, 3, 5.0f},   {4.0f, 1, 30, 3, 5.0f},      {9.0f, 5, 0, 1, 0},
     {16.2f, 2, 0, 1, 0},         {22.0f, 4, 22000, 1, 0},     {39.0f, 3, 0, 1, 0},
@@ -43,7 +43,7 @@ const Row SCHEDULE[] = {
 // order they fire (the schedule has no two events at one time).
 std::vector<ShowEvent> ExpectedEvents() {
     std::vector<ShowEvent> events;
-    for (const Row& row : SCHEDULE) {
+    for (const Row& row : kSchedule) {
         float time = row.time;
         for (int i = 0; i < row.count; ++i, time += row.interval) events.push_back({time, row.type, row.value});
     }
@@ -107,17 +107,17 @@ TEST_F(ShowSchedule, EachPartStartsWithItsSettings) {
         {false, {}, {}, 255.0f, 0.0f, 4},
     };
     IDirect3DDevice8* d = app->device.GetDevice();
-    constexpr float UNTOUCHED = 7.5f;
+    constexpr float kUntouched = 7.5f;
     for (int part = 0; part < PART_COUNT; ++part) {
         const Start& want = starts[part];
-        showState.lastStep = showState.flash = showState.sceneFade = showState.endFade = UNTOUCHED;
+        showState.lastStep = showState.flash = showState.sceneFade = showState.endFade = kUntouched;
         D3D8Trace_Clear();
         ApplyPartStart(*app, SHOW_PARTS[part].start);
         const std::vector<std::string> applied = D3D8Trace_Lines();
-        EXPECT_EQ(showState.lastStep, want.lastStep.value_or(UNTOUCHED)) << "part " << part + 1;
-        EXPECT_EQ(showState.flash, want.flash.value_or(UNTOUCHED)) << "part " << part + 1;
-        EXPECT_EQ(showState.sceneFade, want.sceneFade.value_or(UNTOUCHED)) << "part " << part + 1;
-        EXPECT_EQ(showState.endFade, want.endFade.value_or(UNTOUCHED)) << "part " << part + 1;
+        EXPECT_EQ(showState.lastStep, want.lastStep.value_or(kUntouched)) << "part " << part + 1;
+        EXPECT_EQ(showState.flash, want.flash.value_or(kUntouched)) << "part " << part + 1;
+        EXPECT_EQ(showState.sceneFade, want.sceneFade.value_or(kUntouched)) << "part " << part + 1;
+        EXPECT_EQ(showState.endFade, want.endFade.value_or(kUntouched)) << "part " << part + 1;
 
         // The device calls are the lighting switch, then the scene's fog.
         D3D8Trace_Clear();

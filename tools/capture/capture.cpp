@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int FULLSCREEN_BOX = 1002;
+constexpr int kFullscreenBox = 1002;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -60,7 +60,7 @@ int64_t Nanoseconds(double seconds) { return static_cast<int64_t>(std::llround(s
 void AnswerDialog() {
     HWND dialog = GetActiveWindow();
     if (!dialog) return;
-    CheckDlgButton(dialog, FULLSCREEN_BOX, BST_UNCHECKED);
+    CheckDlgButton(dialog, kFullscreenBox, BST_UNCHECKED);
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 

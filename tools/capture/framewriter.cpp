@@ -11,7 +11,7 @@ FrameWriter::~FrameWriter() { Finish(); }
 
 int FrameWriter::Submit(std::vector<uint32_t> pixels, int width, int height) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return jobs_.size() < kMaxWaiting; });
+    changed_.wait(lock, [this] { return jobs_.size() < MAX_WAITING; });
     jobs_.push_back(Job{submitted_, width, height, std::move(pixels)});
     changed_.notify_all();
     return submitted_++;

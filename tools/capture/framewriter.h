@@ -32,7 +32,7 @@ private:
     void Run();
     bool Write(const Job& job) const noexcept;
 
-    static constexpr size_t kMaxWaiting = 3;
+    static constexpr size_t MAX_WAITING = 3;
     const std::string dir_;
     int submitted_ = 0;
     int failed_ = 0;  // guarded by mutex_

@@ -50,7 +50,7 @@ LRESULT CALLBACK ReportProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE: {
         CreateWindowExA(0, kBitmapClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                        kReportLogoWidth, kReportLogoHeight, hwnd, reinterpret_cast<HMENU>(1), nullptr,
+                        REPORT_LOGO_WIDTH, REPORT_LOGO_HEIGHT, hwnd, reinterpret_cast<HMENU>(1), nullptr,
                         nullptr);
         HWND button = CreateWindowExA(0, "BUTTON", "Finish", WS_CHILD | WS_VISIBLE, 420, 10, 82, 25, hwnd,
                                       reinterpret_cast<HMENU>(kFinishId), nullptr, nullptr);
@@ -81,7 +81,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         HDC hdc = reinterpret_cast<HDC>(wParam);
         HDC memory = CreateCompatibleDC(hdc);
         HGDIOBJ old = SelectObject(memory, gBitmap);
-        BitBlt(hdc, 0, 0, kReportLogoWidth, kReportLogoHeight, memory, 0, 0, SRCCOPY);
+        BitBlt(hdc, 0, 0, REPORT_LOGO_WIDTH, REPORT_LOGO_HEIGHT, memory, 0, 0, SRCCOPY);
         SelectObject(memory, old);
         DeleteDC(memory);
         return 1;
@@ -118,9 +118,9 @@ void RegisterClasses() {
 }
 
 std::vector<uint8_t> ExpandLogo() {
-    std::vector<uint8_t> bgr(static_cast<size_t>(kReportLogoWidth) * kReportLogoHeight * 3);
-    for (size_t i = 0; i < static_cast<size_t>(kReportLogoWidth) * kReportLogoHeight; ++i) {
-        const uint8_t* rgb = &kReportLogoPalette[kReportLogoPixels[i] * 3];
+    std::vector<uint8_t> bgr(static_cast<size_t>(REPORT_LOGO_WIDTH) * REPORT_LOGO_HEIGHT * 3);
+    for (size_t i = 0; i < static_cast<size_t>(REPORT_LOGO_WIDTH) * REPORT_LOGO_HEIGHT; ++i) {
+        const uint8_t* rgb = &REPORT_LOGO_PALETTE[REPORT_LOGO_PIXELS[i] * 3];
         bgr[i * 3 + 0] = rgb[2];
         bgr[i * 3 + 1] = rgb[1];
         bgr[i * 3 + 2] = rgb[0];
@@ -131,19 +131,19 @@ std::vector<uint8_t> ExpandLogo() {
 bool MakeBitmap(const std::vector<uint8_t>& bgr) {
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
     if (!display) return false;
-    gBitmap = CreateCompatibleBitmap(display, kReportLogoWidth, kReportLogoHeight);
+    gBitmap = CreateCompatibleBitmap(display, REPORT_LOGO_WIDTH, REPORT_LOGO_HEIGHT);
     if (!gBitmap) {
         DeleteDC(display);
         return false;
     }
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kReportLogoWidth;
-    info.bmiHeader.biHeight = -kReportLogoHeight;
+    info.bmiHeader.biWidth = REPORT_LOGO_WIDTH;
+    info.bmiHeader.biHeight = -REPORT_LOGO_HEIGHT;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    SetDIBits(display, gBitmap, 0, kReportLogoHeight, bgr.data(), &info, DIB_RGB_COLORS);
+    SetDIBits(display, gBitmap, 0, REPORT_LOGO_HEIGHT, bgr.data(), &info, DIB_RGB_COLORS);
     DeleteDC(display);
     return true;
 }

@@ -16,21 +16,21 @@
 namespace cvcore::zip {
 namespace {
 
-constexpr uint32_t END_SIGNATURE = 0x06054b50;
-constexpr uint32_t END_RECORD_SIZE = 22;
-constexpr uint32_t DIRECTORY_HEADER_SIZE = 46;
-constexpr uint32_t LOCAL_HEADER_SIZE = 30;
-constexpr uint32_t ENCRYPTION_HEADER_SIZE = 12;
-constexpr uint16_t METHOD_STORED = 0;
-constexpr uint16_t METHOD_DEFLATE = 8;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kEndRecordSize = 22;
+constexpr uint32_t kDirectoryHeaderSize = 46;
+constexpr uint32_t kLocalHeaderSize = 30;
+constexpr uint32_t kEncryptionHeaderSize = 12;
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflate = 8;
 // Deflate cannot expand by more than this factor; a larger claimed size is a
 // lie we refuse before allocating for it.
-constexpr uint64_t MAX_DEFLATE_RATIO = 1032;
+constexpr uint64_t kMaxDeflateRatio = 1032;
 // A deflated entry's buffer starts at this many times its compressed size
 // (plus a little) and grows only as inflate fills it, so a claimed size
 // within the ratio above still costs no more than the data really yields.
-constexpr uint64_t FIRST_GUESS_RATIO = 4;
-constexpr uint64_t FIRST_GUESS_EXTRA = 64 * 1024;
+constexpr uint64_t kFirstGuessRatio = 4;
+constexpr uint64_t kFirstGuessExtra = 64 * 1024;
 
 struct ZipEndRecord {
     uint16_t thisDisk = 0;
@@ -115,22 +115,22 @@ private:
 // after the archive), the last signature found stands.
 bool ZipArchive::ReadEndRecord() {
     const uint32_t size = file_.Size();
-    if (size <= END_RECORD_SIZE) return false;
+    if (size <= kEndRecordSize) return false;
     ByteReader bytes = Bytes();
     uint32_t found = 0;
-    for (uint32_t at = size - END_RECORD_SIZE; at >= 1; --at) {
-        if (bytes.U32At(at) != END_SIGNATURE) continue;
+    for (uint32_t at = size - kEndRecordSize; at >= 1; --at) {
+        if (bytes.U32At(at) != kEndSignature) continue;
         if (found == 0) found = at;
-        if (uint64_t{at} + END_RECORD_SIZE + bytes.U16At(at + 20) == size) {
+        if (uint64_t{at} + kEndRecordSize + bytes.U16At(at + 20) == size) {
             found = at;
             break;
         }
         // A comment is at most 65535 bytes: no record further back can
         // reach the end exactly.
-        if (found != 0 && size - at > END_RECORD_SIZE + 0xffffu) break;
+        if (found != 0 && size - at > kEndRecordSize + 0xffffu) break;
     }
     if (found == 0) return false;
-    ByteReader record(file_.Base() + found, END_RECORD_SIZE);
+    ByteReader record(file_.Base() + found, kEndRecordSize);
     endRecord_ = {record.U16At(4),  record.U16At(6),  record.U16At(8), record.U16At(10),
                   record.U32At(12), record.U32At(16), record.U16At(20)};
     const bool singleDisk = endRecord_.thisDisk == 0 && endRecord_.directoryDisk == 0 &&
@@ -141,12 +141,12 @@ bool ZipArchive::ReadEndRecord() {
 bool ZipArchive::ReadDirectory() {
     const uint8_t* base = file_.Base();
     uint64_t at = endRecord_.directoryOffset;
-    entries_.reserve(std::min<uint64_t>(endRecord_.totalEntries, file_.Size() / DIRECTORY_HEADER_SIZE));
+    entries_.reserve(std::min<uint64_t>(endRecord_.totalEntries, file_.Size() / kDirectoryHeaderSize));
     for (uint32_t i = 0; i < endRecord_.totalEntries; ++i) {
-        if (!Fits(at, DIRECTORY_HEADER_SIZE)) return false;
-        ByteReader header(base + at, DIRECTORY_HEADER_SIZE);
+        if (!Fits(at, kDirectoryHeaderSize)) return false;
+        ByteReader header(base + at, kDirectoryHeaderSize);
         const uint16_t nameLength = header.U16At(28);
-        if (!Fits(at + DIRECTORY_HEADER_SIZE, nameLength)) return false;
+        if (!Fits(at + kDirectoryHeaderSize, nameLength)) return false;
         ZipEntry entry;
         entry.versionMadeBy = header.U16At(4);
         entry.flags = header.U16At(8);
@@ -156,9 +156,9 @@ bool ZipArchive::ReadDirectory() {
         entry.compressedSize = header.U32At(20);
         entry.uncompressedSize = header.U32At(24);
         entry.localHeaderOffset = header.U32At(42);
-        entry.name = UpperCase(reinterpret_cast<const char*>(base + at + DIRECTORY_HEADER_SIZE), nameLength);
+        entry.name = UpperCase(reinterpret_cast<const char*>(base + at + kDirectoryHeaderSize), nameLength);
         entries_.push_back(std::move(entry));
-        at += uint64_t{DIRECTORY_HEADER_SIZE} + nameLength + header.U16At(30) + header.U16At(32);
+        at += uint64_t{kDirectoryHeaderSize} + nameLength + header.U16At(30) + header.U16At(32);
     }
     return true;
 }
@@ -167,10 +167,10 @@ bool ZipArchive::ReadDirectory() {
 // directory or anything lies outside the file.
 const uint8_t* ZipArchive::LocateData(const ZipEntry& entry) const {
     const uint64_t header = entry.localHeaderOffset;
-    if (!Fits(header, LOCAL_HEADER_SIZE)) return nullptr;
-    ByteReader local(file_.Base() + header, LOCAL_HEADER_SIZE);
+    if (!Fits(header, kLocalHeaderSize)) return nullptr;
+    ByteReader local(file_.Base() + header, kLocalHeaderSize);
     if (local.U32At(18) != entry.compressedSize) return nullptr;
-    const uint64_t data = header + LOCAL_HEADER_SIZE + local.U16At(26) + local.U16At(28);
+    const uint64_t data = header + kLocalHeaderSize + local.U16At(26) + local.U16At(28);
     if (!Fits(data, entry.compressedSize)) return nullptr;
     return file_.Base() + data;
 }
@@ -181,14 +181,14 @@ const uint8_t* ZipArchive::LocateData(const ZipEntry& entry) const {
 // Info-ZIP does for every encrypted entry) use the modification time instead.
 bool PasswordMatches(const ZipEntry& entry, const uint8_t* header) {
     const uint32_t check = (entry.flags & 8) ? uint32_t{entry.modTime} << 16 : entry.crc;
-    if ((entry.versionMadeBy & 0xff) < 20) return ByteReader(header, ENCRYPTION_HEADER_SIZE).U16At(10) == check >> 16;
+    if ((entry.versionMadeBy & 0xff) < 20) return ByteReader(header, kEncryptionHeaderSize).U16At(10) == check >> 16;
     return header[11] == check >> 24;
 }
 
 bool SizesPlausible(const ZipEntry& entry, uint32_t payloadSize) {
     if (entry.uncompressedSize == 0 || entry.uncompressedSize > INT32_MAX || payloadSize > INT32_MAX) return false;
-    if (entry.method == METHOD_STORED) return entry.uncompressedSize <= payloadSize;
-    if (entry.method == METHOD_DEFLATE) return entry.uncompressedSize <= (uint64_t{payloadSize} + 1) * MAX_DEFLATE_RATIO;
+    if (entry.method == kMethodStored) return entry.uncompressedSize <= payloadSize;
+    if (entry.method == kMethodDeflate) return entry.uncompressedSize <= (uint64_t{payloadSize} + 1) * kMaxDeflateRatio;
     return false;
 }
 
@@ -234,7 +234,7 @@ private:
 // what the entry claims is only trusted as far as its data bears it out.
 // Returns an empty result when the data ends short or memory runs out.
 Extracted InflateEntry(const uint8_t* input, uint32_t inputSize, uint32_t claimed) {
-    uint64_t capacity = std::min<uint64_t>(claimed, uint64_t{inputSize} * FIRST_GUESS_RATIO + FIRST_GUESS_EXTRA);
+    uint64_t capacity = std::min<uint64_t>(claimed, uint64_t{inputSize} * kFirstGuessRatio + kFirstGuessExtra);
     std::unique_ptr<uint8_t[]> buffer = TryAllocate(capacity);
     if (!buffer) return {};
     InflateStream inflater;
@@ -269,23 +269,23 @@ Extracted ZipArchive::Extract(const ZipEntry& entry, const std::string& password
     uint32_t payloadSize = entry.compressedSize;
     std::unique_ptr<uint8_t[]> decrypted;
     if (entry.flags & 1) {
-        if (password.empty() || payloadSize < ENCRYPTION_HEADER_SIZE) return {};
-        payloadSize -= ENCRYPTION_HEADER_SIZE;
+        if (password.empty() || payloadSize < kEncryptionHeaderSize) return {};
+        payloadSize -= kEncryptionHeaderSize;
         if (!SizesPlausible(entry, payloadSize)) return {};
         PkwareKeys keys(password);
-        uint8_t header[ENCRYPTION_HEADER_SIZE];
-        keys.Decrypt(input, header, ENCRYPTION_HEADER_SIZE);
+        uint8_t header[kEncryptionHeaderSize];
+        keys.Decrypt(input, header, kEncryptionHeaderSize);
         if (!PasswordMatches(entry, header)) return {};
         decrypted = TryAllocate(payloadSize);
         if (!decrypted) return {};
-        keys.Decrypt(input + ENCRYPTION_HEADER_SIZE, decrypted.get(), payloadSize);
+        keys.Decrypt(input + kEncryptionHeaderSize, decrypted.get(), payloadSize);
         input = decrypted.get();
     } else if (!SizesPlausible(entry, payloadSize)) {
         return {};
     }
 
     Extracted out;
-    if (entry.method == METHOD_STORED) {
+    if (entry.method == kMethodStored) {
         out = {TryAllocate(entry.uncompressedSize), static_cast<int32_t>(entry.uncompressedSize)};
         if (!out.data) return {};
         std::memcpy(out.data.get(), input, entry.uncompressedSize);

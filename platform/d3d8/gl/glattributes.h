@@ -7,12 +7,12 @@
 namespace d3d8 {
 
 enum GLAttribute : GLuint {
-    kAttribPosition = 0,
-    kAttribNormal = 2,
-    kAttribDiffuse = 3,
-    kAttribSpecular = 4,
-    kAttribTex0 = 5,  // texture coordinate set i at kAttribTex0 + i
-    kAttribCount = kAttribTex0 + 8,
+    ATTRIB_POSITION = 0,
+    ATTRIB_NORMAL = 2,
+    ATTRIB_DIFFUSE = 3,
+    ATTRIB_SPECULAR = 4,
+    ATTRIB_TEX0 = 5,  // texture coordinate set i at ATTRIB_TEX0 + i
+    ATTRIB_COUNT = ATTRIB_TEX0 + 8,
 };
 
 }  // namespace d3d8

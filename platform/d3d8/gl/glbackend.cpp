@@ -91,7 +91,7 @@ public:
     HRESULT CreateDevice(UINT adapter, HWND window, DWORD, D3DPRESENT_PARAMETERS& params,
                          std::shared_ptr<DeviceBackend>& device) override
     {
-        int w = int(kUnmeasuredWindowWidth), h = int(kUnmeasuredWindowHeight);
+        int w = int(UNMEASURED_WINDOW_WIDTH), h = int(UNMEASURED_WINDOW_HEIGHT);
         if (SDL_Window* sdl = window ? Win32GetSDLWindow(window) : nullptr)
             SDL_GL_GetDrawableSize(sdl, &w, &h);
         CompletePresentParams(params, UINT(std::max(1, w)), UINT(std::max(1, h)),

@@ -104,13 +104,13 @@ void GLBatcher::BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride
                               GLsizei(stride), reinterpret_cast<const void*>(offset + size_t(at)));
         enabled |= 1u << location;
     };
-    attribute(kAttribPosition, layout.position, layout.rhw ? 4 : 3, GL_FLOAT, false);
-    attribute(kAttribNormal, layout.normal, 3, GL_FLOAT, false);
-    attribute(kAttribDiffuse, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, true);
-    attribute(kAttribSpecular, layout.specular, GL_BGRA, GL_UNSIGNED_BYTE, true);
+    attribute(ATTRIB_POSITION, layout.position, layout.rhw ? 4 : 3, GL_FLOAT, false);
+    attribute(ATTRIB_NORMAL, layout.normal, 3, GL_FLOAT, false);
+    attribute(ATTRIB_DIFFUSE, layout.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, true);
+    attribute(ATTRIB_SPECULAR, layout.specular, GL_BGRA, GL_UNSIGNED_BYTE, true);
     for (UINT i = 0; i < layout.texCount; ++i)
-        attribute(kAttribTex0 + i, layout.tex[i], GLint(layout.texSize[i]), GL_FLOAT, false);
-    for (GLuint location = 0; location < kAttribCount; ++location) {
+        attribute(ATTRIB_TEX0 + i, layout.tex[i], GLint(layout.texSize[i]), GL_FLOAT, false);
+    for (GLuint location = 0; location < ATTRIB_COUNT; ++location) {
         const uint32_t bit = 1u << location;
         if ((enabled & bit) && !(enabledArrays_ & bit))
             glEnableVertexAttribArray(location);

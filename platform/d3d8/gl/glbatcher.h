@@ -71,7 +71,7 @@ private:
     // The batch of user-pointer triangles waiting to be drawn as one list.
     // The front end flushes before it changes anything the batch reads.
     const DeviceState* batchState_ = nullptr;
-    BackendResource* batchTextures_[kStages] = {};
+    BackendResource* batchTextures_[STAGES] = {};
     UINT batchStride_ = 0;
     std::vector<uint8_t> batchVertices_;
     std::vector<uint16_t> batchIndices_;

@@ -91,7 +91,7 @@ void GLDevice::Draw(const DeviceState& state, const DrawCall& call)
     MakeCurrent();
     fixed_.Note(state);
     // A change of program ends the batch: it was drawn with the old one.
-    if (fixed_.Dirty() & (kDirtyShader | kDirtyVertexFormat | kDirtyTextures)) {
+    if (fixed_.Dirty() & (DIRTY_SHADER | DIRTY_VERTEX_FORMAT | DIRTY_TEXTURES)) {
         batcher_.DrawBatch();
         if (!fixed_.Apply(state, call.textures))
             return;

@@ -102,8 +102,8 @@ void GLColorOf(D3DCOLOR c, float out[4])
 GLFixedFunction::GLFixedFunction(GLBindCache& cache, D3D8Stats& stats)
     : cache_(cache), stats_(stats)
 {
-    glGenSamplers(kStages, samplers_);
-    for (int i = 0; i < kStages; ++i)
+    glGenSamplers(STAGES, samplers_);
+    for (int i = 0; i < STAGES; ++i)
         cache_.BindSampler(i, samplers_[i]);
     uniforms_.pixelOffset[0] = 0;
 }
@@ -111,7 +111,7 @@ GLFixedFunction::GLFixedFunction(GLBindCache& cache, D3D8Stats& stats)
 GLFixedFunction::~GLFixedFunction()
 {
     programs_ = GLProgramCache();
-    glDeleteSamplers(kStages, samplers_);
+    glDeleteSamplers(STAGES, samplers_);
 }
 
 void GLFixedFunction::SetTarget(UINT height, bool depthBuffer, bool stencilBuffer)
@@ -158,7 +158,7 @@ void GLFixedFunction::ComputeViewport(const DeviceState& s)
 
 void GLFixedFunction::ComputeLights(const DeviceState& s)
 {
-    const LightSlot* lights[kMaxActiveLights];
+    const LightSlot* lights[MAX_ACTIVE_LIGHTS];
     const int n = s.ActiveLights(lights);
     uniforms_.lightCount = n;
     const D3DMATRIX& v = s.view;
@@ -276,7 +276,7 @@ void GLFixedFunction::ApplyPipeline(const DeviceState& s)
 
 void GLFixedFunction::ApplySamplers(const DeviceState& s)
 {
-    for (int i = 0; i < kStages; ++i) {
+    for (int i = 0; i < STAGES; ++i) {
         if (!(dirtySamplerStages_ & (1u << i)))
             continue;
         const DWORD* t = s.tss[i];
@@ -301,28 +301,28 @@ void GLFixedFunction::ApplySamplers(const DeviceState& s)
     dirtySamplerStages_ = 0;
 }
 
-bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const textures[kStages])
+bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const textures[STAGES])
 {
     const uint32_t d = dirty_;
     dirty_ = 0;
-    if (d & (kDirtyWorldView | kDirtyProjection))
+    if (d & (DIRTY_WORLD_VIEW | DIRTY_PROJECTION))
         ComputeTransforms(s);
-    if (d & kDirtyViewport)
+    if (d & DIRTY_VIEWPORT)
         ComputeViewport(s);
-    if (d & kDirtyTexMatrix) {
-        for (int i = 0; i < kStages; ++i)
+    if (d & DIRTY_TEX_MATRIX) {
+        for (int i = 0; i < STAGES; ++i)
             std::memcpy(uniforms_.texMatrix[i], &s.texture[i], sizeof(D3DMATRIX));
         Bump(kGroupTexMatrix);
     }
-    if (d & kDirtyLights)
+    if (d & DIRTY_LIGHTS)
         ComputeLights(s);
-    if (d & kDirtyMaterial)
+    if (d & DIRTY_MATERIAL)
         ComputeMaterial(s);
-    if (d & kDirtyConstants)
+    if (d & DIRTY_CONSTANTS)
         ComputeConstants(s);
-    if (!keyValid_ || (d & (kDirtyShader | kDirtyVertexFormat | kDirtyTextures | kDirtyProjection))) {
+    if (!keyValid_ || (d & (DIRTY_SHADER | DIRTY_VERTEX_FORMAT | DIRTY_TEXTURES | DIRTY_PROJECTION))) {
         uint32_t bound = 0;
-        for (int i = 0; i < kStages; ++i)
+        for (int i = 0; i < STAGES; ++i)
             if (s.textures[i])
                 bound |= 1u << i;
         const ShaderKey key = MakeShaderKey(s, bound, depthBuffer_);
@@ -337,7 +337,7 @@ bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const texture
         return false;
     cache_.UseProgram(program_->Name());
     program_->Update(uniforms_);
-    if ((d & kDirtyPipeline) || pipelineInvalid_)
+    if ((d & DIRTY_PIPELINE) || pipelineInvalid_)
         ApplyPipeline(s);
     if (dirtySamplerStages_)
         ApplySamplers(s);

@@ -34,7 +34,7 @@ public:
     uint32_t Dirty() const { return dirty_; }
     // Brings GL up to date with the state and binds the textures' native
     // objects; false when there is no program to draw with.
-    bool Apply(const DeviceState& state, BackendResource* const textures[kStages]);
+    bool Apply(const DeviceState& state, BackendResource* const textures[STAGES]);
 
 private:
     void ComputeTransforms(const DeviceState& state);
@@ -50,7 +50,7 @@ private:
     D3D8Stats& stats_;
     UINT height_ = 0;
     bool depthBuffer_ = false, stencilBuffer_ = false;
-    GLuint samplers_[kStages] = {};
+    GLuint samplers_[STAGES] = {};
     GLProgramCache programs_;
     GLProgram* program_ = nullptr;
     ShaderKey key_ = {};
@@ -58,7 +58,7 @@ private:
     bool pipelineInvalid_ = true;
     UniformValues uniforms_ = {};
     uint64_t version_ = 0;
-    uint32_t dirty_ = kDirtyAll;
+    uint32_t dirty_ = DIRTY_ALL;
     uint32_t dirtySamplerStages_ = 0xFF;
 };
 

@@ -213,7 +213,7 @@ void GLPresenter::PaceFrames()
         glDeleteSync(oldest);
     }
     oldest = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    frameFence_ = (frameFence_ + 1) % kFramesInFlight;
+    frameFence_ = (frameFence_ + 1) % FRAMES_IN_FLIGHT;
 }
 
 void GLPresenter::ReadRows(void* pixels, UINT pitch)

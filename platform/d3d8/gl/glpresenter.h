@@ -63,8 +63,8 @@ private:
     // Fences of the frames still in flight: Present waits for the one two
     // frames back, so a driver that never blocks on swap (an offscreen
     // window, a software rasteriser) cannot queue unbounded work and memory.
-    static constexpr int kFramesInFlight = 2;
-    GLsync frameFences_[kFramesInFlight] = {};
+    static constexpr int FRAMES_IN_FLIGHT = 2;
+    GLsync frameFences_[FRAMES_IN_FLIGHT] = {};
     int frameFence_ = 0;
 };
 

@@ -81,7 +81,7 @@ GLProgram::GLProgram(GLuint program, const ShaderKey& key, GLBindCache& cache)
     alphaRef_ = at("uAlphaRef");
     // Samplers never change: stage i samples texture unit i.
     cache.UseProgram(program_);
-    for (int i = 0; i < kStages; ++i) {
+    for (int i = 0; i < STAGES; ++i) {
         if (!key.stages[i].sample)
             continue;
         const std::string name = "uTex" + std::to_string(i);

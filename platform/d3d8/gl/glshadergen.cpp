@@ -142,20 +142,20 @@ std::string VertexShader(const ShaderKey& k)
     auto input = [&](GLuint location, const std::string& declaration) {
         s += "layout(location = " + Num(int(location)) + ") in " + declaration + ";\n";
     };
-    input(kAttribPosition, "vec4 aPosition");
+    input(ATTRIB_POSITION, "vec4 aPosition");
     if (k.hasNormal)
-        input(kAttribNormal, "vec3 aNormal");
+        input(ATTRIB_NORMAL, "vec3 aNormal");
     if (k.hasDiffuse)
-        input(kAttribDiffuse, "vec4 aDiffuse");
+        input(ATTRIB_DIFFUSE, "vec4 aDiffuse");
     if (k.hasSpecular)
-        input(kAttribSpecular, "vec4 aSpecular");
+        input(ATTRIB_SPECULAR, "vec4 aSpecular");
     bool setUsed[8] = {};
     for (int i = 0; i < k.stageCount; ++i)
         if (k.stages[i].sample && k.stages[i].coordGen == 0 && k.stages[i].coordSize)
             setUsed[k.stages[i].coordSource] = true;
     for (int i = 0; i < 8; ++i)
         if (setUsed[i])
-            input(kAttribTex0 + GLuint(i), "vec4 aTex" + Num(i));
+            input(ATTRIB_TEX0 + GLuint(i), "vec4 aTex" + Num(i));
     s += "uniform mat4 uWorldView;\nuniform mat4 uProj;\nuniform mat3 uNormalMatrix;\n"
          "uniform vec4 uViewport;\nuniform vec2 uPixelOffset;\nuniform mat4 uTexMatrix[8];\n"
          "uniform vec4 uFog;\n";

@@ -46,7 +46,7 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
     // Texture stages first: coordinate generation may need the normal.
     bool generatesFromNormal = false;
     int n = 0;
-    for (; n < kStages; ++n) {
+    for (; n < STAGES; ++n) {
         const DWORD* t = state.tss[n];
         if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE)
             break;
@@ -94,7 +94,7 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
                 MaterialSource(rs[D3DRS_SPECULARMATERIALSOURCE], cv, k.hasDiffuse, k.hasSpecular);
             k.localViewer = k.hasNormal && rs[D3DRS_LOCALVIEWER] != 0;
         }
-        const LightSlot* lights[kMaxActiveLights];
+        const LightSlot* lights[MAX_ACTIVE_LIGHTS];
         k.lightCount = uint8_t(state.ActiveLights(lights));
         for (int i = 0; i < k.lightCount; ++i)
             k.lightTypes[i] = uint8_t(lights[i]->light.Type);

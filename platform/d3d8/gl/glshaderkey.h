@@ -43,7 +43,7 @@ struct ShaderKey {
     uint8_t specularSource;
     uint8_t emissiveSource;
     uint8_t lightCount;
-    uint8_t lightTypes[kMaxActiveLights];
+    uint8_t lightTypes[MAX_ACTIVE_LIGHTS];
     uint8_t vertexFog;       // D3DFOG_* evaluated per vertex, or 4: from specular alpha
     uint8_t rangeFog;
     uint8_t tableFog;        // D3DFOG_* evaluated per pixel
@@ -52,7 +52,7 @@ struct ShaderKey {
     uint8_t specularAdd;
     uint8_t alphaFunc;       // D3DCMP_* when alpha testing, else 0
     uint8_t stageCount;
-    StageKey stages[kStages];
+    StageKey stages[STAGES];
 
     bool operator==(const ShaderKey& other) const
     {

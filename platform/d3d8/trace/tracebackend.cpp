@@ -68,7 +68,7 @@ public:
     }
     HRESULT Reset(D3DPRESENT_PARAMETERS& params) override
     {
-        CompletePresentParams(params, kUnmeasuredWindowWidth, kUnmeasuredWindowHeight,
+        CompletePresentParams(params, UNMEASURED_WINDOW_WIDTH, UNMEASURED_WINDOW_HEIGHT,
                               D3DFMT_UNKNOWN);
         width_ = params.BackBufferWidth;
         height_ = params.BackBufferHeight;
@@ -137,7 +137,7 @@ public:
         if (calls_++ < config_.failCreateDeviceCount ||
             (behaviour & config_.failCreateDeviceBehaviors))
             return D3DERR_NOTAVAILABLE;
-        CompletePresentParams(params, kUnmeasuredWindowWidth, kUnmeasuredWindowHeight,
+        CompletePresentParams(params, UNMEASURED_WINDOW_WIDTH, UNMEASURED_WINDOW_HEIGHT,
                               adapters_[adapter].desktop.Format);
         device = std::make_shared<TraceDevice>(params.BackBufferWidth, params.BackBufferHeight);
         return D3D_OK;

@@ -7,8 +7,8 @@
 
 namespace content {
 
-constexpr double kSampleRate = 44100.0;
-constexpr double kPi = 3.14159265358979323846;
+constexpr double SAMPLE_RATE = 44100.0;
+constexpr double PI = 3.14159265358979323846;
 
 inline double MidiHz(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
 
@@ -33,14 +33,14 @@ public:
     void SetPhase(double p) { phase_ = p; }
     double Saw(double hz)
     {
-        double dt = hz / kSampleRate;
+        double dt = hz / SAMPLE_RATE;
         double v = 2.0 * phase_ - 1.0 - Blep(phase_, dt);
         Advance(dt);
         return v;
     }
     double Pulse(double hz, double width)
     {
-        double dt = hz / kSampleRate;
+        double dt = hz / SAMPLE_RATE;
         double v = phase_ < width ? 1.0 : -1.0;
         v += Blep(phase_, dt);
         double p2 = phase_ - width + (phase_ < width ? 1.0 : 0.0);
@@ -50,8 +50,8 @@ public:
     }
     double Sine(double hz)
     {
-        double v = std::sin(2.0 * kPi * phase_);
-        Advance(hz / kSampleRate);
+        double v = std::sin(2.0 * PI * phase_);
+        Advance(hz / SAMPLE_RATE);
         return v;
     }
     double Phase() const { return phase_; }
@@ -104,8 +104,8 @@ class Svf {
 public:
     void Set(double hz, double q)
     {
-        hz = std::fmin(std::fmax(hz, 20.0), kSampleRate * 0.45);
-        g_ = std::tan(kPi * hz / kSampleRate);
+        hz = std::fmin(std::fmax(hz, 20.0), SAMPLE_RATE * 0.45);
+        g_ = std::tan(PI * hz / SAMPLE_RATE);
         k_ = 1.0 / q;
         a1_ = 1.0 / (1.0 + g_ * (g_ + k_));
     }
@@ -128,7 +128,7 @@ private:
 
 class OnePole {
 public:
-    void Set(double hz) { a_ = 1.0 - std::exp(-2.0 * kPi * hz / kSampleRate); }
+    void Set(double hz) { a_ = 1.0 - std::exp(-2.0 * PI * hz / SAMPLE_RATE); }
     double Low(double x) { return y_ += a_ * (x - y_); }
 
 private:

@@ -8,7 +8,7 @@
 namespace content {
 namespace {
 
-std::size_t Frame(double t) { return static_cast<std::size_t>(std::llround(std::max(0.0, t) * kSampleRate)); }
+std::size_t Frame(double t) { return static_cast<std::size_t>(std::llround(std::max(0.0, t) * SAMPLE_RATE)); }
 
 std::uint32_t Seed(double t, double salt)
 {
@@ -20,9 +20,9 @@ std::uint32_t Seed(double t, double salt)
 void Duck(Mix& m, double t, double depth, double time)
 {
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(time * 5.0 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(time * 5.0 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n && s + i < m.Frames(); ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double attack = std::min(1.0, x / 0.004);
         double g = 1.0 - depth * attack * std::exp(-x / time);
         m.duck[s + i] = std::min(m.duck[s + i], static_cast<float>(g));
@@ -31,7 +31,7 @@ void Duck(Mix& m, double t, double depth, double time)
 
 void Pan(double pan, double& l, double& r)
 {
-    double a = (pan + 1.0) * 0.25 * kPi;
+    double a = (pan + 1.0) * 0.25 * PI;
     l = std::cos(a) * 1.4142;
     r = std::sin(a) * 1.4142;
 }
@@ -45,9 +45,9 @@ void Kick(Mix& m, double t, double vel, double duckDepth)
     OnePole click;
     click.Set(3000.0);
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(0.55 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(0.55 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double hz = 46.0 + 110.0 * std::exp(-x / 0.035);
         double body = o.Sine(hz) * std::exp(-x / 0.22);
         double c = click.Low(nz.Next()) * std::exp(-x / 0.004) * 0.9;
@@ -64,9 +64,9 @@ void Snare(Mix& m, double t, double vel)
     Svf f;
     f.Set(3200.0, 0.7);
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(0.4 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(0.4 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double tone = o.Sine(185.0 + 60.0 * std::exp(-x / 0.02)) * std::exp(-x / 0.06) * 0.5;
         f.Process(nz.Next());
         double noise = (f.band * 1.2 + f.high * 0.4) * std::exp(-x / 0.11);
@@ -82,9 +82,9 @@ void Clap(Mix& m, double t, double vel)
     Svf f;
     f.Set(1400.0, 1.2);
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(0.35 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(0.35 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         // Three quick slaps, then the body of the clap.
         double env = std::exp(-x / 0.09);
         for (double d : {0.0, 0.011, 0.022})
@@ -102,9 +102,9 @@ void Rim(Mix& m, double t, double vel)
     Oscillator a, b;
     Noise nz(Seed(t, 9));
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(0.12 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(0.12 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double v = (a.Sine(1650.0) * 0.5 + b.Pulse(485.0, 0.5) * 0.4 + nz.Next() * 0.5 * std::exp(-x / 0.004)) *
                    std::exp(-x / 0.025) * vel * 0.6;
         m.drums.Add(s + i, v * 0.7, v);
@@ -122,9 +122,9 @@ void Hat(Mix& m, double t, double vel, bool open)
     const double ratios[3] = {1.0, 1.342, 1.2312};
     std::size_t s = Frame(t);
     double decay = open ? 0.16 : 0.035;
-    std::size_t n = static_cast<std::size_t>(decay * 6.0 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(decay * 6.0 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double ring = 0.0;
         for (int k = 0; k < 3; ++k)
             ring += metal[k].Pulse(3140.0 * ratios[k], 0.5);
@@ -142,9 +142,9 @@ void Crash(Mix& m, double t, double vel)
     Oscillator metal[4];
     const double hz[4] = {523.0, 811.0, 1277.0, 1931.0};
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(3.2 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(3.2 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double ring = 0.0;
         for (int k = 0; k < 4; ++k)
             ring += metal[k].Pulse(hz[k], 0.5);
@@ -161,10 +161,10 @@ void Tom(Mix& m, double t, double note, double vel)
     Oscillator o;
     Noise nz(Seed(t, 7));
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(0.5 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(0.5 * SAMPLE_RATE);
     double base = MidiHz(note);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double hz = base * (1.0 + 0.6 * std::exp(-x / 0.03));
         double v = (o.Sine(hz) + nz.Next() * 0.3 * std::exp(-x / 0.01)) * std::exp(-x / 0.16) * vel * 0.7;
         v = std::tanh(v * 1.3);
@@ -181,9 +181,9 @@ void Impact(Mix& m, double t, double vel)
     Svf f;
     f.Set(900.0, 0.7);
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(2.5 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(2.5 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double boom = o.Sine(34.0 + 70.0 * std::exp(-x / 0.08)) * std::exp(-x / 0.7);
         f.Process(nz.Next());
         double air = f.low * std::exp(-x / 0.25) * 0.7;
@@ -204,7 +204,7 @@ void Riser(Mix& m, double from, double to, double vel)
         double p = static_cast<double>(i - s) / static_cast<double>(e - s);
         f.Set(250.0 * std::pow(40.0, p), 2.5);
         f.Process(nz.Next());
-        double tail = std::min(1.0, static_cast<double>(e - i) / (0.008 * kSampleRate));
+        double tail = std::min(1.0, static_cast<double>(e - i) / (0.008 * SAMPLE_RATE));
         double v = f.band * p * p * vel * 0.5 * tail;
         double w = std::sin(p * 40.0 * p) * 0.3;
         m.music.Add(i, v * (1.0 + w), v * (1.0 - w));
@@ -216,7 +216,7 @@ void Pad(Mix& m, double t, double length, const std::vector<int>& notes, const P
 {
     Adsr env{ps.attack, 1.0, 0.85, ps.release};
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>((length + env.Tail()) * kSampleRate);
+    std::size_t n = static_cast<std::size_t>((length + env.Tail()) * SAMPLE_RATE);
     int voice = 0;
     for (int note : notes) {
         Oscillator osc[3];
@@ -225,9 +225,9 @@ void Pad(Mix& m, double t, double length, const std::vector<int>& notes, const P
             osc[k].SetPhase(0.13 * (voice * 3 + k) + 0.07 * k * k);
         double hz[3] = {MidiHz(note - ps.detune), MidiHz(note), MidiHz(note + ps.detune)};
         for (std::size_t i = 0; i < n; ++i) {
-            double x = static_cast<double>(i) / kSampleRate;
+            double x = static_cast<double>(i) / SAMPLE_RATE;
             double a = env.At(x, length) * ps.level;
-            double lfo = std::sin(2.0 * kPi * (0.13 * (t + x)) + voice);
+            double lfo = std::sin(2.0 * PI * (0.13 * (t + x)) + voice);
             if ((i & 15) == 0) {
                 fl.Set(ps.cutoff * (1.0 + 0.35 * lfo) * (0.6 + 0.4 * env.At(x, length)), 0.9);
                 fr.Set(ps.cutoff * (1.0 - 0.3 * lfo) * (0.6 + 0.4 * env.At(x, length)), 0.9);
@@ -249,10 +249,10 @@ void Bass(Mix& m, double t, double length, int note, double vel, double cutoff)
     Oscillator saw, sub;
     Svf f;
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>((length + env.Tail()) * kSampleRate);
+    std::size_t n = static_cast<std::size_t>((length + env.Tail()) * SAMPLE_RATE);
     double hz = MidiHz(note);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         if ((i & 7) == 0)
             f.Set(cutoff * (1.0 + 3.0 * std::exp(-x / 0.07)), 1.6);
         f.Process(saw.Saw(hz));
@@ -270,12 +270,12 @@ void Lead(Mix& m, double t, double length, int note, double vel, double brightne
     c.SetPhase(0.67);
     Svf f;
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>((length + env.Tail()) * kSampleRate);
+    std::size_t n = static_cast<std::size_t>((length + env.Tail()) * SAMPLE_RATE);
     double hz = MidiHz(note);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         // Vibrato fades in once the note has settled.
-        double vib = 1.0 + 0.004 * std::min(1.0, std::max(0.0, (x - 0.25) / 0.4)) * std::sin(2.0 * kPi * 5.2 * x);
+        double vib = 1.0 + 0.004 * std::min(1.0, std::max(0.0, (x - 0.25) / 0.4)) * std::sin(2.0 * PI * 5.2 * x);
         if ((i & 7) == 0)
             f.Set(brightness * (0.5 + 2.2 * std::exp(-x / 0.18)), 2.2);
         double osc = a.Saw(hz * vib * 1.003) + b.Saw(hz * vib * 0.997) + 0.7 * c.Pulse(hz * vib * 0.5, 0.3);
@@ -293,12 +293,12 @@ void Pluck(Mix& m, double t, double length, int note, double vel, double pan)
     Oscillator a, b;
     Svf f;
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>((length + 0.4) * kSampleRate);
+    std::size_t n = static_cast<std::size_t>((length + 0.4) * SAMPLE_RATE);
     double hz = MidiHz(note);
     double pl, pr;
     Pan(pan, pl, pr);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         if ((i & 7) == 0)
             f.Set(500.0 + 5000.0 * std::exp(-x / 0.06), 1.4);
         f.Process(a.Pulse(hz, 0.35) + 0.5 * b.Saw(hz * 2.002));
@@ -313,17 +313,17 @@ void Bell(Mix& m, double t, int note, double vel, double pan)
 {
     Oscillator car, mod, car2;
     std::size_t s = Frame(t);
-    std::size_t n = static_cast<std::size_t>(3.0 * kSampleRate);
+    std::size_t n = static_cast<std::size_t>(3.0 * SAMPLE_RATE);
     double hz = MidiHz(note);
     double pl, pr;
     Pan(pan, pl, pr);
     for (std::size_t i = 0; i < n; ++i) {
-        double x = static_cast<double>(i) / kSampleRate;
+        double x = static_cast<double>(i) / SAMPLE_RATE;
         double idx = 2.2 * std::exp(-x / 0.4);
         // Phase modulation with an inharmonic ratio gives the bell its shimmer.
         double mv = mod.Sine(hz * 3.51) * idx;
         car.SetPhase(car.Phase());
-        double v = std::sin(2.0 * kPi * car.Phase() + mv);
+        double v = std::sin(2.0 * PI * car.Phase() + mv);
         car.Sine(hz);
         v += 0.3 * car2.Sine(hz * 2.0);
         v *= std::exp(-x / 0.9) * std::min(1.0, x / 0.002) * vel * 0.12;

@@ -79,7 +79,7 @@ void ApplyReverb(const Bus& in, Bus& out, double room, double damp, double wet)
 
 void ApplyDelay(const Bus& in, Bus& out, double seconds, double feedback, double wet)
 {
-    auto d = static_cast<std::size_t>(seconds * kSampleRate);
+    auto d = static_cast<std::size_t>(seconds * SAMPLE_RATE);
     std::vector<float> bl(d, 0.0f), br(d, 0.0f);
     OnePole tone;
     tone.Set(3500.0);
@@ -104,11 +104,11 @@ void Master(const Mix& m, const Bus& reverb, const Bus& delay, double fadeFrom, 
     left.assign(n, 0.0f);
     right.assign(n, 0.0f);
     const double threshold = 0.72;
-    const double release = std::exp(-1.0 / (0.12 * kSampleRate));
+    const double release = std::exp(-1.0 / (0.12 * SAMPLE_RATE));
     double env = 0.0;
     // Asymmetric waveshaping in the drums leaves a little DC; a 15 Hz
     // high-pass takes it out before the limiter sees it.
-    const double dcPole = std::exp(-2.0 * kPi * 15.0 / kSampleRate);
+    const double dcPole = std::exp(-2.0 * PI * 15.0 / SAMPLE_RATE);
     double dcInL = 0.0, dcInR = 0.0, dcOutL = 0.0, dcOutR = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         double duck = m.duck[i];
@@ -128,12 +128,12 @@ void Master(const Mix& m, const Bus& reverb, const Bus& delay, double fadeFrom, 
         // What the envelope lets through is rounded off softly, never clipped.
         l = std::tanh(l * g * 1.25) * 0.88;
         r = std::tanh(r * g * 1.25) * 0.88;
-        double t = static_cast<double>(i) / kSampleRate;
+        double t = static_cast<double>(i) / SAMPLE_RATE;
         double fade = 1.0;
         if (t >= fadeTo)
             fade = 0.0;
         else if (t > fadeFrom)
-            fade = 0.5 + 0.5 * std::cos(kPi * (t - fadeFrom) / (fadeTo - fadeFrom));
+            fade = 0.5 + 0.5 * std::cos(PI * (t - fadeFrom) / (fadeTo - fadeFrom));
         left[i] = static_cast<float>(l * fade);
         right[i] = static_cast<float>(r * fade);
     }

@@ -130,9 +130,9 @@ public:
     // A section change: the music stops for a breath, then everything hits.
     void Drop(double t, double vel, bool impact)
     {
-        const std::size_t n = static_cast<std::size_t>(0.06 * kSampleRate), ramp = static_cast<std::size_t>(0.006 * kSampleRate);
+        const std::size_t n = static_cast<std::size_t>(0.06 * SAMPLE_RATE), ramp = static_cast<std::size_t>(0.006 * SAMPLE_RATE);
         for (std::size_t i = 0; i < n; ++i) {
-            std::size_t k = static_cast<std::size_t>((t - 0.06) * kSampleRate) + i;
+            std::size_t k = static_cast<std::size_t>((t - 0.06) * SAMPLE_RATE) + i;
             // Short ramps at both ends keep the breath free of clicks.
             float edge = static_cast<float>(std::min({i, n - 1 - i, ramp})) / static_cast<float>(ramp);
             if (k < m_.Frames())
@@ -379,7 +379,7 @@ void Outro(Mix& m, Arranger& a)
 
 Soundtrack ComposeSoundtrack()
 {
-    auto frames = static_cast<std::size_t>(kSoundtrackSeconds * kSampleRate);
+    auto frames = static_cast<std::size_t>(SOUNDTRACK_SECONDS * SAMPLE_RATE);
     Mix m(frames);
     Arranger a(m);
     Intro(m, a);

@@ -9,7 +9,7 @@ struct Soundtrack {
     std::vector<float> left, right;
 };
 
-constexpr double kSoundtrackSeconds = 163.5;
+constexpr double SOUNDTRACK_SECONDS = 163.5;
 
 Soundtrack ComposeSoundtrack();
 

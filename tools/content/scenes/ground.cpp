@@ -42,7 +42,7 @@ std::vector<ArchiveEntry> MakeGround()
     k.Material(kOrbWarm, "orb-warm", 0xFFFFFFFF, {"orbwarm.jpg", "", ""});
     k.Material(kOrbCool, "orb-cool", 0xFFFFFFFF, {"orbcool.jpg", "", ""});
 
-    std::uint32_t floor = k.Node("floor", kNone, {0.0f, 0.0f, 0.0f});
+    std::uint32_t floor = k.Node("floor", NONE, {0.0f, 0.0f, 0.0f});
     k.Mesh(floor, Grid(25, 25, 240.0f, 240.0f, [](float, float) { return 0.0f; }), kTiles);
 
     // Four cameras, each a slow move of its own.
@@ -54,7 +54,7 @@ std::vector<ArchiveEntry> MakeGround()
     };
     std::uint32_t cams[4];
     for (int c = 0; c < 4; ++c) {
-        cams[c] = k.Node("camera", kNone, eyes[c][0]);
+        cams[c] = k.Node("camera", NONE, eyes[c][0]);
         k.Positions(cams[c], {{0.0f, eyes[c][0]}, {20.0f, eyes[c][1]}}, true, 1, 1, 0.3f);
         k.Camera(cams[c], c == 2 ? 0.9f : 1.1f, 2.0f, 2000.0f, 100.0f, 800.0f);
     }
@@ -67,20 +67,20 @@ std::vector<ArchiveEntry> MakeGround()
     std::vector<PosKey> lights[2] = {Wander(0.0f, 70.0f, -9.0f), Wander(2.4f, 85.0f, -9.0f)};
     for (int d = 0; d < 8; ++d) {
         const std::vector<PosKey>& path = d == 6 ? lights[0] : d == 7 ? lights[1] : d < 2 ? lights[d] : Wander(1.1f * d, 60.0f + 5.0f * d, 20.0f);
-        std::uint32_t w = k.Node("wanderer", kNone, path.front().value);
+        std::uint32_t w = k.Node("wanderer", NONE, path.front().value);
         k.Positions(w, path, true, 2, 2);
     }
 
     std::uint32_t targets[4];
     for (int c = 0; c < 4; ++c) {
-        targets[c] = k.Node("camera-target", kNone, {0.0f, 0.0f, c == 2 ? 10.0f : 0.0f});
+        targets[c] = k.Node("camera-target", NONE, {0.0f, 0.0f, c == 2 ? 10.0f : 0.0f});
         k.SetTarget(cams[c], targets[c]);
     }
     k.Positions(targets[1], {{0.0f, {0.0f, 0.0f, 20.0f}}, {20.0f, {20.0f, 5.0f, -20.0f}}}, true, 1, 1, 0.3f);
 
     // Glowing orbs that ride with the two lights.
     for (int l = 0; l < 2; ++l) {
-        std::uint32_t orb = k.Node("orb", kNone, paths[l].front().value);
+        std::uint32_t orb = k.Node("orb", NONE, paths[l].front().value);
         k.Positions(orb, paths[l], true, 2, 2);
         k.Mesh(orb, Sphere(4.0f, 14, 7), l == 0 ? kOrbWarm : kOrbCool);
     }

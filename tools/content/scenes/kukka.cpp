@@ -139,7 +139,7 @@ std::vector<ArchiveEntry> MakeKukka()
     // The bone chain: the stem sways, the head nods, each petal opens
     // outwards between 2 and 9 seconds and then stays open.
     std::uint32_t bones[4 + kPetals];
-    bones[0] = k.Node("stem-0", kNone, {0.0f, 0.0f, 0.0f});
+    bones[0] = k.Node("stem-0", NONE, {0.0f, 0.0f, 0.0f});
     for (int i = 1; i < 4; ++i)
         bones[i] = k.Node("stem-" + std::to_string(i), bones[i - 1], {0.0f, kBoneY[i] - kBoneY[i - 1], 0.0f});
     k.Rotations(bones[1], {{0.0f, AxisAngle({0, 0, 1}, 0.06f)}, {2.2f, AxisAngle({0.3f, 0, 1}, -0.08f)}}, true, 4, 4, 0.5f);
@@ -167,7 +167,7 @@ std::vector<ArchiveEntry> MakeKukka()
     Heart(b);
     b.mesh.ComputeNormals();
 
-    std::uint32_t flower = k.Node("flower", kNone, {0.0f, 0.0f, 0.0f});
+    std::uint32_t flower = k.Node("flower", NONE, {0.0f, 0.0f, 0.0f});
     MeshData stemPart;
     stemPart.vertices = b.mesh.vertices;
     stemPart.indices.assign(b.mesh.indices.begin(), b.mesh.indices.begin() + static_cast<long>(stemIndices));
@@ -193,16 +193,16 @@ std::vector<ArchiveEntry> MakeKukka()
         v.uv[0] = Vector2(v.position.x / 40.0f, v.position.z / 40.0f);
         v.uv[1] = Vector2(0.5f + v.position.x / 320.0f, 0.5f + v.position.z / 320.0f);
     }
-    k.Mesh(k.Node("ground", kNone, {0.0f, 0.0f, 0.0f}), ground, kMoss, groundLight, 2);
+    k.Mesh(k.Node("ground", NONE, {0.0f, 0.0f, 0.0f}), ground, kMoss, groundLight, 2);
 
-    std::uint32_t sun = k.Node("sun", kNone, {0.0f, 200.0f, 0.0f}, AimY({0.4f, -0.8f, 0.5f}));
+    std::uint32_t sun = k.Node("sun", NONE, {0.0f, 200.0f, 0.0f}, AimY({0.4f, -0.8f, 0.5f}));
     k.Light(sun, 5, 0xFFFFE8D0, 0x1 | 0x2 | 0x4);
-    std::uint32_t glow = k.Node("glow", kNone, {-40.0f, 90.0f, -50.0f});
+    std::uint32_t glow = k.Node("glow", NONE, {-40.0f, 90.0f, -50.0f});
     k.Light(glow, 1, 0xFFB060FF, 0x1 | 0x2 | 0x40, 200.0f);
 
-    std::uint32_t cam = k.Node("camera", kNone, {0.0f, 30.0f, -110.0f});
+    std::uint32_t cam = k.Node("camera", NONE, {0.0f, 30.0f, -110.0f});
     k.Positions(cam, {{0.0f, {-20.0f, 35.0f, -120.0f}}, {8.0f, {10.0f, 80.0f, -105.0f}}, {16.0f, {45.0f, 110.0f, -80.0f}}}, true, 1, 1, 0.3f);
-    std::uint32_t target = k.Node("camera-target", kNone, {0.0f, 60.0f, 0.0f});
+    std::uint32_t target = k.Node("camera-target", NONE, {0.0f, 60.0f, 0.0f});
     k.Positions(target, {{0.0f, {0.0f, 55.0f, 0.0f}}, {16.0f, {0.0f, 75.0f, 0.0f}}}, true, 1, 1, 0.3f);
     k.SetTarget(cam, target);
     k.Camera(cam, 1.0f, 2.0f, 2000.0f, 60.0f, 420.0f);

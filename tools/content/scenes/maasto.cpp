@@ -26,14 +26,14 @@ std::vector<ArchiveEntry> MakeMaasto()
     k.Material(kWater, "water", 0xFFFFFFFF, {"water.jpg", "", "sky.jpg"});
     k.Material(kStone, "stone", 0xFFFFFFFF, {"stone.jpg", "", ""});
 
-    std::uint32_t terrain = k.Node("terrain", kNone, {0.0f, 0.0f, 0.0f});
-    k.Mesh(terrain, Grid(98, 41, kTerrainSizeX, kTerrainSizeZ, TerrainHeight), kTerrain);
+    std::uint32_t terrain = k.Node("terrain", NONE, {0.0f, 0.0f, 0.0f});
+    k.Mesh(terrain, Grid(98, 41, TERRAIN_SIZE_X, TERRAIN_SIZE_Z, TerrainHeight), kTerrain);
 
     MeshData water = Grid(43, 33, 4200.0f, 3200.0f, [](float, float) { return 0.0f; });
     for (KlxVertex& v : water.vertices)
         v.uv[0] = Vector2(v.uv[0].u * 20.0f, v.uv[0].v * 15.0f);
     // The lake is one triangle strip.
-    KlxMesh& lake = k.Mesh(k.Node("lake", kNone, {0.0f, 0.0f, 0.0f}), water, kWater);
+    KlxMesh& lake = k.Mesh(k.Node("lake", NONE, {0.0f, 0.0f, 0.0f}), water, kWater);
     lake.faceGroups.front().indexType = KLX_TRIANGLE_STRIP;
     lake.faceGroups.front().indices = GridStrip(43, 33);
 
@@ -41,14 +41,14 @@ std::vector<ArchiveEntry> MakeMaasto()
     for (int i = 0; i < 5; ++i) {
         float x = -200.0f + 110.0f * static_cast<float>(i), z = -150.0f + 40.0f * std::sin(static_cast<float>(i) * 1.7f);
         float h = TerrainHeight(x, z);
-        k.Mesh(k.Node("stone", kNone, {x, h + 6.0f, z}, AxisAngle({0.2f, 1.0f, 0.1f}, static_cast<float>(i))),
+        k.Mesh(k.Node("stone", NONE, {x, h + 6.0f, z}, AxisAngle({0.2f, 1.0f, 0.1f}, static_cast<float>(i))),
                Box({2.5f, 6.0f + static_cast<float>(i % 3) * 2.0f, 2.0f}), kStone);
     }
 
     // The glide: low over the water, then up over the hills, always clear of
     // the ground beneath.
-    std::uint32_t cam = k.Node("camera", kNone, {0.0f, 40.0f, -450.0f});
-    std::uint32_t target = k.Node("camera-target", kNone, {0.0f, 20.0f, 0.0f});
+    std::uint32_t cam = k.Node("camera", NONE, {0.0f, 40.0f, -450.0f});
+    std::uint32_t target = k.Node("camera-target", NONE, {0.0f, 20.0f, 0.0f});
     std::vector<PosKey> path, look;
     for (int i = 0; i <= 4; ++i) {
         float t = static_cast<float>(i) / 4.0f;

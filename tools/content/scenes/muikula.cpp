@@ -86,12 +86,12 @@ std::vector<ArchiveEntry> MakeMuikula()
     k.Material(kSilver, "silver", 0xFFFFFFFF, {"scales.jpg", "", "silver.jpg"});
     k.Material(kFin, "fin", 0xFFFFFFFF, {"scales.jpg", "", ""}, 1.0f, 1);
 
-    std::uint32_t cam = k.Node("camera", kNone, {10.0f, 15.0f, -95.0f});
-    std::uint32_t target = k.Node("camera-target", kNone, {0.0f, 0.0f, 0.0f});
+    std::uint32_t cam = k.Node("camera", NONE, {10.0f, 15.0f, -95.0f});
+    std::uint32_t target = k.Node("camera-target", NONE, {0.0f, 0.0f, 0.0f});
     k.SetTarget(cam, target);
     k.Camera(cam, 1.0f, 2.0f, 1000.0f, 100.0f, 400.0f);
 
-    std::uint32_t fish = k.Node("fish", kNone, {-110.0f, -10.0f, 10.0f}, {}, {1.5f, 1.5f, 1.5f});
+    std::uint32_t fish = k.Node("fish", NONE, {-110.0f, -10.0f, 10.0f}, {}, {1.5f, 1.5f, 1.5f});
     // Across the frame, left to right; the path continues past 2 s.
     k.Positions(fish, {{0.0f, {-110.0f, -12.0f, 20.0f}}, {2.0f, {25.0f, 8.0f, -5.0f}}}, false, 5, 5);
     k.Rotations(fish, {{0.0f, AxisAngle({0, 1, 0}, 0.25f)}, {0.5f, AxisAngle({0, 1, 0}, 0.05f)}}, true, 4, 4, 0.5f);

@@ -61,8 +61,8 @@ std::vector<ArchiveEntry> MakeNakyleipa()
 
     // The bread and its ray source share their motion: a slow turn and a
     // gentle hover.
-    std::uint32_t bread = k.Node("bread", kNone, {0.0f, 0.0f, 0.0f});
-    std::uint32_t rays = k.Node("rays", kNone, {0.0f, 0.0f, 0.0f});
+    std::uint32_t bread = k.Node("bread", NONE, {0.0f, 0.0f, 0.0f});
+    std::uint32_t rays = k.Node("rays", NONE, {0.0f, 0.0f, 0.0f});
     for (std::uint32_t n : {bread, rays}) {
         k.Spin(n, {0, 1, 0}, 30.0f, 0.0f, 2);
         k.Positions(n, {{0.0f, {0.0f, 0.0f, 0.0f}}, {3.0f, {0.0f, 4.0f, 0.0f}}}, true, 4, 4, 0.5f);
@@ -73,9 +73,9 @@ std::vector<ArchiveEntry> MakeNakyleipa()
     MeshData plate = Lathe({{0.0f, -9.0f}, {62.0f, -9.0f}, {70.0f, -6.0f}, {72.0f, -5.5f}, {70.0f, -7.0f}, {62.0f, -10.5f}, {0.0f, -10.5f}}, 48);
     plate.OrientAway({0.0f, -9.75f, 0.0f});
     plate.ComputeNormals();
-    k.Mesh(k.Node("plate", kNone, {0.0f, -6.0f, 0.0f}), plate, kPlate);
+    k.Mesh(k.Node("plate", NONE, {0.0f, -6.0f, 0.0f}), plate, kPlate);
 
-    std::uint32_t glass = k.Node("glass", kNone, {-95.0f, -16.0f, 45.0f});
+    std::uint32_t glass = k.Node("glass", NONE, {-95.0f, -16.0f, 45.0f});
     MeshData cup = Lathe({{0.0f, 0.0f}, {11.0f, 0.0f}, {12.0f, 38.0f}, {11.0f, 38.0f}, {10.0f, 1.5f}, {0.0f, 1.5f}}, 28);
     cup.ComputeNormals();
     k.Mesh(glass, cup, kGlass);
@@ -83,11 +83,11 @@ std::vector<ArchiveEntry> MakeNakyleipa()
 
     MeshData dome = Sphere(700.0f, 24, 12);
     dome.OrientAway({0.0f, 0.0f, 0.0f});
-    k.Mesh(k.Node("backdrop", kNone, {0.0f, 0.0f, 0.0f}), dome, kBackdrop);
+    k.Mesh(k.Node("backdrop", NONE, {0.0f, 0.0f, 0.0f}), dome, kBackdrop);
 
     // Lights: a warm point circling, a spot from above, a cool directional
     // rim, a coneless spot and a faint ambient-only fill.
-    std::uint32_t warm = k.Node("warm-light", kNone, {80.0f, 60.0f, 0.0f});
+    std::uint32_t warm = k.Node("warm-light", NONE, {80.0f, 60.0f, 0.0f});
     std::vector<PosKey> circle;
     for (int i = 0; i <= 4; ++i) {
         float a = 1.5707963f * static_cast<float>(i);
@@ -96,17 +96,17 @@ std::vector<ArchiveEntry> MakeNakyleipa()
     circle.back().value = circle.front().value;
     k.Positions(warm, circle, true, 2, 2);
     k.Light(warm, 1, 0xFFFFD8A0, 0x1 | 0x2 | 0x4 | 0x40, 320.0f);
-    std::uint32_t spot = k.Node("spot", kNone, {0.0f, 160.0f, 0.0f}, AimY({0.0f, -1.0f, 0.0f}));
+    std::uint32_t spot = k.Node("spot", NONE, {0.0f, 160.0f, 0.0f}, AimY({0.0f, -1.0f, 0.0f}));
     k.Light(spot, 2, 0xFFA0B8FF, 0x1 | 0x2, 0.0f, 0.35f, 0.75f);
-    std::uint32_t rim = k.Node("rim", kNone, {0.0f, 0.0f, 0.0f}, AimY({-0.6f, -0.4f, 0.7f}));
+    std::uint32_t rim = k.Node("rim", NONE, {0.0f, 0.0f, 0.0f}, AimY({-0.6f, -0.4f, 0.7f}));
     k.Light(rim, 4, 0xFF6070C0, 0x1 | 0x2);
-    std::uint32_t wide = k.Node("wide", kNone, {-120.0f, 80.0f, -60.0f}, AimY({1.0f, -0.6f, 0.5f}));
+    std::uint32_t wide = k.Node("wide", NONE, {-120.0f, 80.0f, -60.0f}, AimY({1.0f, -0.6f, 0.5f}));
     k.Light(wide, 3, 0xFF402838, 0x1 | 0x2 | 0x80);
-    std::uint32_t fill = k.Node("fill", kNone, {0.0f, 40.0f, -100.0f});
+    std::uint32_t fill = k.Node("fill", NONE, {0.0f, 40.0f, -100.0f});
     k.Light(fill, 1, 0xFF302840, 0x1 | 0x8);
 
     // Camera 0 circles high above; camera 1 skims low and draws closer.
-    std::uint32_t cam0 = k.Node("camera", kNone, {0.0f, 150.0f, -170.0f});
+    std::uint32_t cam0 = k.Node("camera", NONE, {0.0f, 150.0f, -170.0f});
     std::vector<PosKey> high;
     for (int i = 0; i <= 4; ++i) {
         float a = -1.5707963f + 0.35f * static_cast<float>(i);
@@ -114,10 +114,10 @@ std::vector<ArchiveEntry> MakeNakyleipa()
     }
     k.Positions(cam0, high, true, 1, 1, 0.2f);
     k.Camera(cam0, 1.0f, 2.0f, 3000.0f, 150.0f, 750.0f);
-    std::uint32_t cam1 = k.Node("camera", kNone, {-150.0f, 30.0f, -90.0f});
+    std::uint32_t cam1 = k.Node("camera", NONE, {-150.0f, 30.0f, -90.0f});
     k.Positions(cam1, {{0.0f, {-160.0f, 40.0f, -110.0f}}, {20.0f, {-90.0f, 22.0f, -80.0f}}, {40.0f, {-40.0f, 30.0f, -110.0f}}}, true, 1, 1, 0.3f);
     k.Camera(cam1, 1.1f, 2.0f, 3000.0f, 120.0f, 650.0f);
-    std::uint32_t target = k.Node("camera-target", kNone, {0.0f, 0.0f, 0.0f});
+    std::uint32_t target = k.Node("camera-target", NONE, {0.0f, 0.0f, 0.0f});
     k.SetTarget(cam0, target);
     k.SetTarget(cam1, target);
 

@@ -42,7 +42,7 @@ std::uint32_t SceneKit::Node(const std::string& name, std::uint32_t parent, cons
     n.name = cvcore::String(name.c_str());
     n.id = nextId_++;
     n.parentId = parent;
-    n.targetId = kNone;
+    n.targetId = NONE;
     n.position = position;
     n.rotation = rotation;
     n.scale = scale;

@@ -1,7 +1,7 @@
 #pragma once
 // Builds one KLX scene in memory: nodes with their key tracks, meshes,
 // materials, cameras, lights, fog and embedded pictures, then writes it with
-// the engine's KLX writer. Node ids start at 1; kNone marks "no parent" and
+// the engine's KLX writer. Node ids start at 1; NONE marks "no parent" and
 // "no target" with an id no node or helper node ever has.
 #include <cstdint>
 #include <string>
@@ -12,10 +12,10 @@
 
 namespace content {
 
-constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-constexpr int32_t kTicksPerSecond = 4800;  // 30 frames of 160 ticks
+constexpr std::uint32_t NONE = 0xFFFFFFFFu;
+constexpr int32_t TICKS_PER_SECOND = 4800;  // 30 frames of 160 ticks
 
-inline int32_t Ticks(float seconds) { return static_cast<int32_t>(seconds * kTicksPerSecond + 0.5f); }
+inline int32_t Ticks(float seconds) { return static_cast<int32_t>(seconds * TICKS_PER_SECOND + 0.5f); }
 
 struct PosKey {
     float time;

@@ -241,7 +241,7 @@ Picture TerrainColour(int size)
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             float u = (x + 0.5f) / size, v = (y + 0.5f) / size;
-            float wx = (u - 0.5f) * kTerrainSizeX, wz = (0.5f - v) * kTerrainSizeZ;
+            float wx = (u - 0.5f) * TERRAIN_SIZE_X, wz = (0.5f - v) * TERRAIN_SIZE_Z;
             float h = TerrainHeight(wx, wz);
             float e = 4.0f;
             float dx = (TerrainHeight(wx + e, wz) - TerrainHeight(wx - e, wz)) / (2.0f * e);

@@ -24,7 +24,7 @@ Picture WaterTexture();
 // The landscape's height at (x, z) in world units; shared by the mesh and the
 // baked colour map so they agree.
 float TerrainHeight(float x, float z);
-constexpr float kTerrainSizeX = 1940.0f;
-constexpr float kTerrainSizeZ = 800.0f;
+constexpr float TERRAIN_SIZE_X = 1940.0f;
+constexpr float TERRAIN_SIZE_Z = 800.0f;
 
 }  // namespace content
