@@ -61,9 +61,8 @@ void BM_ControllerEvaluation(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations() * kControllers);
-    state.counters["per_controller"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kControllers,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_controller"] = benchmark::Counter(static_cast<double>(state.iterations()) * kControllers,
+                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ControllerEvaluation)->Unit(benchmark::kMillisecond);
 

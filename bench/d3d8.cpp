@@ -32,8 +32,7 @@ struct ScreenVertex {  // D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1
 };
 
 // 8 x 8 pixel quads spread over the screen, reproducible.
-std::vector<TLVertex> Quads(int width, int height)
-{
+std::vector<TLVertex> Quads(int width, int height) {
     std::vector<TLVertex> v;
     uint32_t seed = 12345;
     auto next = [&] {
@@ -55,11 +54,9 @@ std::vector<TLVertex> Quads(int width, int height)
 struct Device {
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
-    Device(int width, int height)
-    {
+    Device(int width, int height) {
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        if (!d3d)
-            return;
+        if (!d3d) return;
         D3DPRESENT_PARAMETERS p = {};
         p.Windowed = TRUE;
         p.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -68,28 +65,22 @@ struct Device {
         p.BackBufferHeight = UINT(height);
         p.EnableAutoDepthStencil = TRUE;
         p.AutoDepthStencilFormat = D3DFMT_D24S8;
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
-                          &device);
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device);
     }
-    ~Device()
-    {
-        if (device)
-            device->Release();
-        if (d3d)
-            d3d->Release();
+    ~Device() {
+        if (device) device->Release();
+        if (d3d) d3d->Release();
     }
 };
 
-void Offscreen()
-{
+void Offscreen() {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     D3D8Trace_Disable();
 }
 
 // ---------------------------------------------------------------------------
 
-void BM_D3D8_UserPointerFans(benchmark::State& state)
-{
+void BM_D3D8_UserPointerFans(benchmark::State& state) {
     Offscreen();
     const int w = int(state.range(0)), h = int(state.range(1));
     Device d(w, h);
@@ -115,14 +106,17 @@ void BM_D3D8_UserPointerFans(benchmark::State& state)
     }
     state.counters["draws/frame"] = kFans;
 }
-BENCHMARK(BM_D3D8_UserPointerFans)->Args({640, 480})->Args({1280, 720})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_D3D8_UserPointerFans)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Raw OpenGL: a context of its own, the same triangles as one list.
 struct RawGL {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    RawGL(int w, int h)
-    {
+    RawGL(int w, int h) {
         SDL_InitSubSystem(SDL_INIT_VIDEO);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -131,16 +125,12 @@ struct RawGL {
         context = window ? SDL_GL_CreateContext(window) : nullptr;
         glViewport(0, 0, w, h);
     }
-    ~RawGL()
-    {
-        if (context)
-            SDL_GL_DeleteContext(context);
-        if (window)
-            SDL_DestroyWindow(window);
+    ~RawGL() {
+        if (context) SDL_GL_DeleteContext(context);
+        if (window) SDL_DestroyWindow(window);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
-    static GLuint Program(const char* vs, const char* fs)
-    {
+    static GLuint Program(const char* vs, const char* fs) {
         auto compile = [](GLenum type, const char* text) {
             GLuint s = glCreateShader(type);
             glShaderSource(s, 1, &text, nullptr);
@@ -155,8 +145,7 @@ struct RawGL {
     }
 };
 
-void BM_RawGL_Triangles(benchmark::State& state)
-{
+void BM_RawGL_Triangles(benchmark::State& state) {
     Offscreen();
     const int w = int(state.range(0)), h = int(state.range(1));
     RawGL gl(w, h);
@@ -176,8 +165,7 @@ void BM_RawGL_Triangles(benchmark::State& state)
     };
     for (int i = 0; i < kFans; ++i) {
         const TLVertex* q = &quads[size_t(i) * 4];
-        for (int k : {0, 1, 2, 0, 2, 3})
-            list.push_back(ndc(q[k]));
+        for (int k : {0, 1, 2, 0, 2, 3}) list.push_back(ndc(q[k]));
     }
     GLuint program = RawGL::Program(
         "#version 330 core\nlayout(location=0) in vec2 p;\nlayout(location=1) in vec4 c;\n"
@@ -189,15 +177,13 @@ void BM_RawGL_Triangles(benchmark::State& state)
     glGenBuffers(1, &vbo);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(V), nullptr);
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(V),
-                          reinterpret_cast<void*>(8));
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(V), reinterpret_cast<void*>(8));
     glEnableVertexAttribArray(0);
     glEnableVertexAttribArray(1);
     glUseProgram(program);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(list.size() * sizeof(V)), list.data(),
-                     GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(list.size() * sizeof(V)), list.data(), GL_STREAM_DRAW);
         glDrawArrays(GL_TRIANGLES, 0, GLsizei(list.size()));
         glFinish();
     }
@@ -205,12 +191,15 @@ void BM_RawGL_Triangles(benchmark::State& state)
     glDeleteVertexArrays(1, &vao);
     glDeleteProgram(program);
 }
-BENCHMARK(BM_RawGL_Triangles)->Args({640, 480})->Args({1280, 720})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawGL_Triangles)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------
 
-std::vector<uint32_t> LayerTexels()
-{
+std::vector<uint32_t> LayerTexels() {
     std::vector<uint32_t> texels(256 * 256);
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x)
@@ -219,8 +208,7 @@ std::vector<uint32_t> LayerTexels()
     return texels;
 }
 
-void BM_D3D8_BlendedLayers(benchmark::State& state)
-{
+void BM_D3D8_BlendedLayers(benchmark::State& state) {
     Offscreen();
     const int w = int(state.range(0)), h = int(state.range(1));
     Device d(w, h);
@@ -267,18 +255,20 @@ void BM_D3D8_BlendedLayers(benchmark::State& state)
     for (auto _ : state) {
         dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         dev->BeginScene();
-        for (int i = 0; i < kLayers; ++i)
-            dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+        for (int i = 0; i < kLayers; ++i) dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
         dev->EndScene();
         glFinish();
     }
     vb->Release();
     texture->Release();
 }
-BENCHMARK(BM_D3D8_BlendedLayers)->Args({640, 480})->Args({1280, 720})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_D3D8_BlendedLayers)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
-void BM_RawGL_BlendedLayers(benchmark::State& state)
-{
+void BM_RawGL_BlendedLayers(benchmark::State& state) {
     Offscreen();
     const int w = int(state.range(0)), h = int(state.range(1));
     RawGL gl(w, h);
@@ -290,8 +280,7 @@ void BM_RawGL_BlendedLayers(benchmark::State& state)
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     const std::vector<uint32_t> texels = LayerTexels();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 256, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                 texels.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 256, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, texels.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
@@ -300,8 +289,8 @@ void BM_RawGL_BlendedLayers(benchmark::State& state)
         float x, y, u, v;
         DWORD color;
     };
-    const V quad[4] = {{-1, 1, 0, 0, 0x80FFFFFF}, {1, 1, 1, 0, 0x80FFFFFF},
-                       {-1, -1, 0, 1, 0x80FFFFFF}, {1, -1, 1, 1, 0x80FFFFFF}};
+    const V quad[4] = {
+        {-1, 1, 0, 0, 0x80FFFFFF}, {1, 1, 1, 0, 0x80FFFFFF}, {-1, -1, 0, 1, 0x80FFFFFF}, {1, -1, 1, 1, 0x80FFFFFF}};
     GLuint program = RawGL::Program(
         "#version 330 core\nlayout(location=0) in vec4 p;\nlayout(location=1) in vec4 c;\n"
         "out vec2 uv;\nout vec4 vc;\n"
@@ -315,8 +304,7 @@ void BM_RawGL_BlendedLayers(benchmark::State& state)
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STATIC_DRAW);
     glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(V), nullptr);
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(V),
-                          reinterpret_cast<void*>(16));
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(V), reinterpret_cast<void*>(16));
     glEnableVertexAttribArray(0);
     glEnableVertexAttribArray(1);
     glUseProgram(program);
@@ -324,8 +312,7 @@ void BM_RawGL_BlendedLayers(benchmark::State& state)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
-        for (int i = 0; i < kLayers; ++i)
-            glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        for (int i = 0; i < kLayers; ++i) glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
         glFinish();
     }
     glDeleteBuffers(1, &vbo);
@@ -333,13 +320,16 @@ void BM_RawGL_BlendedLayers(benchmark::State& state)
     glDeleteTextures(1, &texture);
     glDeleteProgram(program);
 }
-BENCHMARK(BM_RawGL_BlendedLayers)->Args({640, 480})->Args({1280, 720})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawGL_BlendedLayers)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------
 // The trace back end: what a call costs the stand-in itself, recorded or not.
 
-void BM_Trace_CallCost(benchmark::State& state)
-{
+void BM_Trace_CallCost(benchmark::State& state) {
     D3D8TraceConfig config;
     config.record = state.range(0) != 0;
     D3D8Trace_Enable(config);

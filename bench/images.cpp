@@ -72,8 +72,11 @@ void BM_Bilinear_A8R8G8B8_Half(benchmark::State& state) {
 const std::string& PhotoJpeg() {
     static const std::string path = [] {
         const std::string p = "/tmp/halcyon2-bench-photo.jpg";
-        std::system(("test -s " + p + " || convert -size 2048x2048 -seed 7 plasma:fractal -blur 0x1 "
-                     "-quality 85 -sampling-factor 2x2 " + p).c_str());
+        std::system(("test -s " + p +
+                     " || convert -size 2048x2048 -seed 7 plasma:fractal -blur 0x1 "
+                     "-quality 85 -sampling-factor 2x2 " +
+                     p)
+                        .c_str());
         return p;
     }();
     return path;
@@ -104,8 +107,11 @@ void BM_JpegDecode(benchmark::State& state) {
 // watch when the decoder's memory limits change.
 void BM_ProgressiveJpegDecode(benchmark::State& state) {
     const std::string path = "/tmp/halcyon2-bench-progressive.jpg";
-    std::system(("test -s " + path + " || convert -size 4000x3000 -seed 7 plasma:fractal -blur 0x1 "
-                 "-quality 92 -interlace JPEG " + path).c_str());
+    std::system(("test -s " + path +
+                 " || convert -size 4000x3000 -seed 7 plasma:fractal -blur 0x1 "
+                 "-quality 92 -interlace JPEG " +
+                 path)
+                    .c_str());
     std::ifstream in(path, std::ios::binary);
     const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (file.empty()) {

@@ -42,7 +42,8 @@ KlxMesh GridMesh(uint32_t id) {
     for (int y = 0; y < kH; ++y) {
         for (int x = 0; x < kW; ++x) {
             const uint16_t a = static_cast<uint16_t>(y * (kW + 1) + x);
-            const uint16_t b = static_cast<uint16_t>(a + 1), c = static_cast<uint16_t>(a + kW + 1), d = static_cast<uint16_t>(c + 1);
+            const uint16_t b = static_cast<uint16_t>(a + 1), c = static_cast<uint16_t>(a + kW + 1),
+                           d = static_cast<uint16_t>(c + 1);
             g.indices.insert(g.indices.end(), {a, c, b, b, c, d});
         }
     }

@@ -34,8 +34,8 @@ struct Scene {
     void Queue(Device3D& device) const {
         for (int i = 0; i < kTriangles; ++i) {
             const uint8_t* v = vertices.data() + static_cast<size_t>(i) * 3 * kStride;
-            device.AddTransparentTriangle(keys[static_cast<size_t>(i)], v, v + kStride, v + 2 * kStride,
-                                          kFvf, kStride, nullptr);
+            device.AddTransparentTriangle(keys[static_cast<size_t>(i)], v, v + kStride, v + 2 * kStride, kFvf, kStride,
+                                          nullptr);
         }
     }
 };

@@ -49,7 +49,8 @@ public:
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         dir_ = pattern;
         const auto data = MixedData(kEntrySize);
-        std::ofstream(dir_ + "/big.bin", std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+        std::ofstream(dir_ + "/big.bin", std::ios::binary)
+            .write(data.data(), static_cast<std::streamsize>(data.size()));
         const std::string command = "cd '" + dir_ + "' && zip -q -P hopla big.zip big.bin && rm big.bin";
         if (std::system(command.c_str()) != 0) throw std::runtime_error("zip failed");
     }
@@ -66,7 +67,9 @@ private:
 double CpuSeconds(int who) {
     rusage usage{};
     getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -87,7 +90,8 @@ void ThroughFileStream(benchmark::State& state) {
     const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     for (auto _ : state) {
         cvcore::FileStream stream("big.bin", 1);
-        if (stream.Read(out.data(), stream.Size()) != static_cast<int32_t>(kEntrySize)) state.SkipWithError("short read");
+        if (stream.Read(out.data(), stream.Size()) != static_cast<int32_t>(kEntrySize))
+            state.SkipWithError("short read");
         benchmark::DoNotOptimize(out.data());
     }
     ReportCpuRate(state, CpuSeconds(RUSAGE_SELF) - cpuBefore);

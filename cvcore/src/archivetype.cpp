@@ -6,8 +6,7 @@
 namespace cvcore {
 namespace {
 
-std::unique_ptr<Stream> OpenZipEntry(const char* container, const char* entry, int32_t mode,
-                                     const char* password) {
+std::unique_ptr<Stream> OpenZipEntry(const char* container, const char* entry, int32_t mode, const char* password) {
     return zip::Open(container, entry, mode, password);
 }
 

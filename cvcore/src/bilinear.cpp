@@ -46,8 +46,8 @@ void PortableRgb8(const Converter&, const RowParams& row) {
     ForEachSample<Bytes>(row, [&](int32_t i, uint32_t l, uint32_t r, uint32_t frac) {
         const uint32_t fx = frac >> 8;
         for (int k = 0; k < Bytes; ++k) {
-            row.dest[i * Bytes + k] = static_cast<uint8_t>(Blend4<8>(
-                row.source[l + k], row.source[r + k], row.nextSource[l + k], row.nextSource[r + k], fx, fy));
+            row.dest[i * Bytes + k] = static_cast<uint8_t>(
+                Blend4<8>(row.source[l + k], row.source[r + k], row.nextSource[l + k], row.nextSource[r + k], fx, fy));
         }
     });
 }
@@ -191,30 +191,30 @@ void TunedRgb8(const Converter&, const RowParams& row) {
 
 RowRoutine BilinearPortable(int standardIndex) {
     switch (standardIndex) {
-        case FORMAT_INTENSITY8: return &PortableIntensity8;
-        case FORMAT_R5G6B5: return &PortableR5G6B5;
-        case FORMAT_R8G8B8: return &PortableRgb8<3>;
-        case FORMAT_A1R5G5B5: return &PortableA1R5G5B5;
-        case FORMAT_A4R4G4B4: return &PortableA4R4G4B4;
-        case FORMAT_A8R8G8B8: return &PortableRgb8<4>;
-        default: return nullptr;
+    case FORMAT_INTENSITY8: return &PortableIntensity8;
+    case FORMAT_R5G6B5: return &PortableR5G6B5;
+    case FORMAT_R8G8B8: return &PortableRgb8<3>;
+    case FORMAT_A1R5G5B5: return &PortableA1R5G5B5;
+    case FORMAT_A4R4G4B4: return &PortableA4R4G4B4;
+    case FORMAT_A8R8G8B8: return &PortableRgb8<4>;
+    default: return nullptr;
     }
 }
 
 RowRoutine BilinearTuned(int standardIndex) {
     switch (standardIndex) {
-        case FORMAT_R5G6B5: return &TunedR5G6B5;
-        case FORMAT_R8G8B8: return &TunedRgb8<3>;
-        case FORMAT_A1R5G5B5: return &TunedA1R5G5B5;
-        case FORMAT_A4R4G4B4: return &TunedA4R4G4B4;
-        case FORMAT_A8R8G8B8: return &TunedRgb8<4>;
-        default: return nullptr;
+    case FORMAT_R5G6B5: return &TunedR5G6B5;
+    case FORMAT_R8G8B8: return &TunedRgb8<3>;
+    case FORMAT_A1R5G5B5: return &TunedA1R5G5B5;
+    case FORMAT_A4R4G4B4: return &TunedA4R4G4B4;
+    case FORMAT_A8R8G8B8: return &TunedRgb8<4>;
+    default: return nullptr;
     }
 }
 
 RowRoutine BilinearGeneric(int bytes) {
-    static constexpr RowRoutine table[4] = {&GenericFourChannel<1>, &GenericFourChannel<2>,
-                                            &GenericFourChannel<3>, &GenericFourChannel<4>};
+    static constexpr RowRoutine table[4] = {&GenericFourChannel<1>, &GenericFourChannel<2>, &GenericFourChannel<3>,
+                                            &GenericFourChannel<4>};
     return bytes >= 1 && bytes <= 4 ? table[bytes - 1] : nullptr;
 }
 

@@ -96,8 +96,10 @@ bool Surface::Blit(const Surface& source, int32_t mode) {
         return false;
     const Converter* c = GetConverter(format_, source.format_, flags);
     if (!c) return false;
-    if (c->flags & CONVERT_SCALE) ScaleRows(*c, *this, source);
-    else ConvertRows(*c, *this, source);
+    if (c->flags & CONVERT_SCALE)
+        ScaleRows(*c, *this, source);
+    else
+        ConvertRows(*c, *this, source);
     return true;
 }
 

@@ -13,7 +13,7 @@ namespace cvcore {
 
 namespace {
 
-constexpr uint16_t kMagic = 0x4D42;  // "BM"
+constexpr uint16_t kMagic = 0x4D42;   // "BM"
 constexpr size_t kMasksAt = 14 + 40;  // masks follow the 40-byte layout, inside or after the header
 
 enum : uint32_t { BI_RGB = 0, BI_BITFIELDS = 3, BI_ALPHABITFIELDS = 6 };
@@ -113,13 +113,13 @@ bool DirectFormat(const BmpHeader& h, PixelFormat& format) {
 
 bool FormatFor(const BmpHeader& h, PixelFormat& format) {
     switch (h.bits) {
-        case 1:
-        case 4:
-        case 8: format = PixelFormat::Standard(FORMAT_INDEXED8); return true;
-        case 24: format = PixelFormat::Standard(FORMAT_R8G8B8); return true;
-        case 16:
-        case 32: return DirectFormat(h, format);
-        default: return false;
+    case 1:
+    case 4:
+    case 8: format = PixelFormat::Standard(FORMAT_INDEXED8); return true;
+    case 24: format = PixelFormat::Standard(FORMAT_R8G8B8); return true;
+    case 16:
+    case 32: return DirectFormat(h, format);
+    default: return false;
     }
 }
 

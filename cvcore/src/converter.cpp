@@ -54,8 +54,7 @@ bool BuildTranslationTable(Converter& c) {
 bool TunedAllowed(int32_t standardIndex) {
     if (standardIndex == FORMAT_R5G6B5 || standardIndex == FORMAT_A1R5G5B5 || standardIndex == FORMAT_A4R4G4B4)
         return true;
-    return (standardIndex == FORMAT_R8G8B8 || standardIndex == FORMAT_A8R8G8B8) &&
-           (GetProcessorFeatures() & CPU_MMX);
+    return (standardIndex == FORMAT_R8G8B8 || standardIndex == FORMAT_A8R8G8B8) && (GetProcessorFeatures() & CPU_MMX);
 }
 
 RowRoutine ChooseConverting(Converter& c, bool scale, RoutineChoice choice) {

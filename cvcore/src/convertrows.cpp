@@ -161,10 +161,12 @@ RowRoutine IntensityRow(int sourceBytes, int destBytes, bool scale) {
 }
 
 RowRoutine PaletteStandardRow(int destBytes, bool scale) {
-    static constexpr RowRoutine plain[4] = {&Row<1, 1, PaletteStandardOp<1>, false>, &Row<1, 2, PaletteStandardOp<2>, false>,
-                                            &Row<1, 3, PaletteStandardOp<3>, false>, &Row<1, 4, PaletteStandardOp<4>, false>};
-    static constexpr RowRoutine scaled[4] = {&Row<1, 1, PaletteStandardOp<1>, true>, &Row<1, 2, PaletteStandardOp<2>, true>,
-                                             &Row<1, 3, PaletteStandardOp<3>, true>, &Row<1, 4, PaletteStandardOp<4>, true>};
+    static constexpr RowRoutine plain[4] = {
+        &Row<1, 1, PaletteStandardOp<1>, false>, &Row<1, 2, PaletteStandardOp<2>, false>,
+        &Row<1, 3, PaletteStandardOp<3>, false>, &Row<1, 4, PaletteStandardOp<4>, false>};
+    static constexpr RowRoutine scaled[4] = {
+        &Row<1, 1, PaletteStandardOp<1>, true>, &Row<1, 2, PaletteStandardOp<2>, true>,
+        &Row<1, 3, PaletteStandardOp<3>, true>, &Row<1, 4, PaletteStandardOp<4>, true>};
     if (destBytes < 1 || destBytes > 4) return nullptr;
     return scale ? scaled[destBytes - 1] : plain[destBytes - 1];
 }

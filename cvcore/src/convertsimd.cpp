@@ -72,8 +72,8 @@ void BilinearA8R8G8B8(const Converter& converter, const RowParams& row) {
         // At the last column the right-hand sample is the column itself.
         if (x0 >= last || x1 >= last) break;
         const uint32_t f0 = (p0 & 0xFFFF) >> 8, f1 = (p1 & 0xFFFF) >> 8;
-        const __m128i wx1 = _mm_setr_epi16(short(f0), short(f0), short(f0), short(f0), short(f1), short(f1),
-                                           short(f1), short(f1));
+        const __m128i wx1 =
+            _mm_setr_epi16(short(f0), short(f0), short(f0), short(f0), short(f1), short(f1), short(f1), short(f1));
         const __m128i wx0 = _mm_sub_epi16(_mm_set1_epi16(256), wx1);
         __m128i a, b, c, d;
         pair(row.source, static_cast<uint32_t>(x0) * 4, static_cast<uint32_t>(x1) * 4, a, b);
@@ -95,14 +95,11 @@ void BilinearA8R8G8B8(const Converter& converter, const RowParams& row) {
 }  // namespace
 
 RowRoutine VectorStandardRow(int sourceIndex, int destIndex, bool scale) {
-    if (!scale && sourceIndex == FORMAT_R8G8B8 && destIndex == FORMAT_A8R8G8B8 && HasSsse3())
-        return &R8G8B8ToA8R8G8B8;
+    if (!scale && sourceIndex == FORMAT_R8G8B8 && destIndex == FORMAT_A8R8G8B8 && HasSsse3()) return &R8G8B8ToA8R8G8B8;
     return nullptr;
 }
 
-RowRoutine VectorBilinear(int standardIndex) {
-    return standardIndex == FORMAT_A8R8G8B8 ? &BilinearA8R8G8B8 : nullptr;
-}
+RowRoutine VectorBilinear(int standardIndex) { return standardIndex == FORMAT_A8R8G8B8 ? &BilinearA8R8G8B8 : nullptr; }
 
 #else
 

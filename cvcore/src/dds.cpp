@@ -73,16 +73,16 @@ enum class Kind { DXT1, DXT3, DXT5, Undecoded };
 
 void DecodeBlock(Kind kind, const uint8_t* block, Colour (&texels)[16]) {
     switch (kind) {
-        case Kind::DXT1: DecodeColourBlock(block, true, texels); break;
-        case Kind::DXT3:
-            DecodeColourBlock(block + 8, false, texels);
-            ExplicitAlpha(block, texels);
-            break;
-        case Kind::DXT5:
-            DecodeColourBlock(block + 8, false, texels);
-            InterpolatedAlpha(block, texels);
-            break;
-        case Kind::Undecoded: break;
+    case Kind::DXT1: DecodeColourBlock(block, true, texels); break;
+    case Kind::DXT3:
+        DecodeColourBlock(block + 8, false, texels);
+        ExplicitAlpha(block, texels);
+        break;
+    case Kind::DXT5:
+        DecodeColourBlock(block + 8, false, texels);
+        InterpolatedAlpha(block, texels);
+        break;
+    case Kind::Undecoded: break;
     }
 }
 

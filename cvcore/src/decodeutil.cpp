@@ -1,6 +1,5 @@
 #include "decodeutil.h"
 
-
 #include "cvcore/stream.h"
 
 namespace cvcore::decode {

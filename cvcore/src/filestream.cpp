@@ -74,10 +74,10 @@ FileStream::~FileStream() = default;
 int32_t FileStream::Seek(int32_t offset, int32_t origin) {
     if (!source_) return position_;
     switch (origin) {
-        case SEEK_FROM_START: position_ = offset; break;
-        case SEEK_FROM_CURRENT: position_ = SaturatePosition(int64_t{position_} + offset); break;
-        case SEEK_FROM_END: position_ = SaturatePosition(int64_t{source_->Size()} - offset); break;
-        default: break;
+    case SEEK_FROM_START: position_ = offset; break;
+    case SEEK_FROM_CURRENT: position_ = SaturatePosition(int64_t{position_} + offset); break;
+    case SEEK_FROM_END: position_ = SaturatePosition(int64_t{source_->Size()} - offset); break;
+    default: break;
     }
     return position_;
 }

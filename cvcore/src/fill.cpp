@@ -56,11 +56,11 @@ void Surface::Fill(uint32_t colour, uint32_t flags) {
     // Channels outside the write mask keep their bits.
     const uint32_t value = FillValue(format_, colour) & writeMask;
     switch (format_.BytesPerPixel()) {
-        case 1: FillRows<1>(*this, value, writeMask); break;
-        case 2: FillRows<2>(*this, value, writeMask); break;
-        case 3: FillRows<3>(*this, value, writeMask); break;
-        case 4: FillRows<4>(*this, value, writeMask); break;
-        default: break;
+    case 1: FillRows<1>(*this, value, writeMask); break;
+    case 2: FillRows<2>(*this, value, writeMask); break;
+    case 3: FillRows<3>(*this, value, writeMask); break;
+    case 4: FillRows<4>(*this, value, writeMask); break;
+    default: break;
     }
 }
 

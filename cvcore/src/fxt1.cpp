@@ -28,7 +28,8 @@ class Block {
 public:
     explicit Block(const uint8_t* bytes) {
         for (int i = 0; i < 4; ++i)
-            words_[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 | uint32_t{bytes[4 * i + 3]} << 24;
+            words_[i] =
+                bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 | uint32_t{bytes[4 * i + 3]} << 24;
     }
     uint32_t Bits(int first, int count) const {
         uint32_t v = 0;
@@ -122,8 +123,10 @@ void DecodeBlock(const Block& b, uint8_t* topLeft, size_t pitch) {
         HighResolution(b, halves, index);
     } else {
         TwoBitIndices(b, index);
-        if (b.Bit(125)) Alpha(b, halves);
-        else Chroma(b, halves);
+        if (b.Bit(125))
+            Alpha(b, halves);
+        else
+            Chroma(b, halves);
     }
     for (int h = 0; h < 2; ++h) {
         for (int t = 0; t < 16; ++t) {

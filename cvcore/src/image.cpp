@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-
 namespace cvcore {
 
 int64_t Image::ByteSize(int32_t width, int32_t height, int32_t bytesPerPixel) {
@@ -72,8 +71,7 @@ Image& Image::operator=(Image&& other) noexcept {
 
 Image::~Image() = default;
 
-void Image::SetPixels(int32_t width, int32_t height, const PixelFormat& format,
-                      std::unique_ptr<uint8_t[]> buffer) {
+void Image::SetPixels(int32_t width, int32_t height, const PixelFormat& format, std::unique_ptr<uint8_t[]> buffer) {
     buffer_ = std::move(buffer);
     pixels_ = buffer_.get();
     width_ = width;

@@ -7,8 +7,8 @@
 
 namespace cvcore {
 
-ImageCodec::ImageCodec(GetNameCountFn getNameCount, GetNameFn getName, CanFn canRead, CanFn canWrite,
-                       DecodeFn decode, EncodeFn encode)
+ImageCodec::ImageCodec(GetNameCountFn getNameCount, GetNameFn getName, CanFn canRead, CanFn canWrite, DecodeFn decode,
+                       EncodeFn encode)
     : GetNameCount(getNameCount),
       GetName(getName),
       CanRead(canRead),

@@ -40,9 +40,7 @@ struct ErrorManager {
     std::jmp_buf jump;
 };
 
-[[noreturn]] void ErrorExit(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, -1);
-}
+[[noreturn]] void ErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, -1); }
 
 void OutputMessage(j_common_ptr) {}
 
@@ -243,7 +241,8 @@ bool RunEncoding(Encoding& e, const Image& pixels, int32_t quality, std::vector<
     jpeg_set_quality(&info, std::clamp(quality, 1, 100), TRUE);
     if (quality >= 90) {
         // At high quality keep the colour at full resolution too.
-        for (int i = 0; i < info.num_components; ++i) info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
+        for (int i = 0; i < info.num_components; ++i)
+            info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
     }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
@@ -271,6 +270,8 @@ bool EncodeJPEG(const Surface& image, Stream& stream, int32_t quality) {
     return stream.Write(out.data(), size) == size;
 }
 
-bool EncodeJPEG(const Image& image, Stream& stream) { return EncodeJPEG(static_cast<const Surface&>(image), stream, 100); }
+bool EncodeJPEG(const Image& image, Stream& stream) {
+    return EncodeJPEG(static_cast<const Surface&>(image), stream, 100);
+}
 
 }  // namespace cvcore

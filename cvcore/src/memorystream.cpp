@@ -17,10 +17,10 @@ MemoryStream::~MemoryStream() = default;
 
 int32_t MemoryStream::Seek(int32_t offset, int32_t origin) {
     switch (origin) {
-        case SEEK_FROM_START: position_ = offset; break;
-        case SEEK_FROM_CURRENT: position_ = SaturatePosition(int64_t{position_} + offset); break;
-        case SEEK_FROM_END: position_ = SaturatePosition(int64_t{size_} - offset); break;
-        default: break;
+    case SEEK_FROM_START: position_ = offset; break;
+    case SEEK_FROM_CURRENT: position_ = SaturatePosition(int64_t{position_} + offset); break;
+    case SEEK_FROM_END: position_ = SaturatePosition(int64_t{size_} - offset); break;
+    default: break;
     }
     return position_;
 }

@@ -42,14 +42,13 @@ void MaskInfo(uint32_t mask, uint8_t& size, int8_t& topBit) {
 
 PixelFormat::PixelFormat() = default;
 
-PixelFormat::PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                         uint32_t alphaMask)
+PixelFormat::PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask)
     : bits_(bits), redMask_(redMask), greenMask_(greenMask), blueMask_(blueMask), alphaMask_(alphaMask) {
     Derive();
 }
 
-PixelFormat::PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                         uint32_t alphaMask, const uint32_t* palette)
+PixelFormat::PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask,
+                         const uint32_t* palette)
     : PixelFormat(bits, redMask, greenMask, blueMask, alphaMask) {
     palette_ = CopyPalette(palette);
 }
@@ -94,8 +93,10 @@ void PixelFormat::SetMasks(uint32_t redMask, uint32_t greenMask, uint32_t blueMa
 }
 
 void PixelFormat::SetPalette(const uint32_t* entries) {
-    if (entries) palette_ = CopyPalette(entries);
-    else palette_.reset();
+    if (entries)
+        palette_ = CopyPalette(entries);
+    else
+        palette_.reset();
 }
 
 uint32_t* PixelFormat::CreatePalette() {
@@ -105,8 +106,7 @@ uint32_t* PixelFormat::CreatePalette() {
 
 bool PixelFormat::IsSameFormat(const PixelFormat& other) const {
     return bits_ == other.bits_ && redMask_ == other.redMask_ && greenMask_ == other.greenMask_ &&
-           blueMask_ == other.blueMask_ && alphaMask_ == other.alphaMask_ &&
-           IsIndexed() == other.IsIndexed();
+           blueMask_ == other.blueMask_ && alphaMask_ == other.alphaMask_ && IsIndexed() == other.IsIndexed();
 }
 
 int32_t PixelFormat::StandardIndex() const {

@@ -9,10 +9,10 @@ namespace {
 
 const char* ModeText(int32_t mode) {
     switch (mode) {
-        case STREAM_READ: return "rb";
-        case STREAM_WRITE: return "wb";
-        case STREAM_READWRITE: return "r+b";
-        default: return nullptr;
+    case STREAM_READ: return "rb";
+    case STREAM_WRITE: return "wb";
+    case STREAM_READWRITE: return "r+b";
+    default: return nullptr;
     }
 }
 
@@ -43,10 +43,10 @@ PlainFileStream::~PlainFileStream() {
 int32_t PlainFileStream::Seek(int32_t offset, int32_t origin) {
     int whence = 0;
     switch (origin) {
-        case SEEK_FROM_START: whence = SEEK_SET; break;
-        case SEEK_FROM_CURRENT: whence = SEEK_CUR; break;
-        case SEEK_FROM_END: whence = SEEK_END; break;
-        default: return Tell();
+    case SEEK_FROM_START: whence = SEEK_SET; break;
+    case SEEK_FROM_CURRENT: whence = SEEK_CUR; break;
+    case SEEK_FROM_END: whence = SEEK_END; break;
+    default: return Tell();
     }
     std::fseek(file_, offset, whence);
     lastWasWrite_ = false;

@@ -31,19 +31,19 @@ bool ReadHeader(ByteReader& c, SgiHeader& h) {
     if (!c.Ok() || magic != 474 || bytesPerChannel != 1 || colourMap != 0 || h.storage > 1) return false;
     h.width = x;
     switch (dimension) {
-        case 1:
-            h.height = 1;
-            h.channels = 1;
-            return true;
-        case 2:
-            h.height = y;
-            h.channels = 1;
-            return true;
-        case 3:
-            h.height = y;
-            h.channels = z;
-            return z == 3 || z == 4;
-        default: return false;
+    case 1:
+        h.height = 1;
+        h.channels = 1;
+        return true;
+    case 2:
+        h.height = y;
+        h.channels = 1;
+        return true;
+    case 3:
+        h.height = y;
+        h.channels = z;
+        return z == 3 || z == 4;
+    default: return false;
     }
 }
 

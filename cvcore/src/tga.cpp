@@ -49,10 +49,10 @@ bool ReadHeader(ByteReader& c, TgaHeader& h) {
 
 PixelFormat FormatFor(uint8_t depth) {
     switch (depth) {
-        case 8: return PixelFormat::Standard(FORMAT_INDEXED8);
-        case 16: return PixelFormat::Standard(FORMAT_A1R5G5B5);
-        case 24: return PixelFormat::Standard(FORMAT_R8G8B8);
-        default: return PixelFormat::Standard(FORMAT_A8R8G8B8);
+    case 8: return PixelFormat::Standard(FORMAT_INDEXED8);
+    case 16: return PixelFormat::Standard(FORMAT_A1R5G5B5);
+    case 24: return PixelFormat::Standard(FORMAT_R8G8B8);
+    default: return PixelFormat::Standard(FORMAT_A8R8G8B8);
     }
 }
 
@@ -83,8 +83,7 @@ public:
                 count -= n;
             }
             // Whatever a packet holds beyond the last pixel is skipped.
-            if (!repeat && count > 0 && !c.Skip(static_cast<size_t>(count) * static_cast<size_t>(bytes_)))
-                return false;
+            if (!repeat && count > 0 && !c.Skip(static_cast<size_t>(count) * static_cast<size_t>(bytes_))) return false;
             if (!c.Ok()) return false;
         }
         return true;
@@ -199,16 +198,18 @@ bool EncodeTGA(const Surface& image, Stream& stream, bool rle, bool alpha) {
     Image pixels(w, h, PixelFormat::Standard(alpha ? FORMAT_A8R8G8B8 : FORMAT_R8G8B8));
     if (!pixels.GetPixels() || !pixels.Blit(image, BLIT_COPY)) return false;
     const int32_t bytes = alpha ? 4 : 3;
-    std::vector<uint8_t> out = {0, 0, static_cast<uint8_t>(rle ? TGA_RLE_TRUECOLOR : TGA_TRUECOLOR), 0, 0, 0, 0, 0,
-                                0, 0, 0, 0};
+    std::vector<uint8_t> out = {
+        0, 0, static_cast<uint8_t>(rle ? TGA_RLE_TRUECOLOR : TGA_TRUECOLOR), 0, 0, 0, 0, 0, 0, 0, 0, 0};
     Put16(out, static_cast<uint32_t>(w));
     Put16(out, static_cast<uint32_t>(h));
     out.push_back(static_cast<uint8_t>(bytes * 8));
     out.push_back(static_cast<uint8_t>(kTopDown | (alpha ? 8 : 0)));
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* row = pixels.GetPixels() + static_cast<ptrdiff_t>(y) * pixels.GetPitch();
-        if (rle) EncodeRleRow(out, row, w, bytes);
-        else out.insert(out.end(), row, row + w * bytes);
+        if (rle)
+            EncodeRleRow(out, row, w, bytes);
+        else
+            out.insert(out.end(), row, row + w * bytes);
     }
     if (out.size() > static_cast<size_t>(INT32_MAX)) return false;
     const int32_t size = static_cast<int32_t>(out.size());

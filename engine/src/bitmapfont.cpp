@@ -20,8 +20,7 @@ static_assert(sizeof(FontVertex) == 24);
 
 bool IsArgb32(const cvcore::PixelFormat& format) {
     return !format.IsIndexed() && format.Bits() == 32 && format.RedMask() == 0xFF0000u &&
-           format.GreenMask() == 0xFF00u && format.BlueMask() == 0xFFu &&
-           format.AlphaMask() == 0xFF000000u;
+           format.GreenMask() == 0xFF00u && format.BlueMask() == 0xFFu && format.AlphaMask() == 0xFF000000u;
 }
 
 }  // namespace
@@ -30,8 +29,7 @@ bool IsArgb32(const cvcore::PixelFormat& format) {
 class BitmapFont::Picture {
 public:
     explicit Picture(const cvcore::Image& image)
-        : pixels_(image.GetPixels()), width_(image.GetWidth()), height_(image.GetHeight()),
-          pitch_(image.GetPitch()) {}
+        : pixels_(image.GetPixels()), width_(image.GetWidth()), height_(image.GetHeight()), pitch_(image.GetPitch()) {}
 
     int Width() const { return width_; }
     uint32_t Pixel(int x, int y) const {
@@ -92,16 +90,16 @@ void BitmapFont::ReleaseTexture() {
     }
 }
 
-void BitmapFont::Load(Device3D* device, const char* fileName, const char* glyphOrder,
-                      int32_t spaceWidth, int32_t spacing) {
+void BitmapFont::Load(Device3D* device, const char* fileName, const char* glyphOrder, int32_t spaceWidth,
+                      int32_t spacing) {
     device_ = device;
     ReleaseTexture();
     cvcore::Image image(fileName);
     Build(device, image, glyphOrder, spaceWidth, spacing);
 }
 
-bool BitmapFont::Build(Device3D* device, const cvcore::Image& image, const char* order,
-                       int32_t spaceWidth, int32_t spacing) {
+bool BitmapFont::Build(Device3D* device, const cvcore::Image& image, const char* order, int32_t spaceWidth,
+                       int32_t spacing) {
     device_ = device;
     ReleaseTexture();
     // A font that cannot be built must not keep glyphs of an earlier one
@@ -179,8 +177,7 @@ bool BitmapFont::Measure(Picture& picture, int t, const char* order, int length,
     return g == length;
 }
 
-bool BitmapFont::Pack(const Picture& picture, int t, const char* order, int length,
-                      cvcore::Image& packed) {
+bool BitmapFont::Pack(const Picture& picture, int t, const char* order, int length, cvcore::Image& packed) {
     const int side = packed.GetWidth();
     const int h = picture.BandHeight();
     const float scale = 1.0f / static_cast<float>(side);

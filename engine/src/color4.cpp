@@ -12,11 +12,8 @@ uint32_t ToByte(float v) {
 
 Color4 Color4::FromARGB(uint32_t argb) {
     return Color4(static_cast<float>((argb >> 16) & 0xFF) * kByteScale,
-                  static_cast<float>((argb >> 8) & 0xFF) * kByteScale,
-                  static_cast<float>(argb & 0xFF) * kByteScale,
+                  static_cast<float>((argb >> 8) & 0xFF) * kByteScale, static_cast<float>(argb & 0xFF) * kByteScale,
                   static_cast<float>(argb >> 24) * kByteScale);
 }
 
-uint32_t Color4::ToARGB() const {
-    return (ToByte(a) << 24) | (ToByte(r) << 16) | (ToByte(g) << 8) | ToByte(b);
-}
+uint32_t Color4::ToARGB() const { return (ToByte(a) << 24) | (ToByte(r) << 16) | (ToByte(g) << 8) | ToByte(b); }

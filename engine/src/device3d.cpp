@@ -127,8 +127,7 @@ void Device3D::FilterModes(int adapter, uint32_t rate) {
     modes.swap(kept);
 }
 
-cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits,
-                                    bool withRate) {
+cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits, bool withRate) {
     cvcore::String text;
     char number[16];
     if (withSize) {
@@ -156,22 +155,17 @@ cvcore::String Device3D::ModeString(const D3DDISPLAYMODE& mode, bool withSize, b
 
 int Device3D::FormatBits(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_R8G8B8:
-        return 24;
+    case D3DFMT_R8G8B8: return 24;
     case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-        return 32;
+    case D3DFMT_X8R8G8B8: return 32;
     case D3DFMT_R5G6B5:
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
     case D3DFMT_A4R4G4B4:
     case D3DFMT_A8R3G3B2:
-    case D3DFMT_X4R4G4B4:
-        return 16;
-    case D3DFMT_R3G3B2:
-        return 8;
-    default:
-        return 0;
+    case D3DFMT_X4R4G4B4: return 16;
+    case D3DFMT_R3G3B2: return 8;
+    default: return 0;
     }
 }
 
@@ -215,20 +209,17 @@ void Device3D::CreateDevice(const DeviceSettings& settings) {
 
     // Each behaviour is tried twice: a first attempt can fail while the
     // display is still settling after a mode switch.
-    static const DWORD hardware[] = {D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                     D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                     D3DCREATE_MIXED_VERTEXPROCESSING,
-                                     D3DCREATE_MIXED_VERTEXPROCESSING};
-    static const DWORD software[] = {D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING};
+    static const DWORD hardware[] = {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                     D3DCREATE_MIXED_VERTEXPROCESSING, D3DCREATE_MIXED_VERTEXPROCESSING};
+    static const DWORD software[] = {D3DCREATE_SOFTWARE_VERTEXPROCESSING, D3DCREATE_SOFTWARE_VERTEXPROCESSING};
     const bool tnl = (settings.flags & DeviceSettings::HARDWARE_TNL) != 0;
     const DWORD* behaviours = tnl ? hardware : software;
     const size_t tries = tnl ? std::size(hardware) : std::size(software);
     for (size_t i = 0; i < tries && device_ == nullptr; ++i) {
         D3DPRESENT_PARAMETERS attempt = parameters;
         IDirect3DDevice8* created = nullptr;
-        if (SUCCEEDED(direct3d_->CreateDevice(settings.adapter, D3DDEVTYPE_HAL, settings.window,
-                                              behaviours[i], &attempt, &created))) {
+        if (SUCCEEDED(direct3d_->CreateDevice(settings.adapter, D3DDEVTYPE_HAL, settings.window, behaviours[i],
+                                              &attempt, &created))) {
             device_ = created;
         }
     }
@@ -293,9 +284,8 @@ D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {
     static const D3DFORMAT withStencil[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D15S1};
     static const D3DFORMAT plain[] = {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D32};
     auto accepts = [&](D3DFORMAT candidate) {
-        return SUCCEEDED(direct3d_->CheckDeviceFormat(settings.adapter, D3DDEVTYPE_HAL,
-                                                      settings.format, D3DUSAGE_DEPTHSTENCIL,
-                                                      D3DRTYPE_SURFACE, candidate));
+        return SUCCEEDED(direct3d_->CheckDeviceFormat(settings.adapter, D3DDEVTYPE_HAL, settings.format,
+                                                      D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, candidate));
     };
     if ((settings.flags & DeviceSettings::STENCIL) != 0) {
         for (D3DFORMAT candidate : withStencil) {
@@ -312,13 +302,11 @@ D3DFORMAT Device3D::FindDepthStencilFormat(const DeviceSettings& settings) {
     throw cvcore::Exception("No DepthStencil Format Found!", "Error!", kModule);
 }
 
-void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB,
-                                      const void* vertexC, uint32_t fvf, uint32_t stride,
-                                      Material* material) {
+void Device3D::AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB, const void* vertexC,
+                                      uint32_t fvf, uint32_t stride, Material* material) {
     // A record holds three vertices of at most MAX_STRIDE bytes; a wider
     // vertex would not fit, so it is not queued at all.
-    if (stride > TransparentTriangle::MAX_STRIDE || vertexA == nullptr || vertexB == nullptr ||
-        vertexC == nullptr) {
+    if (stride > TransparentTriangle::MAX_STRIDE || vertexA == nullptr || vertexB == nullptr || vertexC == nullptr) {
         return;
     }
     if (transparent_.size() == transparent_.capacity()) {

@@ -7,16 +7,22 @@ namespace {
 constexpr DWORD kStages = 8;
 constexpr DWORD kLights = 8;  // the show and its scenes use no more
 
-const D3DTRANSFORMSTATETYPE kTransforms[] = {
-    D3DTS_VIEW,     D3DTS_PROJECTION, D3DTS_TEXTURE0, D3DTS_TEXTURE1, D3DTS_TEXTURE2,
-    D3DTS_TEXTURE3, D3DTS_TEXTURE4,   D3DTS_TEXTURE5, D3DTS_TEXTURE6, D3DTS_TEXTURE7,
-    static_cast<D3DTRANSFORMSTATETYPE>(256)};  // D3DTS_WORLD
+const D3DTRANSFORMSTATETYPE kTransforms[] = {D3DTS_VIEW,
+                                             D3DTS_PROJECTION,
+                                             D3DTS_TEXTURE0,
+                                             D3DTS_TEXTURE1,
+                                             D3DTS_TEXTURE2,
+                                             D3DTS_TEXTURE3,
+                                             D3DTS_TEXTURE4,
+                                             D3DTS_TEXTURE5,
+                                             D3DTS_TEXTURE6,
+                                             D3DTS_TEXTURE7,
+                                             static_cast<D3DTRANSFORMSTATETYPE>(256)};  // D3DTS_WORLD
 
 bool InDefaultPool(IDirect3DBaseTexture8* texture) {
     if (texture->GetType() != D3DRTYPE_TEXTURE) return false;
     D3DSURFACE_DESC desc;
-    return SUCCEEDED(static_cast<IDirect3DTexture8*>(texture)->GetLevelDesc(0, &desc)) &&
-           desc.Pool == D3DPOOL_DEFAULT;
+    return SUCCEEDED(static_cast<IDirect3DTexture8*>(texture)->GetLevelDesc(0, &desc)) && desc.Pool == D3DPOOL_DEFAULT;
 }
 
 }  // namespace

@@ -10,9 +10,7 @@ void Frustum::SetMatrix(const Matrix4& cameraWorld) {
     dirty_ = true;
 }
 
-const FrustumPlane& Frustum::GetPlane(int32_t side) {
-    return GetPlanes()[side];
-}
+const FrustumPlane& Frustum::GetPlane(int32_t side) { return GetPlanes()[side]; }
 
 const FrustumPlane* Frustum::GetPlanes() {
     if (dirty_) {

@@ -240,12 +240,9 @@ bool ChunkWalker::Dispatch(uint32_t id, int64_t end) {
     case ChunkMaterialMap: return MaterialMap(f);
     case ChunkMaterialExtra: return MaterialExtra(f);
     case ChunkNode: return Node(f);
-    case ChunkPositionTrack:
-        return CurrentNode() && Track(f, CurrentNode()->positionTrack, replaced_[0], kPositionKey);
-    case ChunkRotationTrack:
-        return CurrentNode() && Track(f, CurrentNode()->rotationTrack, replaced_[1], kRotationKey);
-    case ChunkScaleTrack:
-        return CurrentNode() && Track(f, CurrentNode()->scaleTrack, replaced_[2], kScaleKey);
+    case ChunkPositionTrack: return CurrentNode() && Track(f, CurrentNode()->positionTrack, replaced_[0], kPositionKey);
+    case ChunkRotationTrack: return CurrentNode() && Track(f, CurrentNode()->rotationTrack, replaced_[1], kRotationKey);
+    case ChunkScaleTrack: return CurrentNode() && Track(f, CurrentNode()->scaleTrack, replaced_[2], kScaleKey);
     case ChunkMesh: return Mesh(f);
     case ChunkMeshVertices: return Vertices(f);
     case ChunkMeshFaceGroup: return FaceGroup(f);
@@ -568,7 +565,8 @@ bool ChunkWalker::Image(Fields& f, uint32_t id, int64_t end) {
 KlxReader::KlxReader(KlxDocument& document, cvcore::Stream& stream) {
     KlxInput in(stream);
     in.Seek(0);
-    if (in.Size() < 8) throw cvcore::Exception("KlxReader::KlxReader()", "Not a KLX file: too short for a chunk!", kModule);
+    if (in.Size() < 8)
+        throw cvcore::Exception("KlxReader::KlxReader()", "Not a KLX file: too short for a chunk!", kModule);
     // The root may claim more than the stream holds; bounding it by the
     // stream's size bounds every count below it by bytes that really exist.
     ChunkWalker walker(document, in);

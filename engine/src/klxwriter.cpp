@@ -9,10 +9,7 @@ namespace {
 
 constexpr const char* kModule = "klxwriter";
 
-int32_t SetsOf(uint32_t flags) {
-    return static_cast<int32_t>((flags & KLX_VERTEX_SET_MASK) >> KLX_VERTEX_SET_SHIFT);
-}
-
+int32_t SetsOf(uint32_t flags) { return static_cast<int32_t>((flags & KLX_VERTEX_SET_MASK) >> KLX_VERTEX_SET_SHIFT); }
 
 }  // namespace
 
@@ -343,10 +340,12 @@ void KlxWriter::WriteMorphFrames(uint32_t flags, const std::vector<KlxFrame>& fr
 
 void KlxWriter::WriteDocument(const KlxDocument& doc) {
     for (const KlxCamera& c : doc.cameras) {
-        if (!doc.FindNode(c.nodeId)) throw cvcore::Exception("KlxWriter::WriteDocument()", "Camera without node!", kModule);
+        if (!doc.FindNode(c.nodeId))
+            throw cvcore::Exception("KlxWriter::WriteDocument()", "Camera without node!", kModule);
     }
     for (const KlxLight& l : doc.lights) {
-        if (!doc.FindNode(l.nodeId)) throw cvcore::Exception("KlxWriter::WriteDocument()", "Light without node!", kModule);
+        if (!doc.FindNode(l.nodeId))
+            throw cvcore::Exception("KlxWriter::WriteDocument()", "Light without node!", kModule);
     }
     BeginChunk(ChunkFileRoot);
     WriteSceneTime(doc.sceneTime);

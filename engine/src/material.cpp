@@ -97,8 +97,7 @@ void Material::Build(const MaterialRecord& record) {
         alphaBlendEnable = 1;
         zWriteEnable = 0;
         srcBlend = D3DBLEND_SRCALPHA;
-        destBlend = (record.flags & MaterialRecord::FLAG_ADDITIVE) != 0 ? D3DBLEND_ONE
-                                                                       : D3DBLEND_INVSRCALPHA;
+        destBlend = (record.flags & MaterialRecord::FLAG_ADDITIVE) != 0 ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA;
     }
     if ((record.flags & MaterialRecord::FLAG_TWO_SIDED) != 0) {
         cullMode = D3DCULL_NONE;
@@ -125,8 +124,7 @@ void Material::Build(const MaterialRecord& record) {
     if (SlotEnabled(record, MaterialRecord::SLOT_REFLECTION)) {
         // A sphere map: the camera-space normal's x and y, mapped from
         // -1..1 to 0..1, index the texture.
-        TextureStage& stage = take(MaterialRecord::SLOT_REFLECTION,
-                                   s > 0 ? D3DTOP_ADD : D3DTOP_MODULATE,
+        TextureStage& stage = take(MaterialRecord::SLOT_REFLECTION, s > 0 ? D3DTOP_ADD : D3DTOP_MODULATE,
                                    static_cast<uint32_t>(s) | D3DTSS_TCI_CAMERASPACENORMAL);
         stage.textureTransformFlags = D3DTTFF_COUNT2;
         stage.textureMatrix = Matrix4(1.0f);

@@ -59,20 +59,15 @@ void MapBefore(uint32_t type, int64_t start, int64_t end, int64_t& b, double& t)
             t += static_cast<double>(shift);
         }
         return;
-    case ORT_LINEAR:
-        b = start;
-        return;
-    default:
-        throw cvcore::Exception(kMethod, "Incompatible Before ort!", kModule);
+    case ORT_LINEAR: b = start; return;
+    default: throw cvcore::Exception(kMethod, "Incompatible Before ort!", kModule);
     }
 }
 
 void MapAfter(uint32_t type, int64_t start, int64_t end, int64_t& b, double& t) {
     const int64_t span = end - start;
     switch (type) {
-    case ORT_CONSTANT:
-        t = static_cast<double>(end);
-        return;
+    case ORT_CONSTANT: t = static_cast<double>(end); return;
     case ORT_CYCLE:
     case ORT_LOOP:
     case ORT_RELATIVE_REPEAT:
@@ -99,11 +94,8 @@ void MapAfter(uint32_t type, int64_t start, int64_t end, int64_t& b, double& t) 
             t -= static_cast<double>(shift);
         }
         return;
-    case ORT_LINEAR:
-        b = end;
-        return;
-    default:
-        throw cvcore::Exception(kMethod, "Incompatible After ort!", kModule);
+    case ORT_LINEAR: b = end; return;
+    default: throw cvcore::Exception(kMethod, "Incompatible After ort!", kModule);
     }
 }
 
@@ -112,7 +104,8 @@ bool AdjustWithKeys(float& time, const PRSTrack& track, int32_t count, int32_t& 
     const int32_t* times = track.times.data();
     const int64_t start = track.start;
     const int64_t end = track.end;
-    double t = std::isnan(time) ? static_cast<double>(start) : std::clamp(static_cast<double>(time), -kTickLimit, kTickLimit);
+    double t =
+        std::isnan(time) ? static_cast<double>(start) : std::clamp(static_cast<double>(time), -kTickLimit, kTickLimit);
     int64_t b = static_cast<int64_t>(t);  // truncation toward zero
 
     if (b < start) MapBefore(track.OrtBefore(), start, end, b, t);
@@ -258,7 +251,8 @@ void PRSController::SetScaleKey(int32_t index, int32_t time, const Vector3& s, c
 }
 
 bool PRSController::TimeAdjust(float& time, const PRSTrack& track, int32_t& key0, int32_t& key1) {
-    const int32_t count = static_cast<int32_t>(std::min(static_cast<size_t>(std::max(track.count, 0)), track.times.size()));
+    const int32_t count =
+        static_cast<int32_t>(std::min(static_cast<size_t>(std::max(track.count, 0)), track.times.size()));
     return AdjustWithKeys(time, track, count, key0, key1);
 }
 

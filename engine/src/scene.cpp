@@ -307,7 +307,9 @@ void Scene::DrawDebugSphere(Device3D& device, const SceneNode& node) {
             for (int end = 0; end < 2; ++end) {
                 const float angle = 6.2831853f * static_cast<float>(s + end) / kSegments;
                 const float a = std::cos(angle) * r, b = std::sin(angle) * r;
-                lines[n++] = axis == 0 ? c + Vector3(0.0f, a, b) : axis == 1 ? c + Vector3(a, 0.0f, b) : c + Vector3(a, b, 0.0f);
+                lines[n++] = axis == 0   ? c + Vector3(0.0f, a, b)
+                             : axis == 1 ? c + Vector3(a, 0.0f, b)
+                                         : c + Vector3(a, b, 0.0f);
             }
         }
     }

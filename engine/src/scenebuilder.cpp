@@ -229,12 +229,12 @@ void SceneBuilder::BuildLights() {
         scene_.AddSlot(light, static_cast<int32_t>(klx.nodeId), 1);
         D3DLIGHT8& l = light->light;
         switch (klx.kind) {
-            case 1: l.Type = D3DLIGHT_POINT; break;
-            case 2:
-            case 3: l.Type = D3DLIGHT_SPOT; break;
-            case 4:
-            case 5: l.Type = D3DLIGHT_DIRECTIONAL; break;
-            default: break;
+        case 1: l.Type = D3DLIGHT_POINT; break;
+        case 2:
+        case 3: l.Type = D3DLIGHT_SPOT; break;
+        case 4:
+        case 5: l.Type = D3DLIGHT_DIRECTIONAL; break;
+        default: break;
         }
         const D3DCOLORVALUE colour = ToColorValue(klx.color);
         const D3DCOLORVALUE black{0.0f, 0.0f, 0.0f, 0.0f};

@@ -201,8 +201,7 @@ void SceneNode::ComputeBoundingSphere(const void* points, int32_t stride, int32_
         minimum = Vector3(std::min(minimum.x, p.x), std::min(minimum.y, p.y), std::min(minimum.z, p.z));
         maximum = Vector3(std::max(maximum.x, p.x), std::max(maximum.y, p.y), std::max(maximum.z, p.z));
     }
-    Vector3 centre((minimum.x + maximum.x) * 0.5f, (minimum.y + maximum.y) * 0.5f,
-                   (minimum.z + maximum.z) * 0.5f);
+    Vector3 centre((minimum.x + maximum.x) * 0.5f, (minimum.y + maximum.y) * 0.5f, (minimum.z + maximum.z) * 0.5f);
     float largest = 0.0f;
     for (int32_t i = 0; i < count; ++i) {
         Vector3 p = point(i);

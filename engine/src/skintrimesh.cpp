@@ -13,9 +13,7 @@ SkinTriMesh::~SkinTriMesh() = default;  // the output record releases itself
 
 namespace {
 
-bool HasPosition(uint32_t fvf, int32_t stride) {
-    return (fvf & D3DFVF_POSITION_MASK) != 0 && stride >= 12;
-}
+bool HasPosition(uint32_t fvf, int32_t stride) { return (fvf & D3DFVF_POSITION_MASK) != 0 && stride >= 12; }
 
 Vector3 ReadPosition(const uint8_t* vertex) {
     float p[3];
@@ -30,12 +28,11 @@ void WritePosition(uint8_t* vertex, const Vector3& p) {
 
 // The eight corners of a box taken through m, sorted back into a box.
 void TransformBox(const Matrix4& m, Vector3& minimum, Vector3& maximum) {
-    Vector3 lo(std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
-               std::numeric_limits<float>::max());
+    Vector3 lo(std::numeric_limits<float>::max(), std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
     Vector3 hi = -lo;
     for (int c = 0; c < 8; ++c) {
-        const Vector3 p = m.TransformPoint({(c & 1) ? maximum.x : minimum.x, (c & 2) ? maximum.y : minimum.y,
-                                            (c & 4) ? maximum.z : minimum.z});
+        const Vector3 p = m.TransformPoint(
+            {(c & 1) ? maximum.x : minimum.x, (c & 2) ? maximum.y : minimum.y, (c & 4) ? maximum.z : minimum.z});
         lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
         hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
     }
@@ -84,9 +81,7 @@ void SkinTriMesh::SetBindPose(const Matrix4& bind, uint32_t boundsMode) {
     output_.Unlock();
 }
 
-void SkinTriMesh::SetBoneCount(int32_t count) {
-    bones_.resize(static_cast<size_t>(std::max(count, 0)));
-}
+void SkinTriMesh::SetBoneCount(int32_t count) { bones_.resize(static_cast<size_t>(std::max(count, 0))); }
 
 void SkinTriMesh::SetBone(int32_t index, SceneNode* node, const Matrix4& inverseBind) {
     if (index < 0 || index >= GetBoneCount()) {

@@ -20,33 +20,29 @@ namespace {
 const char* const kModule = "texturefactory";
 
 bool IsCompressed(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 || format == D3DFMT_DXT4 ||
+           format == D3DFMT_DXT5;
 }
 
 // Bytes per pixel of the uncompressed DDS layouts; 0 for anything else.
 int DdsBytesPerPixel(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_R8G8B8:
-        return 3;
-    case D3DFMT_A8R8G8B8:
-        return 4;
+    case D3DFMT_R8G8B8: return 3;
+    case D3DFMT_A8R8G8B8: return 4;
     case D3DFMT_R5G6B5:
     case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-        return 2;
-    default:
-        return 0;
+    case D3DFMT_A4R4G4B4: return 2;
+    default: return 0;
     }
 }
 
 // The texture format of a DDS pixel format, or D3DFMT_UNKNOWN.
-D3DFORMAT MapDdsFormat(uint32_t flags, uint32_t fourCC, uint32_t bits, uint32_t greenMask,
-                       uint32_t alphaMask) {
-    static const std::pair<uint32_t, D3DFORMAT> compressed[] = {
-        {cvcore::DdsFourCC('D', 'X', 'T', '1'), D3DFMT_DXT1}, {cvcore::DdsFourCC('D', 'X', 'T', '2'), D3DFMT_DXT2},
-        {cvcore::DdsFourCC('D', 'X', 'T', '3'), D3DFMT_DXT3}, {cvcore::DdsFourCC('D', 'X', 'T', '4'), D3DFMT_DXT4},
-        {cvcore::DdsFourCC('D', 'X', 'T', '5'), D3DFMT_DXT5}};
+D3DFORMAT MapDdsFormat(uint32_t flags, uint32_t fourCC, uint32_t bits, uint32_t greenMask, uint32_t alphaMask) {
+    static const std::pair<uint32_t, D3DFORMAT> compressed[] = {{cvcore::DdsFourCC('D', 'X', 'T', '1'), D3DFMT_DXT1},
+                                                                {cvcore::DdsFourCC('D', 'X', 'T', '2'), D3DFMT_DXT2},
+                                                                {cvcore::DdsFourCC('D', 'X', 'T', '3'), D3DFMT_DXT3},
+                                                                {cvcore::DdsFourCC('D', 'X', 'T', '4'), D3DFMT_DXT4},
+                                                                {cvcore::DdsFourCC('D', 'X', 'T', '5'), D3DFMT_DXT5}};
     for (const auto& [code, format] : compressed) {
         if (fourCC == code) {
             return format;
@@ -86,8 +82,7 @@ bool ReadDdsHeader(cvcore::Stream& stream, cvcore::DdsHeader& dds) {
 }
 
 // Reads one level into locked memory; false when the file ran out first.
-bool ReadLevel(cvcore::Stream& stream, const D3DSURFACE_DESC& desc, const D3DLOCKED_RECT& locked,
-               D3DFORMAT format) {
+bool ReadLevel(cvcore::Stream& stream, const D3DSURFACE_DESC& desc, const D3DLOCKED_RECT& locked, D3DFORMAT format) {
     auto* bits = static_cast<uint8_t*>(locked.pBits);
     if (IsCompressed(format)) {
         const uint32_t blocks = std::max(1u, (desc.Width + 3) / 4) * std::max(1u, (desc.Height + 3) / 4);
@@ -131,11 +126,10 @@ bool FillLevel(cvcore::Stream& stream, IDirect3DTexture8* texture, uint32_t leve
 }  // namespace
 
 const TextureFactory::FormatRow TextureFactory::TextureFormatTable[FORMAT_COUNT] = {
-    {D3DFMT_A8R8G8B8, 32, 8, 8, 8, 8}, {D3DFMT_A4R4G4B4, 16, 4, 4, 4, 4},
-    {D3DFMT_A1R5G5B5, 16, 1, 5, 5, 5}, {D3DFMT_A8R3G3B2, 16, 8, 3, 3, 2},
-    {D3DFMT_R8G8B8, 24, 0, 8, 8, 8},   {D3DFMT_X8R8G8B8, 32, 0, 8, 8, 8},
-    {D3DFMT_R5G6B5, 16, 0, 5, 6, 5},   {D3DFMT_X1R5G5B5, 16, 0, 5, 5, 5},
-    {D3DFMT_X4R4G4B4, 16, 0, 4, 4, 4}, {D3DFMT_R3G3B2, 8, 0, 3, 3, 2},
+    {D3DFMT_A8R8G8B8, 32, 8, 8, 8, 8}, {D3DFMT_A4R4G4B4, 16, 4, 4, 4, 4}, {D3DFMT_A1R5G5B5, 16, 1, 5, 5, 5},
+    {D3DFMT_A8R3G3B2, 16, 8, 3, 3, 2}, {D3DFMT_R8G8B8, 24, 0, 8, 8, 8},   {D3DFMT_X8R8G8B8, 32, 0, 8, 8, 8},
+    {D3DFMT_R5G6B5, 16, 0, 5, 6, 5},   {D3DFMT_X1R5G5B5, 16, 0, 5, 5, 5}, {D3DFMT_X4R4G4B4, 16, 0, 4, 4, 4},
+    {D3DFMT_R3G3B2, 8, 0, 3, 3, 2},
 };
 
 TextureFactory::CacheEntry::CacheEntry(const char* n, uint8_t f, IDirect3DTexture8* t)
@@ -203,8 +197,7 @@ IDirect3DTexture8* TextureFactory::Find(const char* name, uint8_t flags) const {
     return nullptr;
 }
 
-IDirect3DTexture8* TextureFactory::Remember(const char* name, uint8_t flags,
-                                            IDirect3DTexture8* texture) {
+IDirect3DTexture8* TextureFactory::Remember(const char* name, uint8_t flags, IDirect3DTexture8* texture) {
     cache_.emplace_back(name, flags, texture);
     return texture;
 }
@@ -242,8 +235,7 @@ IDirect3DTexture8* TextureFactory::CreateTextureFromImage(const cvcore::Image& i
     // would refuse the empty texture anyway.
     IDirect3DTexture8* texture = nullptr;
     if (device_ == nullptr || image.GetPixels() == nullptr || width == 0 || height == 0 ||
-        FAILED(device_->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture)) ||
-        texture == nullptr) {
+        FAILED(device_->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture)) || texture == nullptr) {
         throw cvcore::Exception("CreateTexture::CreateTexture()", "Failed!", kModule);
     }
     IDirect3DSurface8* surface = nullptr;
@@ -259,16 +251,16 @@ IDirect3DTexture8* TextureFactory::CreateTextureFromImage(const cvcore::Image& i
         texture->Release();
         throw cvcore::Exception("CreateTexture::LockRect()", "Failed!", kModule);
     }
-    cvcore::Surface target(static_cast<int32_t>(desc.Width), static_cast<int32_t>(desc.Height),
-                           locked.Pitch, pixelFormat, locked.pBits);
+    cvcore::Surface target(static_cast<int32_t>(desc.Width), static_cast<int32_t>(desc.Height), locked.Pitch,
+                           pixelFormat, locked.pBits);
     target.Blit(image, cvcore::BLIT_FILTER);
     surface->UnlockRect();
     surface->Release();
     return texture;
 }
 
-void TextureFactory::GetImageFormat(const cvcore::Image& image, cvcore::PixelFormat& pixelFormat,
-                                    D3DFORMAT& format, uint32_t& width, uint32_t& height) {
+void TextureFactory::GetImageFormat(const cvcore::Image& image, cvcore::PixelFormat& pixelFormat, D3DFORMAT& format,
+                                    uint32_t& width, uint32_t& height) {
     pixelFormat = image.GetFormat();
     if (pixelFormat.IsIndexed() || pixelFormat.IsIntensity()) {
         const int32_t alpha = pixelFormat.AlphaSize();
@@ -284,20 +276,20 @@ void TextureFactory::GetImageFormat(const cvcore::Image& image, cvcore::PixelFor
         throw cvcore::Exception("GetImageFormat", "Impossible error!", kModule);
     }
     if (!ChooseFormat(pixelFormat, format)) {
-        throw cvcore::Exception("TetureFactoryDX8::GetImageFormat()",
-                                "3D HW doesn't support any Direct image format!", kModule);
+        throw cvcore::Exception("TetureFactoryDX8::GetImageFormat()", "3D HW doesn't support any Direct image format!",
+                                kModule);
     }
     if (!GetPixelFormat(format, pixelFormat)) {
-        throw cvcore::Exception("TetureFactoryDX8::GetPixelFormat()",
-                                "No PixelFormat found for current D3DFORMAT!", kModule);
+        throw cvcore::Exception("TetureFactoryDX8::GetPixelFormat()", "No PixelFormat found for current D3DFORMAT!",
+                                kModule);
     }
     GetTextureSize(image, width, height);
 }
 
 bool TextureFactory::DeviceAccepts(D3DFORMAT format) const {
     return direct3d_ != nullptr &&
-           SUCCEEDED(direct3d_->CheckDeviceFormat(caps_.AdapterOrdinal, caps_.DeviceType,
-                                                  displayMode_.Format, 0, D3DRTYPE_TEXTURE, format));
+           SUCCEEDED(direct3d_->CheckDeviceFormat(caps_.AdapterOrdinal, caps_.DeviceType, displayMode_.Format, 0,
+                                                  D3DRTYPE_TEXTURE, format));
 }
 
 bool TextureFactory::ChooseFormat(const cvcore::PixelFormat& pixelFormat, D3DFORMAT& format) {
@@ -375,8 +367,7 @@ void TextureFactory::GetTextureSize(uint32_t imageWidth, uint32_t imageHeight, u
     height = std::min(height, maxHeight);
 }
 
-void TextureFactory::GetTextureSize(const cvcore::Image& image, uint32_t& width,
-                                    uint32_t& height) const {
+void TextureFactory::GetTextureSize(const cvcore::Image& image, uint32_t& width, uint32_t& height) const {
     GetTextureSize(static_cast<uint32_t>(std::max(image.GetWidth(), 0)),
                    static_cast<uint32_t>(std::max(image.GetHeight(), 0)), width, height);
 }
@@ -387,8 +378,7 @@ IDirect3DTexture8* TextureFactory::LoadDDS(cvcore::Stream& stream) {
         return nullptr;
     }
     if (((caps_.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0 && dds.width != dds.height) ||
-        dds.width > caps_.MaxTextureWidth || dds.height > caps_.MaxTextureHeight ||
-        dds.width == 0 || dds.height == 0) {
+        dds.width > caps_.MaxTextureWidth || dds.height > caps_.MaxTextureHeight || dds.width == 0 || dds.height == 0) {
         return nullptr;
     }
     // A count beyond the full chain cannot describe real levels; the file

@@ -19,21 +19,14 @@ constexpr int kMaxTexcoords = 8;  // a MeshVertex holds eight sets
 // Bytes of the position field: position plus rhw or blend weights.
 int PositionBytes(uint32_t position) {
     switch (position) {
-    case D3DFVF_XYZ:
-        return 12;
+    case D3DFVF_XYZ: return 12;
     case D3DFVF_XYZRHW:
-    case D3DFVF_XYZB1:
-        return 16;
-    case D3DFVF_XYZB2:
-        return 20;
-    case D3DFVF_XYZB3:
-        return 24;
-    case D3DFVF_XYZB4:
-        return 28;
-    case D3DFVF_XYZB5:
-        return 32;
-    default:
-        return 0;
+    case D3DFVF_XYZB1: return 16;
+    case D3DFVF_XYZB2: return 20;
+    case D3DFVF_XYZB3: return 24;
+    case D3DFVF_XYZB4: return 28;
+    case D3DFVF_XYZB5: return 32;
+    default: return 0;
     }
 }
 
@@ -70,8 +63,8 @@ TriMesh::~TriMesh() {
 }
 
 uint32_t TriMesh::AcceptedFVF(uint32_t requested) {
-    uint32_t fvf = requested & (kPositionMask | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL |
-                                D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+    uint32_t fvf =
+        requested & (kPositionMask | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
     // Direct3D knows at most eight coordinate sets, and so does MeshVertex.
     const uint32_t sets = std::min<uint32_t>((requested & kTexcountMask) >> kTexcountShift, kMaxTexcoords);
     return fvf | sets << kTexcountShift;
@@ -87,19 +80,13 @@ int TriMesh::StrideOf(uint32_t fvf) {
 
 int TriMesh::PrimitiveCount(D3DPRIMITIVETYPE type, int n) {
     switch (type) {
-    case D3DPT_POINTLIST:
-        return n;
-    case D3DPT_LINELIST:
-        return n / 2;
-    case D3DPT_LINESTRIP:
-        return n - 1;
-    case D3DPT_TRIANGLELIST:
-        return n / 3;
+    case D3DPT_POINTLIST: return n;
+    case D3DPT_LINELIST: return n / 2;
+    case D3DPT_LINESTRIP: return n - 1;
+    case D3DPT_TRIANGLELIST: return n / 3;
     case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-        return n - 2;
-    default:
-        return -1;
+    case D3DPT_TRIANGLEFAN: return n - 2;
+    default: return -1;
     }
 }
 
@@ -269,8 +256,8 @@ void TriMesh::CreateIndexBuffer(int index, int indexCount, D3DPRIMITIVETYPE type
     IDirect3DDevice8* device = device_ != nullptr ? device_->GetDevice() : nullptr;
     IDirect3DIndexBuffer8* buffer = nullptr;
     if (device == nullptr ||
-        FAILED(device->CreateIndexBuffer(static_cast<UINT>(indexCount) * 2, 0, D3DFMT_INDEX16,
-                                         D3DPOOL_MANAGED, &buffer)) ||
+        FAILED(device->CreateIndexBuffer(static_cast<UINT>(indexCount) * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                         &buffer)) ||
         buffer == nullptr) {
         throw cvcore::Exception("TriMesh::CreateIndexBuffer()", "Failed!", kModule);
     }
@@ -287,8 +274,7 @@ uint16_t* TriMesh::LockIndices(int index) {
         return submesh.lockedReadOnly ? nullptr : submesh.lockedIndices;
     }
     BYTE* data = nullptr;
-    if (SUCCEEDED(submesh.indexBuffer->Lock(0, static_cast<UINT>(submesh.indexCount) * 2, &data,
-                                            D3DLOCK_DISCARD))) {
+    if (SUCCEEDED(submesh.indexBuffer->Lock(0, static_cast<UINT>(submesh.indexCount) * 2, &data, D3DLOCK_DISCARD))) {
         submesh.lockedIndices = reinterpret_cast<uint16_t*>(data);
         submesh.lockedReadOnly = false;
     }
@@ -304,8 +290,7 @@ const uint16_t* TriMesh::LockIndicesReadOnly(int index) {
         return submesh.lockedIndices;
     }
     BYTE* data = nullptr;
-    if (SUCCEEDED(submesh.indexBuffer->Lock(0, static_cast<UINT>(submesh.indexCount) * 2, &data,
-                                            D3DLOCK_READONLY))) {
+    if (SUCCEEDED(submesh.indexBuffer->Lock(0, static_cast<UINT>(submesh.indexCount) * 2, &data, D3DLOCK_READONLY))) {
         submesh.lockedIndices = reinterpret_cast<uint16_t*>(data);
         submesh.lockedReadOnly = true;
     }
@@ -386,8 +371,7 @@ void TriMesh::TransformRange(IDirect3DDevice8* d, const Submesh& submesh) {
         depths_.assign(static_cast<size_t>(vertexCount_), 0.0f);
     }
     const size_t first = static_cast<size_t>(submesh.minIndex) * static_cast<size_t>(stride_);
-    const size_t count = static_cast<size_t>(submesh.maxIndex - submesh.minIndex + 1) *
-                         static_cast<size_t>(stride_);
+    const size_t count = static_cast<size_t>(submesh.maxIndex - submesh.minIndex + 1) * static_cast<size_t>(stride_);
     std::memcpy(worldVertices_.data() + first, lockedVertices_ + first, count);
 
     const float* w = &world._11;
@@ -414,8 +398,7 @@ void TriMesh::TransformRange(IDirect3DDevice8* d, const Submesh& submesh) {
         if ((fvf_ & D3DFVF_NORMAL) != 0) {
             float n[3];
             std::memcpy(n, p, sizeof n);
-            const float out[3] = {n[0] * w[0] + n[1] * w[4] + n[2] * w[8],
-                                  n[0] * w[1] + n[1] * w[5] + n[2] * w[9],
+            const float out[3] = {n[0] * w[0] + n[1] * w[4] + n[2] * w[8], n[0] * w[1] + n[1] * w[5] + n[2] * w[9],
                                   n[0] * w[2] + n[1] * w[6] + n[2] * w[10]};
             std::memcpy(p, out, sizeof out);
             p += sizeof n;
@@ -459,8 +442,8 @@ void TriMesh::QueueTriangles(Device3D& device, const Submesh& submesh, const uin
         if (a >= vertexCount_ || b >= vertexCount_ || c >= vertexCount_) {
             return;
         }
-        device.AddTransparentTriangle(key, vertex(a), vertex(b), vertex(c), fvf_,
-                                      static_cast<uint32_t>(stride_), submesh.material);
+        device.AddTransparentTriangle(key, vertex(a), vertex(b), vertex(c), fvf_, static_cast<uint32_t>(stride_),
+                                      submesh.material);
     };
     const int n = submesh.indexCount;
     if (submesh.primitiveType == D3DPT_TRIANGLELIST) {

@@ -64,7 +64,7 @@ int32_t VATriMesh::GetFrameTime(int32_t frame) const {
 void VATriMesh::LockFrame(int32_t frame, uint32_t flags) {
     if (frame >= 0 && frame < GetFrameCount()) {
         frames_[static_cast<size_t>(frame)].vertices.Lock((flags & LOCK_READ_ONLY) ? D3DLOCK_READONLY
-                                                                                    : D3DLOCK_DISCARD);
+                                                                                   : D3DLOCK_DISCARD);
     }
 }
 
@@ -105,14 +105,14 @@ namespace {
 // Bytes of the position field (and weights) before the normal.
 size_t PositionFieldBytes(uint32_t fvf) {
     switch (fvf & D3DFVF_POSITION_MASK) {
-        case D3DFVF_XYZ: return 12;
-        case D3DFVF_XYZRHW:
-        case D3DFVF_XYZB1: return 16;
-        case D3DFVF_XYZB2: return 20;
-        case D3DFVF_XYZB3: return 24;
-        case D3DFVF_XYZB4: return 28;
-        case D3DFVF_XYZB5: return 32;
-        default: return 0;
+    case D3DFVF_XYZ: return 12;
+    case D3DFVF_XYZRHW:
+    case D3DFVF_XYZB1: return 16;
+    case D3DFVF_XYZB2: return 20;
+    case D3DFVF_XYZB3: return 24;
+    case D3DFVF_XYZB4: return 28;
+    case D3DFVF_XYZB5: return 32;
+    default: return 0;
     }
 }
 

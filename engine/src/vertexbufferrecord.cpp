@@ -22,8 +22,7 @@ bool VertexBufferRecord::Create(IDirect3DDevice8* device) {
         return false;
     }
     const UINT length = static_cast<UINT>(vertexCount) * static_cast<UINT>(stride);
-    return device->CreateVertexBuffer(length, 0, fvf, D3DPOOL_MANAGED, &buffer) == D3D_OK &&
-           buffer != nullptr;
+    return device->CreateVertexBuffer(length, 0, fvf, D3DPOOL_MANAGED, &buffer) == D3D_OK && buffer != nullptr;
 }
 
 void VertexBufferRecord::Release() {

@@ -82,8 +82,7 @@ public:
     virtual void UploadTexture(BackendResource& texture, UINT level, const TextureLevelView& data,
                                const RECT& dirty) = 0;
     virtual std::unique_ptr<BackendResource> CreateBuffer(UINT size, bool index) = 0;
-    virtual void UploadBuffer(BackendResource& buffer, const uint8_t* data, UINT offset,
-                              UINT size, bool discard) = 0;
+    virtual void UploadBuffer(BackendResource& buffer, const uint8_t* data, UINT offset, UINT size, bool discard) = 0;
 
     // Called before the front end changes any state or resource contents a
     // recorded draw may still depend on, so batched work is issued first.
@@ -92,8 +91,8 @@ public:
     // clears it afterwards, so a back end that defers work keeps its own
     // record of what it has not yet applied.
     virtual void Draw(const DeviceState& state, const DrawCall& call) = 0;
-    virtual void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
-                       D3DCOLOR color, float z, DWORD stencil) = 0;
+    virtual void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                       float z, DWORD stencil) = 0;
     virtual void Present() = 0;
     // The back buffer as top-down rows of A8R8G8B8, and a rectangle of it
     // written from such rows (pixels holds the rectangle only).
@@ -107,8 +106,7 @@ public:
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS& params) = 0;
     // The contents a D3DLOCK_DISCARD lock hands out are undefined: a back
     // end may make them anything, so that code reading them shows up.
-    virtual void Discarded(uint8_t* bytes, size_t size)
-    {
+    virtual void Discarded(uint8_t* bytes, size_t size) {
         (void)bytes;
         (void)size;
     }
@@ -122,12 +120,10 @@ public:
 
     virtual const std::vector<AdapterInfo>& Adapters() const = 0;
     // Whether a resource of this kind may have this format on the adapter.
-    virtual bool SupportsFormat(UINT adapter, DWORD usage, D3DRESOURCETYPE type,
-                                D3DFORMAT format) const = 0;
+    virtual bool SupportsFormat(UINT adapter, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) const = 0;
     // Creates the device's back end; params is completed (back-buffer size
     // and format) on success.
-    virtual HRESULT CreateDevice(UINT adapter, HWND window, DWORD behaviour,
-                                 D3DPRESENT_PARAMETERS& params,
+    virtual HRESULT CreateDevice(UINT adapter, HWND window, DWORD behaviour, D3DPRESENT_PARAMETERS& params,
                                  std::shared_ptr<DeviceBackend>& device) = 0;
     // Extra failures the trace configuration asks for.
     virtual bool FailCreate(D3DRESOURCETYPE) const { return false; }

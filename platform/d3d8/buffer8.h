@@ -66,8 +66,8 @@ public:
 
 protected:
     // traceKind names the buffer in the call log ("vb1", "ib2").
-    Buffer8(Device8* device, UINT size, DWORD usage, D3DPOOL pool, bool index,
-            std::unique_ptr<BackendResource> backend, const char* traceKind);
+    Buffer8(Device8* device, UINT size, DWORD usage, D3DPOOL pool, bool index, std::unique_ptr<BackendResource> backend,
+            const char* traceKind);
     ~Buffer8() override;
 
     Device8* device_;

@@ -23,8 +23,8 @@ class IndexBuffer8;
 
 class Device8 final : public RefCounted<IDirect3DDevice8> {
 public:
-    Device8(Direct3D8* parent, UINT adapter, HWND focus, DWORD behaviour,
-            const D3DPRESENT_PARAMETERS& params, std::shared_ptr<DeviceBackend> backend);
+    Device8(Direct3D8* parent, UINT adapter, HWND focus, DWORD behaviour, const D3DPRESENT_PARAMETERS& params,
+            std::shared_ptr<DeviceBackend> backend);
 
     ULONG Release() override;
 
@@ -39,27 +39,23 @@ public:
     HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) override;
     HRESULT Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDestWindowOverride,
                     CONST RGNDATA* pDirtyRegion) override;
-    HRESULT GetBackBuffer(UINT BackBuffer, D3DBACKBUFFER_TYPE Type,
-                          IDirect3DSurface8** ppBackBuffer) override;
+    HRESULT GetBackBuffer(UINT BackBuffer, D3DBACKBUFFER_TYPE Type, IDirect3DSurface8** ppBackBuffer) override;
     HRESULT GetRasterStatus(D3DRASTER_STATUS* pRasterStatus) override;
-    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
-                          D3DPOOL Pool, IDirect3DTexture8** ppTexture) override;
+    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                          IDirect3DTexture8** ppTexture) override;
     HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                IDirect3DVertexBuffer8** ppVertexBuffer) override;
     HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                               IDirect3DIndexBuffer8** ppIndexBuffer) override;
-    HRESULT CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format,
-                               IDirect3DSurface8** ppSurface) override;
+    HRESULT CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format, IDirect3DSurface8** ppSurface) override;
     HRESULT CopyRects(IDirect3DSurface8* pSourceSurface, CONST RECT* pSourceRectsArray, UINT cRects,
-                      IDirect3DSurface8* pDestinationSurface,
-                      CONST POINT* pDestPointsArray) override;
+                      IDirect3DSurface8* pDestinationSurface, CONST POINT* pDestPointsArray) override;
     HRESULT GetFrontBuffer(IDirect3DSurface8* pDestSurface) override;
     HRESULT GetRenderTarget(IDirect3DSurface8** ppRenderTarget) override;
     HRESULT GetDepthStencilSurface(IDirect3DSurface8** ppZStencilSurface) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
-    HRESULT Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
-                  DWORD Stencil) override;
+    HRESULT Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMatrix) override;
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
     HRESULT MultiplyTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMatrix) override;
@@ -75,29 +71,21 @@ public:
     HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
     HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppTexture) override;
     HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture) override;
-    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                 DWORD* pValue) override;
-    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                 DWORD Value) override;
+    HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+    HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
     HRESULT ValidateDevice(DWORD* pNumPasses) override;
-    HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
-                          UINT PrimitiveCount) override;
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex, UINT NumVertices,
-                                 UINT startIndex, UINT primCount) override;
-    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
-                            CONST void* pVertexStreamZeroData,
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex, UINT NumVertices, UINT startIndex,
+                                 UINT primCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, CONST void* pVertexStreamZeroData,
                             UINT VertexStreamZeroStride) override;
-    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
-                                   UINT NumVertexIndices, UINT PrimitiveCount,
-                                   CONST void* pIndexData, D3DFORMAT IndexDataFormat,
-                                   CONST void* pVertexStreamZeroData,
-                                   UINT VertexStreamZeroStride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex, UINT NumVertexIndices,
+                                   UINT PrimitiveCount, CONST void* pIndexData, D3DFORMAT IndexDataFormat,
+                                   CONST void* pVertexStreamZeroData, UINT VertexStreamZeroStride) override;
     HRESULT SetVertexShader(DWORD Handle) override;
     HRESULT GetVertexShader(DWORD* pHandle) override;
-    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStreamData,
-                            UINT Stride) override;
-    HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8** ppStreamData,
-                            UINT* pStride) override;
+    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStreamData, UINT Stride) override;
+    HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8** ppStreamData, UINT* pStride) override;
     HRESULT SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT BaseVertexIndex) override;
     HRESULT GetIndices(IDirect3DIndexBuffer8** ppIndexData, UINT* pBaseVertexIndex) override;
 
@@ -108,10 +96,7 @@ public:
     void ReleasePrivateRef();
     DeviceBackend& BackendDevice() { return *backend_; }
     TraceLog* Trace() const { return trace_; }
-    bool BackBufferLockable() const
-    {
-        return (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
-    }
+    bool BackBufferLockable() const { return (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0; }
     // The whole back buffer in its own format, rows pitch bytes apart; and
     // a rectangle of it written back from such a copy.
     HRESULT ReadBackBufferAs(std::vector<uint8_t>& bits, UINT pitch);
@@ -122,8 +107,7 @@ public:
     HRESULT ReadBackBuffer(void* pixels, UINT pitch, UINT* width, UINT* height);
     void SetPresentHook(D3D8PresentHook hook, void* user);
     void LoseAtNextPresent() { loseNext_ = true; }
-    D3D8Stats Stats() const
-    {
+    D3D8Stats Stats() const {
         D3D8Stats stats = backend_->Stats();
         stats.draws = draws_;
         stats.skippedDraws = skippedDraws_;
@@ -141,8 +125,7 @@ private:
     void MaybeDestroy();
 
     // Marks state as changed after letting the back end finish batched work.
-    void Touch(uint32_t dirty)
-    {
+    void Touch(uint32_t dirty) {
         backend_->Flush();
         state_.dirty |= dirty;
     }

@@ -5,15 +5,13 @@
 namespace d3d8 {
 namespace {
 
-D3DMATRIX Identity()
-{
+D3DMATRIX Identity() {
     D3DMATRIX m = {};
     m._11 = m._22 = m._33 = m._44 = 1.0f;
     return m;
 }
 
-DWORD FloatBits(float f)
-{
+DWORD FloatBits(float f) {
     DWORD d;
     std::memcpy(&d, &f, 4);
     return d;
@@ -21,17 +19,14 @@ DWORD FloatBits(float f)
 
 }  // namespace
 
-int DeviceState::ActiveLights(const LightSlot* out[MAX_ACTIVE_LIGHTS]) const
-{
+int DeviceState::ActiveLights(const LightSlot* out[MAX_ACTIVE_LIGHTS]) const {
     int n = 0;
     for (const LightSlot& slot : lights)
-        if (slot.enabled && n < MAX_ACTIVE_LIGHTS)
-            out[n++] = &slot;
+        if (slot.enabled && n < MAX_ACTIVE_LIGHTS) out[n++] = &slot;
     return n;
 }
 
-void ResetDeviceState(DeviceState& s, bool autoDepth, UINT width, UINT height)
-{
+void ResetDeviceState(DeviceState& s, bool autoDepth, UINT width, UINT height) {
     std::memset(s.rs, 0, sizeof(s.rs));
     s.rs[D3DRS_ZENABLE] = autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
     s.rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
@@ -96,15 +91,12 @@ void ResetDeviceState(DeviceState& s, bool autoDepth, UINT width, UINT height)
     }
 
     s.world = s.view = s.projection = Identity();
-    for (D3DMATRIX& m : s.texture)
-        m = Identity();
-    for (D3DMATRIX& m : s.extraWorld)
-        m = Identity();
+    for (D3DMATRIX& m : s.texture) m = Identity();
+    for (D3DMATRIX& m : s.extraWorld) m = Identity();
     s.viewport = {0, 0, width, height, 0.0f, 1.0f};
     s.material = {};
     s.lights.clear();
-    for (Texture8*& t : s.textures)
-        t = nullptr;
+    for (Texture8*& t : s.textures) t = nullptr;
     s.stream = nullptr;
     s.streamStride = 0;
     s.indices = nullptr;
@@ -115,8 +107,7 @@ void ResetDeviceState(DeviceState& s, bool autoDepth, UINT width, UINT height)
     s.dirtySamplerStages = 0xFF;
 }
 
-uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
-{
+uint32_t RenderStateGroup(D3DRENDERSTATETYPE state) {
     switch (state) {
     case D3DRS_ZENABLE:  // also decides whether pre-transformed depth is kept
         return DIRTY_PIPELINE | DIRTY_SHADER;
@@ -137,8 +128,7 @@ uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
     case D3DRS_STENCILWRITEMASK:
     case D3DRS_COLORWRITEENABLE:
     case D3DRS_BLENDOP:
-    case D3DRS_ZBIAS:
-        return DIRTY_PIPELINE;
+    case D3DRS_ZBIAS: return DIRTY_PIPELINE;
     case D3DRS_SHADEMODE:
     case D3DRS_ALPHATESTENABLE:
     case D3DRS_ALPHAFUNC:
@@ -155,23 +145,19 @@ uint32_t RenderStateGroup(D3DRENDERSTATETYPE state)
     case D3DRS_SPECULARMATERIALSOURCE:
     case D3DRS_AMBIENTMATERIALSOURCE:
     case D3DRS_EMISSIVEMATERIALSOURCE:
-    case D3DRS_VERTEXBLEND:
-        return DIRTY_SHADER;
+    case D3DRS_VERTEXBLEND: return DIRTY_SHADER;
     case D3DRS_ALPHAREF:
     case D3DRS_FOGCOLOR:
     case D3DRS_FOGSTART:
     case D3DRS_FOGEND:
     case D3DRS_FOGDENSITY:
     case D3DRS_TEXTUREFACTOR:
-    case D3DRS_AMBIENT:
-        return DIRTY_CONSTANTS;
-    default:
-        return 0;
+    case D3DRS_AMBIENT: return DIRTY_CONSTANTS;
+    default: return 0;
     }
 }
 
-uint32_t StageStateGroup(D3DTEXTURESTAGESTATETYPE type)
-{
+uint32_t StageStateGroup(D3DTEXTURESTAGESTATETYPE type) {
     switch (type) {
     case D3DTSS_COLOROP:
     case D3DTSS_COLORARG1:
@@ -183,8 +169,7 @@ uint32_t StageStateGroup(D3DTEXTURESTAGESTATETYPE type)
     case D3DTSS_TEXTURETRANSFORMFLAGS:
     case D3DTSS_COLORARG0:
     case D3DTSS_ALPHAARG0:
-    case D3DTSS_RESULTARG:
-        return DIRTY_SHADER;
+    case D3DTSS_RESULTARG: return DIRTY_SHADER;
     case D3DTSS_ADDRESSU:
     case D3DTSS_ADDRESSV:
     case D3DTSS_ADDRESSW:
@@ -194,10 +179,8 @@ uint32_t StageStateGroup(D3DTEXTURESTAGESTATETYPE type)
     case D3DTSS_MIPFILTER:
     case D3DTSS_MIPMAPLODBIAS:
     case D3DTSS_MAXMIPLEVEL:
-    case D3DTSS_MAXANISOTROPY:
-        return DIRTY_SAMPLERS;
-    default:
-        return 0;
+    case D3DTSS_MAXANISOTROPY: return DIRTY_SAMPLERS;
+    default: return 0;
     }
 }
 

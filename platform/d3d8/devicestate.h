@@ -16,9 +16,9 @@ class VertexBuffer8;
 class IndexBuffer8;
 
 enum DirtyBit : uint32_t {
-    DIRTY_PIPELINE = 1u << 0,     // blending, depth, culling, stencil, fill, colour writes
-    DIRTY_SHADER = 1u << 1,       // states that may change the generated program
-    DIRTY_CONSTANTS = 1u << 2,    // texture factor, fog values, ambient, alpha reference
+    DIRTY_PIPELINE = 1u << 0,   // blending, depth, culling, stencil, fill, colour writes
+    DIRTY_SHADER = 1u << 1,     // states that may change the generated program
+    DIRTY_CONSTANTS = 1u << 2,  // texture factor, fog values, ambient, alpha reference
     DIRTY_WORLD_VIEW = 1u << 3,
     DIRTY_PROJECTION = 1u << 4,
     DIRTY_TEX_MATRIX = 1u << 5,

@@ -15,7 +15,6 @@
 
 namespace d3d8 {
 
-
 namespace {
 
 // The trace session the extension functions control: process-wide by
@@ -26,14 +25,12 @@ struct TraceSession {
     std::shared_ptr<TraceLog> log;
 };
 
-TraceSession& Session()
-{
+TraceSession& Session() {
     static TraceSession session;
     return session;
 }
 
-bool EnvironmentWantsTrace()
-{
+bool EnvironmentWantsTrace() {
     const char* choice = std::getenv("HALCYON2_D3D8");
     return choice && std::strcmp(choice, "trace") == 0;
 }
@@ -44,106 +41,81 @@ bool EnvironmentWantsTrace()
 
 using namespace d3d8;
 
-IDirect3D8* WINAPI Direct3DCreate8(UINT SDKVersion)
-{
+IDirect3D8* WINAPI Direct3DCreate8(UINT SDKVersion) {
     // 120 is the Direct3D 8.0 interface version, 220 that of 8.1.
-    if (SDKVersion != 120 && SDKVersion != 220)
-        return nullptr;
+    if (SDKVersion != 120 && SDKVersion != 220) return nullptr;
     TraceSession& session = Session();
     std::unique_ptr<Backend> backend;
     if (session.forced) {
         backend = CreateTraceBackend(session.config);
     } else if (EnvironmentWantsTrace()) {
-        if (!session.log)
-            session.log = std::make_shared<TraceLog>(false);
+        if (!session.log) session.log = std::make_shared<TraceLog>(false);
         backend = CreateTraceBackend(D3D8TraceConfig());
     } else {
         backend = CreateGLBackend();
     }
-    if (!backend)
-        return nullptr;
+    if (!backend) return nullptr;
     Direct3D8* d3d = new Direct3D8(std::move(backend), session.log);
-    if (TraceLog* log = d3d->Trace())
-        log->Call("", "Direct3DCreate8", {std::to_string(SDKVersion)}, d3d->TraceName());
+    if (TraceLog* log = d3d->Trace()) log->Call("", "Direct3DCreate8", {std::to_string(SDKVersion)}, d3d->TraceName());
     return d3d;
 }
 
 D3D8TraceAdapter::D3D8TraceAdapter() : caps(D3D8Trace_DefaultCaps()) {}
 D3D8TraceConfig::D3D8TraceConfig()
-    : textureFormats(StandInTextureFormats()), depthFormats(StandInDepthStencilFormats())
-{
-}
+    : textureFormats(StandInTextureFormats()), depthFormats(StandInDepthStencilFormats()) {}
 
-D3DCAPS8 D3D8Trace_DefaultCaps()
-{
-    return StandInCaps(4096);
-}
+D3DCAPS8 D3D8Trace_DefaultCaps() { return StandInCaps(4096); }
 
-void D3D8Trace_Enable(const D3D8TraceConfig& config)
-{
+void D3D8Trace_Enable(const D3D8TraceConfig& config) {
     TraceSession& session = Session();
     session.forced = true;
     session.config = config;
     session.log = std::make_shared<TraceLog>(config.record);
 }
 
-void D3D8Trace_Disable()
-{
+void D3D8Trace_Disable() {
     TraceSession& session = Session();
     session.forced = false;
     session.log.reset();
 }
 
-std::string D3D8Trace_Log()
-{
+std::string D3D8Trace_Log() {
     std::shared_ptr<TraceLog> log = Session().log;
     return log ? log->Text() : std::string();
 }
 
-std::vector<std::string> D3D8Trace_Lines()
-{
+std::vector<std::string> D3D8Trace_Lines() {
     std::shared_ptr<TraceLog> log = Session().log;
     return log ? log->Lines() : std::vector<std::string>();
 }
 
-void D3D8Trace_Clear()
-{
-    if (std::shared_ptr<TraceLog> log = Session().log)
-        log->Clear();
+void D3D8Trace_Clear() {
+    if (std::shared_ptr<TraceLog> log = Session().log) log->Clear();
 }
 
-HRESULT D3D8_ReadBackBuffer(IDirect3DDevice8* device, void* pixels, UINT pitch, UINT* width,
-                            UINT* height)
-{
+HRESULT D3D8_ReadBackBuffer(IDirect3DDevice8* device, void* pixels, UINT pitch, UINT* width, UINT* height) {
     Device8* ours = device ? Device8::FromInterface(device) : nullptr;
-    if (!ours)
-        return D3DERR_INVALIDCALL;
+    if (!ours) return D3DERR_INVALIDCALL;
     return ours->ReadBackBuffer(pixels, pitch, width, height);
 }
 
-HRESULT D3D8_SetPresentHook(IDirect3DDevice8* device, D3D8PresentHook hook, void* user)
-{
+HRESULT D3D8_SetPresentHook(IDirect3DDevice8* device, D3D8PresentHook hook, void* user) {
     Device8* ours = device ? Device8::FromInterface(device) : nullptr;
-    if (!ours)
-        return D3DERR_INVALIDCALL;
+    if (!ours) return D3DERR_INVALIDCALL;
     ours->SetPresentHook(hook, user);
     return D3D_OK;
 }
 
-HRESULT D3D8_LoseDevice(IDirect3DDevice8* device)
-{
+HRESULT D3D8_LoseDevice(IDirect3DDevice8* device) {
     Device8* ours = device ? Device8::FromInterface(device) : nullptr;
-    if (!ours)
-        return D3DERR_INVALIDCALL;
+    if (!ours) return D3DERR_INVALIDCALL;
     ours->LoseAtNextPresent();
     return D3D_OK;
 }
 
-HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats)
-{
+HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats) {
     Device8* ours = device ? Device8::FromInterface(device) : nullptr;
-    if (!ours || !stats)
-        return D3DERR_INVALIDCALL;
+    if (!ours || !stats) return D3DERR_INVALIDCALL;
     *stats = ours->Stats();
     return D3D_OK;
 }

@@ -6,8 +6,7 @@ namespace d3d8 {
 namespace {
 
 // Is the diffuse alpha zero at every vertex of the draw?
-bool DiffuseAlphaZero(const DeviceState& s, const DrawCall& call)
-{
+bool DiffuseAlphaZero(const DeviceState& s, const DrawCall& call) {
     const DWORD* rs = s.rs;
     const FvfLayout& layout = s.layout;
     const bool lit = rs[D3DRS_LIGHTING] && !layout.rhw;
@@ -22,8 +21,7 @@ bool DiffuseAlphaZero(const DeviceState& s, const DrawCall& call)
             return s.material.Diffuse.a <= 0.0f;
     } else {
         offset = layout.diffuse;
-        if (offset < 0)
-            return false;  // white
+        if (offset < 0) return false;  // white
     }
     const uint8_t* base;
     UINT stride, first;
@@ -37,31 +35,24 @@ bool DiffuseAlphaZero(const DeviceState& s, const DrawCall& call)
         stride = call.vertexStride;
         first = call.indexed ? call.baseVertexIndex + call.minIndex : call.startVertex;
     }
-    if (count > 64)
-        return false;  // not worth the look
+    if (count > 64) return false;  // not worth the look
     for (UINT i = 0; i < count; ++i)
-        if (base[size_t(first + i) * stride + size_t(offset) + 3] != 0)
-            return false;
+        if (base[size_t(first + i) * stride + size_t(offset) + 3] != 0) return false;
     return true;
 }
 
 }  // namespace
 
-bool FadedOutDrawCannotChangeFrame(const DeviceState& s, const DrawCall& call,
-                                   bool depthBuffer, bool stencilBuffer)
-{
+bool FadedOutDrawCannotChangeFrame(const DeviceState& s, const DrawCall& call, bool depthBuffer, bool stencilBuffer) {
     // Only blending whose source weight is the source alpha, with nothing
     // written to depth or stencil, can make a draw invisible: then a final
     // alpha of zero everywhere leaves every pixel as it was.
     const DWORD* rs = s.rs;
-    if (!rs[D3DRS_ALPHABLENDENABLE] || rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD ||
-        rs[D3DRS_SRCBLEND] != D3DBLEND_SRCALPHA ||
+    if (!rs[D3DRS_ALPHABLENDENABLE] || rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD || rs[D3DRS_SRCBLEND] != D3DBLEND_SRCALPHA ||
         (rs[D3DRS_DESTBLEND] != D3DBLEND_ONE && rs[D3DRS_DESTBLEND] != D3DBLEND_INVSRCALPHA))
         return false;
-    if (depthBuffer && rs[D3DRS_ZENABLE] && rs[D3DRS_ZWRITEENABLE])
-        return false;
-    if (stencilBuffer && rs[D3DRS_STENCILENABLE])
-        return false;
+    if (depthBuffer && rs[D3DRS_ZENABLE] && rs[D3DRS_ZWRITEENABLE]) return false;
+    if (stencilBuffer && rs[D3DRS_STENCILENABLE]) return false;
 
     // Walk the alpha operations: zero, unknown.
     bool diffuseKnown = false, diffuseZero = false;
@@ -74,8 +65,7 @@ bool FadedOutDrawCannotChangeFrame(const DeviceState& s, const DrawCall& call,
     };
     bool current = false;  // whether the current alpha is known to be zero
     auto argZero = [&](uint8_t arg, int stage) -> bool {
-        if (arg & D3DTA_COMPLEMENT)
-            return false;
+        if (arg & D3DTA_COMPLEMENT) return false;
         switch (arg & D3DTA_SELECTMASK) {
         case D3DTA_DIFFUSE: return diffuse();
         case D3DTA_CURRENT: return stage == 0 ? diffuse() : current;
@@ -95,8 +85,7 @@ bool FadedOutDrawCannotChangeFrame(const DeviceState& s, const DrawCall& call,
         case D3DTOP_MODULATE4X: zero = argZero(st.alphaArg[1], i) || argZero(st.alphaArg[2], i); break;
         default: zero = false; break;
         }
-        if (s.tss[i][D3DTSS_RESULTARG] != D3DTA_TEMP)
-            current = zero;
+        if (s.tss[i][D3DTSS_RESULTARG] != D3DTA_TEMP) current = zero;
     }
     return current;
 }

@@ -12,10 +12,10 @@ struct FormatInfo {
     D3DFORMAT format = D3DFMT_UNKNOWN;
     UINT bytesPerPixel = 0;  // bytes per 4x4 block for block-compressed formats
     bool blockCompressed = false;
-    bool texture = false;      // may be a texture
+    bool texture = false;  // may be a texture
     bool depthStencil = false;
-    bool display = false;      // may be a display / back-buffer format
-    bool stencil = false;      // a depth format with stencil bits
+    bool display = false;  // may be a display / back-buffer format
+    bool stencil = false;  // a depth format with stencil bits
 };
 
 // Null for a format the stand-in does not know.
@@ -42,8 +42,8 @@ struct FvfLayout {
     DWORD fvf = 0;
     UINT stride = 0;
     int position = -1;
-    bool rhw = false;      // D3DFVF_XYZRHW: pre-transformed
-    UINT weights = 0;      // blend weights stored after the position
+    bool rhw = false;  // D3DFVF_XYZRHW: pre-transformed
+    UINT weights = 0;  // blend weights stored after the position
     int normal = -1;
     int pointSize = -1;
     int diffuse = -1;

@@ -14,7 +14,6 @@ constexpr UINT UNMEASURED_WINDOW_WIDTH = 640;
 constexpr UINT UNMEASURED_WINDOW_HEIGHT = 480;
 
 // desktopFormat D3DFMT_UNKNOWN leaves the format as it is.
-void CompletePresentParams(D3DPRESENT_PARAMETERS& params, UINT windowWidth, UINT windowHeight,
-                           D3DFORMAT desktopFormat);
+void CompletePresentParams(D3DPRESENT_PARAMETERS& params, UINT windowWidth, UINT windowHeight, D3DFORMAT desktopFormat);
 
 }  // namespace d3d8

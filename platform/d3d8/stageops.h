@@ -16,8 +16,7 @@ uint8_t StageOpArgs(DWORD op);
 bool StageOpReadsTexture(DWORD op, const DWORD args[3], uint8_t use);
 // One operation, normalised: unread arguments are zero, alpha arguments
 // lose D3DTA_ALPHAREPLICATE, unknown sources read the current value.
-void NormaliseStageOp(DWORD op, const DWORD in[3], bool texture, bool alpha, uint8_t& outOp,
-                      uint8_t outArgs[3]);
+void NormaliseStageOp(DWORD op, const DWORD in[3], bool texture, bool alpha, uint8_t& outOp, uint8_t outArgs[3]);
 // A stage's normalised colour and alpha operations. The alpha operation is
 // 0 when the colour operation writes alpha too (a dot product).
 struct StageOps {

@@ -24,8 +24,8 @@ class Surface8 final : public RefCounted<IDirect3DSurface8> {
 public:
     enum class Kind { TextureLevel, BackBuffer, DepthBuffer, Image };
 
-    Surface8(Device8* device, Kind kind, IUnknown* container, const D3DSURFACE_DESC& desc,
-             Texture8* texture, UINT level);
+    Surface8(Device8* device, Kind kind, IUnknown* container, const D3DSURFACE_DESC& desc, Texture8* texture,
+             UINT level);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -84,8 +84,7 @@ public:
     DWORD GetLevelCount() override;
     HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
     HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface8** ppSurfaceLevel) override;
-    HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* pRect,
-                     DWORD Flags) override;
+    HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* pRect, DWORD Flags) override;
     HRESULT UnlockRect(UINT Level) override;
     HRESULT AddDirtyRect(CONST RECT* pDirtyRect) override;
 

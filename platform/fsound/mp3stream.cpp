@@ -45,8 +45,7 @@ Mp3Stream::OpenResult Mp3Stream::Open(const char* path) {
     long rate = 0;
     int channels = 0, encoding = 0;
     if (mpg123_open(h, path) != MPG123_OK || mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK ||
-        rate != RATE || channels != CHANNELS || encoding != MPG123_ENC_SIGNED_16 ||
-        mpg123_scan(h) != MPG123_OK) {
+        rate != RATE || channels != CHANNELS || encoding != MPG123_ENC_SIGNED_16 || mpg123_scan(h) != MPG123_OK) {
         handle_.reset();
         return OpenResult::NotMp3;
     }

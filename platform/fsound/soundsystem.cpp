@@ -19,12 +19,12 @@ struct FSOUND_STREAM {
     fsound::Mp3Stream decoder;
     bool playing = false;
     // Written by the audio thread under the device lock.
-    int64_t consumedFrames = 0;   // frames handed to the device so far, silence after the end included
-    int64_t chunkStartFrames = 0; // consumed before the last request
-    int64_t chunkFrames = 0;      // frames of the last request
-    int64_t chunkTime = 0;        // monotonic nanoseconds of the last request
+    int64_t consumedFrames = 0;    // frames handed to the device so far, silence after the end included
+    int64_t chunkStartFrames = 0;  // consumed before the last request
+    int64_t chunkFrames = 0;       // frames of the last request
+    int64_t chunkTime = 0;         // monotonic nanoseconds of the last request
     // Main thread only.
-    int64_t playStartTime = 0;    // monotonic, for the no-sound output
+    int64_t playStartTime = 0;  // monotonic, for the no-sound output
     int64_t playStartVirtual = 0;
     int lastReportedMs = 0;
 };
@@ -97,8 +97,7 @@ void WithDeviceLocked(F f) {
 }
 
 int64_t PositionFrames(FSOUND_STREAM* s) {
-    if (VirtualClockEnabled())
-        return (VirtualClockNow() - s->playStartVirtual) * fsound::RATE / 1000000000;
+    if (VirtualClockEnabled()) return (VirtualClockNow() - s->playStartVirtual) * fsound::RATE / 1000000000;
     if (!Sound().device) return (Now() - s->playStartTime) * fsound::RATE / 1000000000;
     int64_t frames = 0;
     WithDeviceLocked([&] {
@@ -180,8 +179,7 @@ FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* fileName, unsigned int) 
 int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     SoundSystem& s = Sound();
     if (!s.initialised) return Fail(FMOD_ERR_UNINITIALIZED), -1;
-    if (!Find(stream) || channel < FSOUND_FREE || channel > kMaxChannel)
-        return Fail(FMOD_ERR_INVALID_PARAM), -1;
+    if (!Find(stream) || channel < FSOUND_FREE || channel > kMaxChannel) return Fail(FMOD_ERR_INVALID_PARAM), -1;
     if (stream->playing) return channel == FSOUND_FREE ? 0 : channel;
     WithDeviceLocked([&] {
         stream->decoder.Rewind();
@@ -215,7 +213,7 @@ signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
         if (s.playing == stream) s.playing = nullptr;
     });
     if (s.device && !s.playing) SDL_PauseAudioDevice(s.device, 1);
-    s.streams.erase(std::find_if(s.streams.begin(), s.streams.end(),
-                                 [stream](const auto& p) { return p.get() == stream; }));
+    s.streams.erase(
+        std::find_if(s.streams.begin(), s.streams.end(), [stream](const auto& p) { return p.get() == stream; }));
     return 1;
 }

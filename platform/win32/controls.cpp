@@ -52,8 +52,10 @@ bool BeginControlPaint(HWND hwnd, Painter& p) {
 std::string WithoutPrefixes(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '&' && i + 1 < s.size()) ++i;
-        else if (s[i] == '&') continue;
+        if (s[i] == '&' && i + 1 < s.size())
+            ++i;
+        else if (s[i] == '&')
+            continue;
         out += s[i];
     }
     return out;
@@ -235,9 +237,7 @@ LRESULT ComboText(Window* w, UINT msg, WPARAM wParam, LPARAM lParam) {
     const auto index = static_cast<int>(static_cast<intptr_t>(wParam));
     const char* text = reinterpret_cast<const char*>(lParam);
     switch (msg) {
-    case CB_ADDSTRING:
-        c.items.emplace_back(text ? text : "");
-        return n;
+    case CB_ADDSTRING: c.items.emplace_back(text ? text : ""); return n;
     case CB_INSERTSTRING: {
         const int at = (index < 0 || index > n) ? n : index;
         c.items.insert(c.items.begin() + at, text ? text : "");
@@ -247,8 +247,10 @@ LRESULT ComboText(Window* w, UINT msg, WPARAM wParam, LPARAM lParam) {
     case CB_DELETESTRING:
         if (index < 0 || index >= n) return CB_ERR;
         c.items.erase(c.items.begin() + index);
-        if (c.selection == index) c.selection = -1, c.edit.clear();
-        else if (c.selection > index) --c.selection;
+        if (c.selection == index)
+            c.selection = -1, c.edit.clear();
+        else if (c.selection > index)
+            --c.selection;
         return n - 1;
     case CB_RESETCONTENT:
         c.items.clear();
@@ -307,8 +309,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         InvalidateTree(w, false);
         return 0;
     case BM_GETSTATE:
-        return w->control.check | (w->control.pressed ? BST_PUSHED : 0) |
-               (FocusWindow() == hwnd ? BST_FOCUS : 0);
+        return w->control.check | (w->control.pressed ? BST_PUSHED : 0) | (FocusWindow() == hwnd ? BST_FOCUS : 0);
     case BM_SETSTATE:
         w->control.pressed = wParam != 0;
         InvalidateTree(w, false);
@@ -462,7 +463,8 @@ void DrawDropList(Window* combo, const PixelTarget& t) {
     if (scroll) {
         const int sx = textRight, sh = r.bottom - r.top - 2;
         FillPixels(t, sx, r.top + 1, r.right - 1, r.bottom - 1, 0xE0DCD8);
-        const int thumb = std::max(8, sh * rows / n), ty = r.top + 1 + (sh - thumb) * c.topIndex / std::max(1, n - rows);
+        const int thumb = std::max(8, sh * rows / n),
+                  ty = r.top + 1 + (sh - thumb) * c.topIndex / std::max(1, n - rows);
         FillPixels(t, sx + 1, ty, r.right - 2, ty + thumb, Face());
         FillPixels(t, sx + 1, ty + thumb - 1, r.right - 2, ty + thumb, kShadow);
     }
@@ -505,10 +507,8 @@ void RegisterBuiltinClasses() {
     const struct {
         const char* name;
         WNDPROC proc;
-    } classes[] = {{"BUTTON", ButtonProc},
-                   {"STATIC", StaticProc},
-                   {"COMBOBOX", ComboProc},
-                   {"#32770", DialogWindowProc}};
+    } classes[] = {
+        {"BUTTON", ButtonProc}, {"STATIC", StaticProc}, {"COMBOBOX", ComboProc}, {"#32770", DialogWindowProc}};
     for (const auto& c : classes) {
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof(wc);

@@ -88,8 +88,7 @@ std::vector<HWND> TabStops(HWND dialog) {
     std::vector<HWND> out;
     if (Window* d = GetWindow(dialog))
         for (HWND h : d->children)
-            if (Window* c = GetWindow(h); c && c->visible && c->enabled && (c->style & WS_TABSTOP))
-                out.push_back(h);
+            if (Window* c = GetWindow(h); c && c->visible && c->enabled && (c->style & WS_TABSTOP)) out.push_back(h);
     return out;
 }
 
@@ -143,8 +142,8 @@ HWND CreateDialogWindow(const DialogDesc& d, HINSTANCE instance, HWND owner, DLG
     int x = ToPixelsX(&scale, d.x), y = ToPixelsY(&scale, d.y);
     if (Window* o = TopLevel(GetWindow(owner))) x += o->x, y += o->y;
     const std::string cls = d.className.empty() ? "#32770" : d.className;
-    HWND dlg = CreateWindowExA(exStyle, cls.c_str(), d.caption.c_str(), style, x, y, r.right - r.left,
-                               r.bottom - r.top, owner, nullptr, instance, nullptr);
+    HWND dlg = CreateWindowExA(exStyle, cls.c_str(), d.caption.c_str(), style, x, y, r.right - r.left, r.bottom - r.top,
+                               owner, nullptr, instance, nullptr);
     Window* w = GetWindow(dlg);
     if (!w) return nullptr;
     w->dialogProc = proc;
@@ -154,9 +153,9 @@ HWND CreateDialogWindow(const DialogDesc& d, HINSTANCE instance, HWND owner, DLG
     w->baseUnitX = scale.baseUnitX;
     w->baseUnitY = scale.baseUnitY;
     for (const ItemDesc& item : d.items) {
-        HWND c = CreateWindowExA(item.exStyle, item.className.c_str(), item.text.c_str(),
-                                 item.style | WS_CHILD, ToPixelsX(&scale, item.x), ToPixelsY(&scale, item.y),
-                                 ToPixelsX(&scale, item.cx), ToPixelsY(&scale, item.cy), dlg,
+        HWND c = CreateWindowExA(item.exStyle, item.className.c_str(), item.text.c_str(), item.style | WS_CHILD,
+                                 ToPixelsX(&scale, item.x), ToPixelsY(&scale, item.y), ToPixelsX(&scale, item.cx),
+                                 ToPixelsY(&scale, item.cy), dlg,
                                  reinterpret_cast<HMENU>(static_cast<uintptr_t>(item.id)), instance, nullptr);
         if (!c) {
             DestroyWindow(dlg);
@@ -251,8 +250,8 @@ LRESULT WINAPI DefDlgProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dlgTemplate, HWND owner,
-                                       DLGPROC proc, LPARAM param) {
+INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dlgTemplate, HWND owner, DLGPROC proc,
+                                       LPARAM param) {
     if (!dlgTemplate) return -1;
     const int answer = Win32GetDialogAnswer();
     if (!answer && !Win32DisplayIsVisible()) return -1;  // nobody could answer it
@@ -275,12 +274,10 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dlgTe
     return result;
 }
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
-                               LPARAM param) {
-    const DLGTEMPLATE* t =
-        IS_INTRESOURCE(templateName)
-            ? Win32FindDialogResource(static_cast<WORD>(reinterpret_cast<uintptr_t>(templateName)))
-            : nullptr;
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param) {
+    const DLGTEMPLATE* t = IS_INTRESOURCE(templateName)
+                               ? Win32FindDialogResource(static_cast<WORD>(reinterpret_cast<uintptr_t>(templateName)))
+                               : nullptr;
     if (!t) {
         SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
         return -1;

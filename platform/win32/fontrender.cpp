@@ -15,14 +15,12 @@ namespace win32 {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F that differ from Latin-1.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr uint16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-uint32_t ToUnicode(unsigned char c) {
-    return (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c;
-}
+uint32_t ToUnicode(unsigned char c) { return (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c; }
 
 struct Glyph {
     int left = 0, top = 0, width = 0, rows = 0, advance = 0;
@@ -65,8 +63,7 @@ public:
             glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
             for (int y = 0; y < glyph.rows; ++y)
                 for (int x = 0; x < glyph.width; ++x)
-                    glyph.coverage[static_cast<size_t>(y) * glyph.width + x] =
-                        bm.buffer[y * bm.pitch + x];
+                    glyph.coverage[static_cast<size_t>(y) * glyph.width + x] = bm.buffer[y * bm.pitch + x];
         }
         return glyph;
     }
@@ -119,8 +116,7 @@ int MeasureText(const FontSpec& style, std::string_view text) {
     return width;
 }
 
-bool DrawText(const PixelTarget& t, const FontSpec& style, int x, int y, std::string_view text,
-              uint32_t color) {
+bool DrawText(const PixelTarget& t, const FontSpec& style, int x, int y, std::string_view text, uint32_t color) {
     const FontMetrics metrics = MeasureFont(style);
     FontCache& cache = FontCache::Get();
     std::lock_guard<std::mutex> lock(cache.mutex);
@@ -141,8 +137,7 @@ bool DrawText(const PixelTarget& t, const FontSpec& style, int x, int y, std::st
                 if (px < left || px >= right || a == 0) continue;
                 uint32_t& d = t.pixels[static_cast<size_t>(py) * t.pitch + px];
                 const int dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
-                const int r = dr + (cr - dr) * a / 255, gg = dg + (cg - dg) * a / 255,
-                          b = db + (cb - db) * a / 255;
+                const int r = dr + (cr - dr) * a / 255, gg = dg + (cg - dg) * a / 255, b = db + (cb - db) * a / 255;
                 d = static_cast<uint32_t>((r << 16) | (gg << 8) | b);
             }
         }

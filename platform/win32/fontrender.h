@@ -29,7 +29,6 @@ FontMetrics MeasureFont(const FontSpec& font);
 int MeasureText(const FontSpec& font, std::string_view text);
 // Draws text with its cell's top-left corner at (x, y); colour 0x00RRGGBB.
 // Returns false when no font file could be loaded (nothing is drawn).
-bool DrawText(const PixelTarget& target, const FontSpec& font, int x, int y,
-              std::string_view text, uint32_t color);
+bool DrawText(const PixelTarget& target, const FontSpec& font, int x, int y, std::string_view text, uint32_t color);
 
 }  // namespace win32

@@ -17,9 +17,9 @@ constexpr int64_t kMaxBitmapPixels = 64LL * 1024 * 1024;
 struct GdiObject {
     enum Type { Brush, Pen, Font, Bitmap } type;
     bool stock = false;
-    uint32_t color = 0;      // brushes and pens, 0x00RRGGBB
-    bool hollow = false;     // NULL_BRUSH, NULL_PEN
-    FontSpec font;           // fonts
+    uint32_t color = 0;   // brushes and pens, 0x00RRGGBB
+    bool hollow = false;  // NULL_BRUSH, NULL_PEN
+    FontSpec font;        // fonts
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;  // bitmaps
 };
@@ -235,8 +235,7 @@ HDC WINAPI GetDC(HWND hwnd) {
 int WINAPI ReleaseDC(HWND, HDC hdc) { return DeleteDC(hdc); }
 
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height) {
-    if (!DC(hdc) || width <= 0 || height <= 0 ||
-        static_cast<int64_t>(width) * height > kMaxBitmapPixels)
+    if (!DC(hdc) || width <= 0 || height <= 0 || static_cast<int64_t>(width) * height > kMaxBitmapPixels)
         return nullptr;
     auto o = std::make_unique<GdiObject>();
     o->type = GdiObject::Bitmap;
@@ -246,13 +245,13 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height) {
     return reinterpret_cast<HBITMAP>(Gdi().Add(std::move(o)));
 }
 
-int WINAPI SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const VOID* bits,
-                     const BITMAPINFO* info, UINT colorUse) {
+int WINAPI SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const VOID* bits, const BITMAPINFO* info,
+                     UINT colorUse) {
     GdiObject* bm = Object(bitmap);
     if (!bm || bm->type != GdiObject::Bitmap || !bits || !info || colorUse != DIB_RGB_COLORS) return 0;
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biCompression != BI_RGB || h.biWidth <= 0 ||
-        h.biHeight == 0 || h.biHeight == INT32_MIN || (h.biBitCount != 24 && h.biBitCount != 32))
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0 ||
+        h.biHeight == INT32_MIN || (h.biBitCount != 24 && h.biBitCount != 32))
         return 0;
     const int64_t dibHeight = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
     const bool topDown = h.biHeight < 0;
@@ -275,8 +274,7 @@ int WINAPI SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const VOID* bi
     return static_cast<int>(count);
 }
 
-BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                   DWORD rop) {
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop) {
     PixelTarget d, s;
     int dox, doy, sox, soy;
     Window* top = nullptr;
@@ -374,8 +372,7 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR text, int length) {
     const std::string_view s(text ? text : "", static_cast<size_t>(length));
     if (dc->bkMode == OPAQUE) {
         const FontMetrics m = MeasureFont(font);
-        Fill(t, x + ox, y + oy, x + ox + MeasureText(font, s), y + oy + m.height,
-             ColorFromRef(dc->bkColor));
+        Fill(t, x + ox, y + oy, x + ox + MeasureText(font, s), y + oy + m.height, ColorFromRef(dc->bkColor));
     }
     DrawText(t, font, x + ox, y + oy, s, ColorFromRef(dc->textColor));
     MarkDirty(top);

@@ -59,13 +59,10 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
 DWORD WINAPI GetLastError(void) { return gLastError; }
 void WINAPI SetLastError(DWORD error) { gLastError = error; }
 
-DWORD WINAPI GetTickCount(void) {
-    return static_cast<DWORD>(MonotonicNanoseconds() / 1000000);
-}
+DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
 
 // On the virtual clock a sleeping program's time passes at once.
-void WINAPI Sleep(DWORD milliseconds)
-{
+void WINAPI Sleep(DWORD milliseconds) {
     if (VirtualClockEnabled())
         VirtualClockAdvance(int64_t(milliseconds) * 1000000);
     else

@@ -94,12 +94,11 @@ void TranslateMouse(const SDL_MouseButtonEvent& e) {
     Window* t = GetWindow(top);
     if (!t || !t->enabled || (e.button != SDL_BUTTON_LEFT && e.button != SDL_BUTTON_RIGHT)) return;
     int x = e.x, y = e.y;
-    if (e.type == SDL_MOUSEBUTTONDOWN && e.button == SDL_BUTTON_LEFT && DropListClick(top, x, y))
-        return;
+    if (e.type == SDL_MOUSEBUTTONDOWN && e.button == SDL_BUTTON_LEFT && DropListClick(top, x, y)) return;
     HWND target = ChildAt(top, x, y);
     const bool left = e.button == SDL_BUTTON_LEFT;
-    UINT message = e.type == SDL_MOUSEBUTTONDOWN ? (left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN)
-                                                 : (left ? WM_LBUTTONUP : WM_RBUTTONUP);
+    UINT message =
+        e.type == SDL_MOUSEBUTTONDOWN ? (left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN) : (left ? WM_LBUTTONUP : WM_RBUTTONUP);
     Post(target, message, left ? MK_LBUTTON : MK_RBUTTON, MAKELPARAM(x, y));
 }
 
@@ -220,8 +219,7 @@ void Activate(HWND hwnd) {
     if (old == hwnd) return;
     q.active = hwnd;
     if (old) SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
-    if (hwnd && GetWindow(hwnd))
-        SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+    if (hwnd && GetWindow(hwnd)) SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
 }
 
 void ForgetWindow(HWND hwnd) {
@@ -312,8 +310,7 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_NCCREATE: return TRUE;
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_CLOSE && !(w->windowClass->style & CS_NOCLOSE))
-            SendMessageA(hwnd, WM_CLOSE, 0, 0);
+        if ((wParam & 0xFFF0) == SC_CLOSE && !(w->windowClass->style & CS_NOCLOSE)) SendMessageA(hwnd, WM_CLOSE, 0, 0);
         return 0;
     case WM_SYSKEYDOWN:
         if (wParam == VK_F4 && (lParam & (1 << 29))) {

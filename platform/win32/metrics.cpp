@@ -46,9 +46,7 @@ BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyl
     return TRUE;
 }
 
-BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
-    return AdjustWindowRectEx(rect, style, menu, 0);
-}
+BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) { return AdjustWindowRectEx(rect, style, menu, 0); }
 
 int WINAPI GetSystemMetrics(int index) {
     int w = 1024, h = 768;
@@ -71,8 +69,7 @@ int WINAPI GetSystemMetrics(int index) {
     case SM_CYICON:
     case SM_CXCURSOR:
     case SM_CYCURSOR: return 32;
-    case SM_CMONITORS:
-        return win32::EnsureVideo() ? SDL_GetNumVideoDisplays() : 0;
+    case SM_CMONITORS: return win32::EnsureVideo() ? SDL_GetNumVideoDisplays() : 0;
     default: return 0;
     }
 }
@@ -115,15 +112,12 @@ DWORD WINAPI GetSysColor(int index) {
     }
 }
 
-HBRUSH WINAPI GetSysColorBrush(int index) {
-    return reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(index + 1));
-}
+HBRUSH WINAPI GetSysColorBrush(int index) { return reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(index + 1)); }
 
 namespace win32 {
 
 uint32_t ColorFromRef(COLORREF c) {
-    return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) |
-           GetBValue(c);
+    return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
 }
 
 uint32_t SysColor(int index) { return ColorFromRef(GetSysColor(index)); }

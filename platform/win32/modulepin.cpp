@@ -31,7 +31,6 @@ void Win32PinLoadedModules() {
     for (const std::string& name : names) {
         // NOLOAD only raises the flags of an object that is already there;
         // the reference it takes is never dropped, which is the point.
-        if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
-            (void)handle;
+        if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) (void)handle;
     }
 }

@@ -14,8 +14,7 @@ void EnsureCanvas(Window* top) {
     if (c.width == top->width && c.height == top->height && !c.pixels.empty()) return;
     c.width = top->width;
     c.height = top->height;
-    c.pixels.assign(static_cast<size_t>(std::max(0, c.width)) * std::max(0, c.height),
-                    SysColor(COLOR_BTNFACE));
+    c.pixels.assign(static_cast<size_t>(std::max(0, c.width)) * std::max(0, c.height), SysColor(COLOR_BTNFACE));
 }
 
 void DrawOpenLists(Window* w, const PixelTarget& t) {
@@ -34,8 +33,14 @@ bool CanvasTarget(Window* w, PixelTarget& t, int& ox, int& oy) {
     if (!top || top->width <= 0 || top->height <= 0) return false;
     EnsureCanvas(top);
     OriginInTopLevel(w, ox, oy);
-    t = {top->canvas.pixels.data(), top->canvas.width, top->canvas.height, top->canvas.width,
-         ox, oy, ox + w->width, oy + w->height};
+    t = {top->canvas.pixels.data(),
+         top->canvas.width,
+         top->canvas.height,
+         top->canvas.width,
+         ox,
+         oy,
+         ox + w->width,
+         oy + w->height};
     // Children are clipped by every ancestor's client area.
     for (Window* a = GetWindow(w->parent); a && (w->style & WS_CHILD); a = GetWindow(a->parent)) {
         int ax, ay;
@@ -70,8 +75,8 @@ void PresentWindows() {
         ComposeWindow(w, pixels);
         SDL_Surface* screen = SDL_GetWindowSurface(w->sdl);
         if (!screen || pixels.empty()) continue;
-        SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w->width, w->height, 32,
-                                                              w->width * 4, SDL_PIXELFORMAT_RGB888);
+        SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w->width, w->height, 32, w->width * 4,
+                                                              SDL_PIXELFORMAT_RGB888);
         if (!src) continue;
         SDL_BlitSurface(src, nullptr, screen, nullptr);
         SDL_FreeSurface(src);

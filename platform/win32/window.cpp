@@ -17,7 +17,7 @@ constexpr uintptr_t kHandleStep = 4;
 struct WindowTable {
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::map<uintptr_t, std::unique_ptr<Window>> windows;  // ordered: creation order
-    std::vector<std::unique_ptr<Window>> graveyard;         // destroyed, freed when no proc runs
+    std::vector<std::unique_ptr<Window>> graveyard;        // destroyed, freed when no proc runs
     uintptr_t nextHandle = kFirstHandle;
 };
 
@@ -35,8 +35,7 @@ WindowClass* FindClass(LPCSTR name) {
 
 Uint32 SdlFlags(DWORD style, DWORD exStyle) {
     Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL;
-    if ((style & WS_CAPTION) != WS_CAPTION && (style & WS_THICKFRAME) == 0)
-        flags |= SDL_WINDOW_BORDERLESS;
+    if ((style & WS_CAPTION) != WS_CAPTION && (style & WS_THICKFRAME) == 0) flags |= SDL_WINDOW_BORDERLESS;
     if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     return flags;
@@ -58,8 +57,7 @@ void PlaceTopLevel(Window* w, int x, int y, int outerWidth, int outerHeight) {
 void CreateSdlWindow(Window* w) {
     if (!EnsureVideo()) return;
     auto create = [w](Uint32 flags) {
-        return SDL_CreateWindow(w->text.c_str(), w->x, w->y, std::max(1, w->width),
-                                std::max(1, w->height), flags);
+        return SDL_CreateWindow(w->text.c_str(), w->x, w->y, std::max(1, w->width), std::max(1, w->height), flags);
     };
     const Uint32 flags = SdlFlags(w->style, w->exStyle);
     w->sdl = create(flags);
@@ -174,9 +172,9 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
     if (!wc) return 0;
-    WNDCLASSEXA ex = {sizeof(WNDCLASSEXA), wc->style, wc->lpfnWndProc, wc->cbClsExtra,
-                      wc->cbWndExtra, wc->hInstance, wc->hIcon, wc->hCursor, wc->hbrBackground,
-                      wc->lpszMenuName, wc->lpszClassName, nullptr};
+    WNDCLASSEXA ex = {sizeof(WNDCLASSEXA), wc->style,        wc->lpfnWndProc,   wc->cbClsExtra,
+                      wc->cbWndExtra,      wc->hInstance,    wc->hIcon,         wc->hCursor,
+                      wc->hbrBackground,   wc->lpszMenuName, wc->lpszClassName, nullptr};
     return RegisterClassExA(&ex);
 }
 
@@ -189,14 +187,12 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
     // Windows keep a pointer to their class, so a class is never freed while
     // the graveyard may still point at it.
     if (!Table().graveyard.empty()) return FALSE;
-    classes.erase(std::find_if(classes.begin(), classes.end(),
-                               [c](const auto& p) { return p.get() == c; }));
+    classes.erase(std::find_if(classes.begin(), classes.end(), [c](const auto& p) { return p.get() == c; }));
     return TRUE;
 }
 
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                            int y, int width, int height, HWND parent, HMENU menu,
-                            HINSTANCE instance, LPVOID param) {
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     RegisterBuiltinClasses();
     const WindowClass* c = FindClass(className);
     if (!c) {
@@ -234,8 +230,8 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (!(style & WS_CHILD)) CreateSdlWindow(w);
 
     HWND hwnd = w->handle;
-    CREATESTRUCTA cs = {param, instance, menu, parent, height, width, y, x,
-                        static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCTA cs = {param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                        windowName, className, exStyle};
     if (SendMessageA(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -266,8 +262,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (!w) return TRUE;
     w->destroyed = true;
     if (Window* p = GetWindow(w->parent))
-        p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd),
-                          p->children.end());
+        p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
     if (w->sdl) SDL_DestroyWindow(w->sdl), w->sdl = nullptr;
     auto& table = Table();
     auto it = table.windows.find(reinterpret_cast<uintptr_t>(hwnd));
@@ -311,8 +306,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow) {
             if (cmdShow == SW_MAXIMIZE) SDL_MaximizeWindow(w->sdl);
             if (cmdShow == SW_MINIMIZE || cmdShow == SW_SHOWMINIMIZED) SDL_MinimizeWindow(w->sdl);
         }
-        if (cmdShow != SW_SHOWNA && cmdShow != SW_SHOWNOACTIVATE && cmdShow != SW_MINIMIZE)
-            Activate(hwnd);
+        if (cmdShow != SW_SHOWNA && cmdShow != SW_SHOWNOACTIVATE && cmdShow != SW_MINIMIZE) Activate(hwnd);
     }
     return wasVisible;
 }
@@ -356,7 +350,8 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     }
     if (w && w->sdl && !(flags & SWP_NOZORDER)) {
         if (insertAfter == HWND_TOPMOST) SDL_SetWindowAlwaysOnTop(w->sdl, SDL_TRUE), w->exStyle |= WS_EX_TOPMOST;
-        if (insertAfter == HWND_NOTOPMOST) SDL_SetWindowAlwaysOnTop(w->sdl, SDL_FALSE), w->exStyle &= ~static_cast<DWORD>(WS_EX_TOPMOST);
+        if (insertAfter == HWND_NOTOPMOST)
+            SDL_SetWindowAlwaysOnTop(w->sdl, SDL_FALSE), w->exStyle &= ~static_cast<DWORD>(WS_EX_TOPMOST);
     }
     if (w && (flags & SWP_SHOWWINDOW)) ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (w && (flags & SWP_HIDEWINDOW)) ShowWindow(hwnd, SW_HIDE);
@@ -383,8 +378,7 @@ BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect) {
         OriginInTopLevel(w, x, y);
         if (top) x += top->x, y += top->y;
     }
-    *rect = {x - w->frameLeft, y - w->frameTop, x + w->width + w->frameRight,
-             y + w->height + w->frameBottom};
+    *rect = {x - w->frameLeft, y - w->frameTop, x + w->width + w->frameRight, y + w->height + w->frameBottom};
     return TRUE;
 }
 
@@ -470,9 +464,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG WINAPI GetWindowLongA(HWND hwnd, int index) {
-    return static_cast<LONG>(GetWindowLongPtrA(hwnd, index));
-}
+LONG WINAPI GetWindowLongA(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrA(hwnd, index)); }
 
 LONG WINAPI SetWindowLongA(HWND hwnd, int index, LONG value) {
     return static_cast<LONG>(SetWindowLongPtrA(hwnd, index, value));

@@ -36,12 +36,8 @@ constexpr ScheduledEvent kPart1Events[] = {
 };
 constexpr ScheduledEvent kPart2Events[] = {{60.0f, EVENT_PART_END, 0}};
 constexpr ScheduledEvent kPart3Events[] = {
-    {82.84f, EVENT_FLASH, 70},
-    {83.0f, EVENT_FLASH, 65},
-    {83.086f, EVENT_FLASH, -60, 5, 0.181f},
-    {85.391f, EVENT_FLASH, 320},
-    {85.6f, EVENT_FLASH, 60},
-    {85.665f, EVENT_FLASH, 30},
+    {82.84f, EVENT_FLASH, 70},    {83.0f, EVENT_FLASH, 65}, {83.086f, EVENT_FLASH, -60, 5, 0.181f},
+    {85.391f, EVENT_FLASH, 320},  {85.6f, EVENT_FLASH, 60}, {85.665f, EVENT_FLASH, 30},
     {85.779f, EVENT_PART_END, 0},
 };
 constexpr ScheduledEvent kPart4Events[] = {{114.299f, EVENT_PART_END, 0}};

@@ -54,14 +54,30 @@ void BackgroundLayers::Draw(float time, float intensity) {
         BYTE* data = nullptr;
         if (SUCCEEDED(vertexBuffer_->Lock(0, 0, &data, D3DLOCK_DISCARD))) {
             auto* v = reinterpret_cast<ScreenVertex*>(data);
-            v[0] = {-200, 200, 200, LayerAlpha(intensity, (std::cos(0.94f * p) + 1) * k),
-                    0.1f * std::cos(0.96f * p), 0.1f * std::sin(1.05f * p)};
-            v[1] = {200, 200, 200, LayerAlpha(intensity, (std::sin(0.97f * p) + 1) * k),
-                    1 + 0.1f * std::sin(1.08f * p), 0.1f * std::cos(1.1f * p)};
-            v[2] = {-200, -200, 200, LayerAlpha(intensity, (std::sin(1.02f * p) + 1) * k),
-                    0.1f * std::sin(0.92f * p), 1 + 0.1f * std::sin(p)};
-            v[3] = {200, -200, 200, LayerAlpha(intensity, (std::cos(1.05f * p) + 1) * k),
-                    1 + 0.1f * std::cos(p), 1 + 0.1f * std::cos(1.04f * p)};
+            v[0] = {-200,
+                    200,
+                    200,
+                    LayerAlpha(intensity, (std::cos(0.94f * p) + 1) * k),
+                    0.1f * std::cos(0.96f * p),
+                    0.1f * std::sin(1.05f * p)};
+            v[1] = {200,
+                    200,
+                    200,
+                    LayerAlpha(intensity, (std::sin(0.97f * p) + 1) * k),
+                    1 + 0.1f * std::sin(1.08f * p),
+                    0.1f * std::cos(1.1f * p)};
+            v[2] = {-200,
+                    -200,
+                    200,
+                    LayerAlpha(intensity, (std::sin(1.02f * p) + 1) * k),
+                    0.1f * std::sin(0.92f * p),
+                    1 + 0.1f * std::sin(p)};
+            v[3] = {200,
+                    -200,
+                    200,
+                    LayerAlpha(intensity, (std::cos(1.05f * p) + 1) * k),
+                    1 + 0.1f * std::cos(p),
+                    1 + 0.1f * std::cos(1.04f * p)};
             vertexBuffer_->Unlock();
         }
         d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);

@@ -50,10 +50,9 @@ int Credits::PageCount() const { return static_cast<int>(std::min(texts_.size(),
 
 void Credits::DrawPicture(IDirect3DDevice8* d, int index, float alpha) {
     const D3DCOLOR c = White(alpha);
-    WriteQuad(vertexBuffer_.Get(), {{200, 200, 200, c, 1, 0},
-                                    {200, -200, 200, c, 1, 1},
-                                    {-200, 200, 200, c, 0, 0},
-                                    {-200, -200, 200, c, 0, 1}});
+    WriteQuad(
+        vertexBuffer_.Get(),
+        {{200, 200, 200, c, 1, 0}, {200, -200, 200, c, 1, 1}, {-200, 200, 200, c, 0, 0}, {-200, -200, 200, c, 0, 1}});
     d->SetTexture(0, pictures_[index]);
     d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);

@@ -65,10 +65,8 @@ void MeshBurst::Draw(float alpha) {
     auto ray = [&](int p, int q) {
         const Vector3 P = c + (positions[p] - c) * factors_[p];
         const Vector3 Q = c + (positions[q] - c) * factors_[q];
-        const RayVertex fan[4] = {{c.x, c.y, c.z, kRayCentre},
-                                  {c.x, c.y, c.z, kRayCentre},
-                                  {Q.x, Q.y, Q.z, 0},
-                                  {P.x, P.y, P.z, 0}};
+        const RayVertex fan[4] = {
+            {c.x, c.y, c.z, kRayCentre}, {c.x, c.y, c.z, kRayCentre}, {Q.x, Q.y, Q.z, 0}, {P.x, P.y, P.z, 0}};
         d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(RayVertex));
     };
     ForEachTriangle(*mesh_, [&](int a, int b, int e) {

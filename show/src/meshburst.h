@@ -28,6 +28,6 @@ private:
     Device3D* device_;
     Scene* scene_;
     TriMesh* mesh_;
-    std::vector<float> factors_;  // 0 .. 2.5 per vertex
+    std::vector<float> factors_;      // 0 .. 2.5 per vertex
     std::vector<Vector3> positions_;  // the mesh's positions, reread every draw
 };

@@ -15,16 +15,17 @@ void ParticleSystem::SetBox(Vector3 a, Vector3 b) {
     boxMax_ = {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
 }
 
-
 void ParticleSystem::Emit(float time, float dt) {
     const int n = static_cast<int>(dt * rate_ * 1000.0f + 0.5f);
     for (int i = 0; i < n; ++i) {
         auto fraction = [] { return static_cast<float>(ShowRandom() % 1024) / 1023.0f; };
         const float rx = fraction(), ry = fraction(), rz = fraction();
-        particles_.push_back(Particle{{boxMin_.x + (boxMax_.x - boxMin_.x) * rx,
-                                      boxMin_.y + (boxMax_.y - boxMin_.y) * ry,
-                                      boxMin_.z + (boxMax_.z - boxMin_.z) * rz},
-                                     sizeStart_, 0xFFFFFFFFu, time});
+        particles_.push_back(
+            Particle{{boxMin_.x + (boxMax_.x - boxMin_.x) * rx, boxMin_.y + (boxMax_.y - boxMin_.y) * ry,
+                      boxMin_.z + (boxMax_.z - boxMin_.z) * rz},
+                     sizeStart_,
+                     0xFFFFFFFFu,
+                     time});
     }
 }
 

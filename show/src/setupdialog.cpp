@@ -41,13 +41,9 @@ Win32Dialog SetupTemplate() {
 // The program's resource table gets template 101 before main runs.
 const bool kRegistered = Win32RegisterDialogResource(kSetupDialogId, Win32BuildDialogTemplate(SetupTemplate()));
 
-Device3D* DeviceOf(HWND dialog) {
-    return reinterpret_cast<Device3D*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-}
+Device3D* DeviceOf(HWND dialog) { return reinterpret_cast<Device3D*>(GetWindowLongPtrA(dialog, GWLP_USERDATA)); }
 
-bool ValidAdapter(const Device3D& device, int adapter) {
-    return adapter >= 0 && adapter < device.GetAdapterCount();
-}
+bool ValidAdapter(const Device3D& device, int adapter) { return adapter >= 0 && adapter < device.GetAdapterCount(); }
 
 // The adapter whose modes the mode list shows, kept in the dialog's own slot.
 int ShownAdapter(HWND dialog) { return static_cast<int>(GetWindowLongPtrA(dialog, DWLP_USER)); }
@@ -107,7 +103,8 @@ void OnAdapterChange(HWND dialog, const Device3D& device) {
 }
 
 void OnOk(HWND dialog, const Device3D* device) {
-    uint8_t flags = deviceSettings.flags & static_cast<uint8_t>(~(DeviceSettings::FULLSCREEN | DeviceSettings::HARDWARE_TNL));
+    uint8_t flags =
+        deviceSettings.flags & static_cast<uint8_t>(~(DeviceSettings::FULLSCREEN | DeviceSettings::HARDWARE_TNL));
     if (IsDlgButtonChecked(dialog, IDC_FULLSCREEN) == BST_CHECKED) flags |= DeviceSettings::FULLSCREEN;
     if (IsDlgButtonChecked(dialog, IDC_HARDWARE_TNL) == BST_CHECKED) flags |= DeviceSettings::HARDWARE_TNL;
     deviceSettings.flags = flags;

@@ -40,8 +40,8 @@ ShowApp::~ShowApp() { Close(); }
 // Only Cancel stops the show; a dialog that could not be shown (-1) counts
 // as OK with the settings as they stand.
 void ShowApp::RunSetupDialog() {
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(SETUP_DIALOG),
-                                           GetActiveWindow(), SetupDialogProc, reinterpret_cast<LPARAM>(&device));
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(SETUP_DIALOG), GetActiveWindow(),
+                                           SetupDialogProc, reinterpret_cast<LPARAM>(&device));
     if (result == 0) std::exit(0);
 }
 

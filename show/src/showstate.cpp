@@ -17,16 +17,16 @@ void Nudge(float& level) {
 
 void OnShowEvent(int type, int value) {
     switch (type) {
-        case EVENT_FLASH: showState.flash += static_cast<float>(value); break;
-        case EVENT_SCENE_FADE: Nudge(showState.sceneFade); break;
-        case EVENT_END_FADE: Nudge(showState.endFade); break;
-        case EVENT_CREDITS: showState.creditsStart = static_cast<float>(value) * 0.001f; break;
-        case EVENT_LOGO:
-            if (showState.logoLevel == 0.0f) showState.logoLevel = 0.0001f;
-            break;
-        case EVENT_PART_END: showState.partDone = true; break;
-        case EVENT_GRAB: showState.grabRequest = true; break;
-        default: break;
+    case EVENT_FLASH: showState.flash += static_cast<float>(value); break;
+    case EVENT_SCENE_FADE: Nudge(showState.sceneFade); break;
+    case EVENT_END_FADE: Nudge(showState.endFade); break;
+    case EVENT_CREDITS: showState.creditsStart = static_cast<float>(value) * 0.001f; break;
+    case EVENT_LOGO:
+        if (showState.logoLevel == 0.0f) showState.logoLevel = 0.0001f;
+        break;
+    case EVENT_PART_END: showState.partDone = true; break;
+    case EVENT_GRAB: showState.grabRequest = true; break;
+    default: break;
     }
 }
 

@@ -12,9 +12,7 @@ constexpr const char* kModule = "usefmod";
 
 FSOUND_STREAM* gStream = nullptr;
 
-[[noreturn]] void ThrowFmodError() {
-    throw cvcore::Exception("FMOD:()", FmodErrorText(FSOUND_GetError()), kModule);
-}
+[[noreturn]] void ThrowFmodError() { throw cvcore::Exception("FMOD:()", FmodErrorText(FSOUND_GetError()), kModule); }
 
 }  // namespace
 

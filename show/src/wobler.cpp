@@ -77,18 +77,24 @@ void Wobbler::WriteGrid(const Mode& mode, float t, float level) {
 
     float v = 0.0f, vStep = 1.0f / 23.0f;
     switch (mode.kind) {
-        case Mode::WARP_FALSE: v = 0.01f * t; vStep += 0.005f * std::sin(1.32f * t); break;
-        case Mode::WARP_TRUE: v = 0.001f * t; vStep += 0.001f * std::sin(1.32f * t); break;
-        case Mode::LOGO: break;
-        case Mode::RIPPLE: vStep += 0.005f * std::sin(1.12f * t); break;
+    case Mode::WARP_FALSE:
+        v = 0.01f * t;
+        vStep += 0.005f * std::sin(1.32f * t);
+        break;
+    case Mode::WARP_TRUE:
+        v = 0.001f * t;
+        vStep += 0.001f * std::sin(1.32f * t);
+        break;
+    case Mode::LOGO: break;
+    case Mode::RIPPLE: vStep += 0.005f * std::sin(1.12f * t); break;
     }
     for (int j = 0; j < ROWS; ++j) {
         float u = 0.0f;
         switch (mode.kind) {
-            case Mode::WARP_FALSE:
-            case Mode::RIPPLE: u = 0.015f * t + 0.1f * std::sin(v + t); break;
-            case Mode::WARP_TRUE: u = 0.001f * t + 0.0015f * std::sin(v + t); break;
-            case Mode::LOGO: break;
+        case Mode::WARP_FALSE:
+        case Mode::RIPPLE: u = 0.015f * t + 0.1f * std::sin(v + t); break;
+        case Mode::WARP_TRUE: u = 0.001f * t + 0.0015f * std::sin(v + t); break;
+        case Mode::LOGO: break;
         }
         for (int i = 0; i < COLUMNS; ++i) {
             ScreenVertex& vx = out[j * COLUMNS + i];
@@ -98,26 +104,26 @@ void Wobbler::WriteGrid(const Mode& mode, float t, float level) {
             const float p = plasma_.At(oy + mode.step * j, ox + mode.step * i);
             const float angle = kPi * (u + v);
             switch (mode.kind) {
-                case Mode::WARP_FALSE:
-                    vx.diffuse = GridAlpha(p * level);
-                    vx.u = u + 0.05f * std::sin(angle + 0.3f * t);
-                    vx.v = v + 0.05f * std::cos(angle + 0.3f * t);
-                    break;
-                case Mode::WARP_TRUE:
-                    vx.diffuse = GridAlpha(level * 255.0f);
-                    vx.u = u + 0.015f * std::sin(angle + 0.5f * t);
-                    vx.v = v + 0.015f * std::cos(angle + 0.5f * t);
-                    break;
-                case Mode::LOGO:
-                    vx.diffuse = GridAlpha(p * level);
-                    vx.u = u;
-                    vx.v = v;
-                    break;
-                case Mode::RIPPLE:
-                    vx.diffuse = GridAlpha(p * level);
-                    vx.u = u + 0.05f * std::cos(angle + 0.39f * t);
-                    vx.v = v + 0.05f * std::sin(angle + 0.42f * t);
-                    break;
+            case Mode::WARP_FALSE:
+                vx.diffuse = GridAlpha(p * level);
+                vx.u = u + 0.05f * std::sin(angle + 0.3f * t);
+                vx.v = v + 0.05f * std::cos(angle + 0.3f * t);
+                break;
+            case Mode::WARP_TRUE:
+                vx.diffuse = GridAlpha(level * 255.0f);
+                vx.u = u + 0.015f * std::sin(angle + 0.5f * t);
+                vx.v = v + 0.015f * std::cos(angle + 0.5f * t);
+                break;
+            case Mode::LOGO:
+                vx.diffuse = GridAlpha(p * level);
+                vx.u = u;
+                vx.v = v;
+                break;
+            case Mode::RIPPLE:
+                vx.diffuse = GridAlpha(p * level);
+                vx.u = u + 0.05f * std::cos(angle + 0.39f * t);
+                vx.v = v + 0.05f * std::sin(angle + 0.42f * t);
+                break;
             }
             u += 1.0f / 31.0f;
         }

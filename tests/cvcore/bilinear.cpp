@@ -43,16 +43,15 @@ uint32_t Unalign8(uint32_t v, uint32_t mask) {
 // The filtering rule written out plainly: blend each channel horizontally in
 // both rows, then vertically, with weightBits-bit weights. weightBits 16
 // means the channels are first aligned to 8 bits.
-uint32_t Filter(const PixelFormat& f, uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t fx16,
-                uint32_t fy16) {
+uint32_t Filter(const PixelFormat& f, uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t fx16, uint32_t fy16) {
     int weightBits = 16;
     switch (f.StandardIndex()) {
-        case FORMAT_R8G8B8:
-        case FORMAT_A8R8G8B8: weightBits = 8; break;
-        case FORMAT_R5G6B5:
-        case FORMAT_A1R5G5B5: weightBits = 5; break;
-        case FORMAT_A4R4G4B4: weightBits = 4; break;
-        default: break;
+    case FORMAT_R8G8B8:
+    case FORMAT_A8R8G8B8: weightBits = 8; break;
+    case FORMAT_R5G6B5:
+    case FORMAT_A1R5G5B5: weightBits = 5; break;
+    case FORMAT_A4R4G4B4: weightBits = 4; break;
+    default: break;
     }
     const uint32_t one = 1u << weightBits, fx = fx16 >> (16 - weightBits), fy = fy16 >> (16 - weightBits);
     const auto blend = [&](uint32_t p, uint32_t q, uint32_t w) { return (p * (one - w) + q * w) >> weightBits; };
@@ -110,8 +109,8 @@ std::vector<uint32_t> Pixels(const Image& image) {
 
 std::vector<PixelFormat> FilteredFormats() {
     return {PixelFormat::Standard(FORMAT_INTENSITY8), PixelFormat::Standard(FORMAT_R3G3B2),
-            PixelFormat::Standard(FORMAT_R5G6B5),     PixelFormat::Standard(FORMAT_R8G8B8),
-            PixelFormat::Standard(FORMAT_A1R5G5B5),   PixelFormat::Standard(FORMAT_A4R4G4B4),
+            PixelFormat::Standard(FORMAT_R5G6B5), PixelFormat::Standard(FORMAT_R8G8B8),
+            PixelFormat::Standard(FORMAT_A1R5G5B5), PixelFormat::Standard(FORMAT_A4R4G4B4),
             PixelFormat::Standard(FORMAT_A8R8G8B8),
             // Non-standard layouts take the generic routines.
             PixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0), PixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0),
@@ -142,8 +141,7 @@ TEST(Bilinear, BlitFollowsTheSteppingAndTheRule) {
             Image dst(c.W, c.H, f);
             ASSERT_TRUE(dst.Blit(src, BLIT_FILTER));
             ASSERT_EQ(Pixels(dst), Reference(src, c.W, c.H, c.x0, c.stepX, c.y0, c.stepY))
-                << "bits " << std::hex << f.Bits() << " masks " << f.RedMask() << " " << std::dec << c.w << "->"
-                << c.W;
+                << "bits " << std::hex << f.Bits() << " masks " << f.RedMask() << " " << std::dec << c.w << "->" << c.W;
         }
     }
 }

@@ -97,8 +97,8 @@ TEST(Blitter, SpecialisedPairsFollowTheirFormulas) {
 }
 
 // Runs a converter over one random row and returns the destination bytes.
-static std::vector<uint8_t> RunRow(const Converter& c, const std::vector<uint8_t>& source, int32_t count,
-                                   uint32_t x, uint32_t step) {
+static std::vector<uint8_t> RunRow(const Converter& c, const std::vector<uint8_t>& source, int32_t count, uint32_t x,
+                                   uint32_t step) {
     std::vector<uint8_t> dest(static_cast<size_t>(count) * 4 + 8, 0xCD);
     RowParams row{dest.data(), source.data(), source.data(), count, x, step, 0, count};
     c.row(c, row);

@@ -71,8 +71,8 @@ void ExpectReferenceDecoding(const std::string& compression, const std::string& 
             for (int t = 0; t < 16; ++t) {
                 Rgba8 expected = ReferenceColour(dxt1 ? block : block + 8, t, dxt1);
                 if (!dxt1) expected.a = ReferenceAlpha(block, t, dxt5);
-                ASSERT_EQ(At(image, bx * 4 + t % 4, by * 4 + t / 4), expected) << compression << " block " << bx
-                                                                                  << "," << by << " texel " << t;
+                ASSERT_EQ(At(image, bx * 4 + t % 4, by * 4 + t / 4), expected)
+                    << compression << " block " << bx << "," << by << " texel " << t;
             }
         }
     }
@@ -161,8 +161,10 @@ struct Fxt1Block {
     Fxt1Block& Set(int first, int count, uint32_t value) {
         for (int i = 0; i < count; ++i) {
             const int n = first + i;
-            if ((value >> i) & 1) bytes[n / 8] |= static_cast<uint8_t>(1 << (n % 8));
-            else bytes[n / 8] &= static_cast<uint8_t>(~(1 << (n % 8)));
+            if ((value >> i) & 1)
+                bytes[n / 8] |= static_cast<uint8_t>(1 << (n % 8));
+            else
+                bytes[n / 8] &= static_cast<uint8_t>(~(1 << (n % 8)));
         }
         return *this;
     }

@@ -80,8 +80,11 @@ inline const std::string& Plasma() {
 inline const std::string& PlasmaAlpha() {
     static const std::string path = [] {
         const std::string p = Path("plasma-alpha.png");
-        std::system(("convert " + Plasma() + " \\( -size 37x23 gradient:white-black \\) -alpha off "
-                     "-compose CopyOpacity -composite " + p).c_str());
+        std::system(("convert " + Plasma() +
+                     " \\( -size 37x23 gradient:white-black \\) -alpha off "
+                     "-compose CopyOpacity -composite " +
+                     p)
+                        .c_str());
         return p;
     }();
     return path;
@@ -94,8 +97,8 @@ inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false, con
     Rgba r;
     // ImageMagick keeps a file's row order as orientation metadata.
     const std::string depth = highBytes ? "-endian MSB -depth 16" : "-depth 8";
-    const std::string pam =
-        Output("convert '" + path + "[0]' " + readOptions + " -auto-orient " + depth + " -type TrueColorAlpha pam:- 2>/dev/null");
+    const std::string pam = Output("convert '" + path + "[0]' " + readOptions + " -auto-orient " + depth +
+                                   " -type TrueColorAlpha pam:- 2>/dev/null");
     const size_t end = pam.find("ENDHDR\n");
     int channels = 0;
     if (end == std::string::npos) return r;
@@ -103,9 +106,12 @@ inline Rgba ReferenceDecode(const std::string& path, bool highBytes = false, con
         const size_t at = pam.find(key);
         if (at == std::string::npos || at > end) return r;
         const int value = std::atoi(pam.c_str() + at + std::strlen(key));
-        if (key[0] == 'W') r.width = value;
-        else if (key[0] == 'H') r.height = value;
-        else channels = value;
+        if (key[0] == 'W')
+            r.width = value;
+        else if (key[0] == 'H')
+            r.height = value;
+        else
+            channels = value;
     }
     if (channels != 4) return Rgba();
     for (size_t i = end + 7; i < pam.size(); i += highBytes ? 2 : 1) r.pixels.push_back(static_cast<uint8_t>(pam[i]));
@@ -175,8 +181,8 @@ inline void ExpectSameAsImageMagick(const char* codec, const std::string& source
 }
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace fixtures

@@ -137,8 +137,8 @@ TEST(PngCodec, LayoutsAndBrokenFiles) {
     for (int32_t i = 0; i < image.GetWidth() * image.GetHeight(); ++i) {
         ASSERT_TRUE(image.GetPixels()[i] == 0 || image.GetPixels()[i] == 255);
     }
-    fixtures::Run("convert " + PlasmaAlpha() + " -colorspace gray -define png:color-type=4 PNG:" +
-                  fixtures::Path("ga.png"));
+    fixtures::Run("convert " + PlasmaAlpha() +
+                  " -colorspace gray -define png:color-type=4 PNG:" + fixtures::Path("ga.png"));
     ASSERT_TRUE(fixtures::Decode("png", fixtures::ReadFile(fixtures::Path("ga.png")), image));
     EXPECT_TRUE(image.GetFormat().IsSameFormat(PixelFormat::Standard(FORMAT_A8R8G8B8)));
     // Interlaced and plain files give the same pixels.

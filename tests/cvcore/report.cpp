@@ -114,28 +114,27 @@ protected:
 };
 
 TEST_F(ReportWindow, ShowsTheTextsLogoAndButtonAndFinishEndsIt) {
-    Run(cvcore::Exception("TriMesh::CreateVertexBuffer()", "Unable to create Vertexbuffer!", "trimesh"),
-        [](HWND hwnd) {
-            // Centred on the full-screen area by its client size, on top of
-            // everything, with its caption.
-            RECT outer;
-            GetWindowRect(hwnd, &outer);
-            EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXFULLSCREEN) / 2 - 256);
-            EXPECT_EQ(outer.top, GetSystemMetrics(SM_CYFULLSCREEN) / 2 - 47);
-            EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)), 0x82C80000u | WS_VISIBLE);
-            EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE)), static_cast<DWORD>(WS_EX_TOPMOST));
-            EXPECT_TRUE(SDL_GetWindowFlags(Win32GetSDLWindow(hwnd)) & SDL_WINDOW_ALWAYS_ON_TOP);
-            char caption[64] = {};
-            GetWindowTextA(hwnd, caption, sizeof caption);
-            EXPECT_STREQ(caption, "The Corvid 3D/Multimedia SDK Exception Handler");
-            HWND finish = GetDlgItem(hwnd, 120);
-            ASSERT_NE(finish, nullptr);
-            RECT r;
-            GetWindowRect(finish, &r);
-            EXPECT_EQ(r.right - r.left, 82);
-            EXPECT_EQ(r.bottom - r.top, 25);
-            Win32InjectClick(hwnd, 420 + 41, 10 + 12);
-        });
+    Run(cvcore::Exception("TriMesh::CreateVertexBuffer()", "Unable to create Vertexbuffer!", "trimesh"), [](HWND hwnd) {
+        // Centred on the full-screen area by its client size, on top of
+        // everything, with its caption.
+        RECT outer;
+        GetWindowRect(hwnd, &outer);
+        EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXFULLSCREEN) / 2 - 256);
+        EXPECT_EQ(outer.top, GetSystemMetrics(SM_CYFULLSCREEN) / 2 - 47);
+        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)), 0x82C80000u | WS_VISIBLE);
+        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE)), static_cast<DWORD>(WS_EX_TOPMOST));
+        EXPECT_TRUE(SDL_GetWindowFlags(Win32GetSDLWindow(hwnd)) & SDL_WINDOW_ALWAYS_ON_TOP);
+        char caption[64] = {};
+        GetWindowTextA(hwnd, caption, sizeof caption);
+        EXPECT_STREQ(caption, "The Corvid 3D/Multimedia SDK Exception Handler");
+        HWND finish = GetDlgItem(hwnd, 120);
+        ASSERT_NE(finish, nullptr);
+        RECT r;
+        GetWindowRect(finish, &r);
+        EXPECT_EQ(r.right - r.left, 82);
+        EXPECT_EQ(r.bottom - r.top, 25);
+        Win32InjectClick(hwnd, 420 + 41, 10 + 12);
+    });
     EXPECT_FALSE(stuck);
     EXPECT_FALSE(IsWindow(report));
     ASSERT_EQ(shot.width, 512);

@@ -50,7 +50,8 @@ protected:
 
     static Bytes Slice(size_t from, size_t count) {
         const Bytes all = Pattern(20000);
-        return {all.begin() + static_cast<std::ptrdiff_t>(from), all.begin() + static_cast<std::ptrdiff_t>(from + count)};
+        return {all.begin() + static_cast<std::ptrdiff_t>(from),
+                all.begin() + static_cast<std::ptrdiff_t>(from + count)};
     }
 
     testsupport::ScratchDir dir_;

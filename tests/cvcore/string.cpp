@@ -41,8 +41,8 @@ TEST(String, CopiesNeverShareBuffers) {
 
 TEST(String, AppendsChainInCallOrder) {
     String s;
-    s.Append(640).Append(" x ").Append(480).Append(" x ").Append(32).Append("bits").Append(" @ ")
-        .Append(60u).Append("hz");
+    s.Append(640).Append(" x ").Append(480).Append(" x ").Append(32).Append("bits").Append(" @ ").Append(60u).Append(
+        "hz");
     EXPECT_STREQ(s.Text(), "640 x 480 x 32bits @ 60hz");
     String empty;
     const char* before = s.Text();

@@ -143,17 +143,52 @@ TEST(WindowWrapper, ATerminateSignalEndsThePumpEvenWithoutACloseBox) {
 
 TEST(WindowWrapper, KeyTable) {
     const std::pair<int, int> table[] = {
-        {VK_ESCAPE, 1}, {'1', 2},        {'9', 10},       {'0', 11},        {'A', 16},
-        {'Z', 41},      {VK_F1, 48},     {VK_F5, 52},     {VK_F12, 59},     {VK_NUMPAD0, 64},
-        {VK_NUMPAD9, 73}, {VK_NUMLOCK, 74}, {VK_DIVIDE, 75}, {VK_MULTIPLY, 76}, {VK_SUBTRACT, 77},
-        {VK_ADD, 78},   {VK_DECIMAL, 80}, {VK_BACK, 96},  {VK_TAB, 97},     {VK_RETURN, 98},
-        {VK_LCONTROL, 99}, {VK_RCONTROL, 100}, {VK_LSHIFT, 101}, {VK_RSHIFT, 102}, {VK_SPACE, 105},
-        {VK_PRINT, 107}, {VK_SCROLL, 108}, {VK_PRIOR, 109}, {VK_NEXT, 110},   {VK_INSERT, 111},
-        {VK_DELETE, 112}, {VK_HOME, 113}, {VK_END, 114},   {VK_LEFT, 115},   {VK_RIGHT, 116},
-        {VK_UP, 117},   {VK_DOWN, 118},
+        {VK_ESCAPE, 1},
+        {'1', 2},
+        {'9', 10},
+        {'0', 11},
+        {'A', 16},
+        {'Z', 41},
+        {VK_F1, 48},
+        {VK_F5, 52},
+        {VK_F12, 59},
+        {VK_NUMPAD0, 64},
+        {VK_NUMPAD9, 73},
+        {VK_NUMLOCK, 74},
+        {VK_DIVIDE, 75},
+        {VK_MULTIPLY, 76},
+        {VK_SUBTRACT, 77},
+        {VK_ADD, 78},
+        {VK_DECIMAL, 80},
+        {VK_BACK, 96},
+        {VK_TAB, 97},
+        {VK_RETURN, 98},
+        {VK_LCONTROL, 99},
+        {VK_RCONTROL, 100},
+        {VK_LSHIFT, 101},
+        {VK_RSHIFT, 102},
+        {VK_SPACE, 105},
+        {VK_PRINT, 107},
+        {VK_SCROLL, 108},
+        {VK_PRIOR, 109},
+        {VK_NEXT, 110},
+        {VK_INSERT, 111},
+        {VK_DELETE, 112},
+        {VK_HOME, 113},
+        {VK_END, 114},
+        {VK_LEFT, 115},
+        {VK_RIGHT, 116},
+        {VK_UP, 117},
+        {VK_DOWN, 118},
         // Not in the table: the generic modifier keys messages carry, and others.
-        {VK_SHIFT, 0},  {VK_CONTROL, 0}, {VK_MENU, 0},   {VK_SNAPSHOT, 0}, {VK_SEPARATOR, 0},
-        {0, 0},         {255, 0},        {0x1234, 0},
+        {VK_SHIFT, 0},
+        {VK_CONTROL, 0},
+        {VK_MENU, 0},
+        {VK_SNAPSHOT, 0},
+        {VK_SEPARATOR, 0},
+        {0, 0},
+        {255, 0},
+        {0x1234, 0},
     };
     for (auto [vk, code] : table) EXPECT_EQ(cvcore::KeyCodeFromVirtualKey(static_cast<WPARAM>(vk)), code) << vk;
     // A value whose low bits spell a listed key is still no key.
@@ -192,8 +227,7 @@ TEST(WindowWrapper, SizeAndPaintMessagesReachTheirHooks) {
     EXPECT_TRUE(app.sizes.empty());  // creation's WM_SIZE comes before the object is known
     RECT outer = {0, 0, 300, 200};
     AdjustWindowRect(&outer, WindowStyleOf(hwnd), FALSE);
-    SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
     const std::vector<std::pair<int, int>> sized = {{300, 200}};
     EXPECT_EQ(app.sizes, sized);
     app.stopAfter = 1;  // the shown, resized window is painted once before the hook runs

@@ -23,7 +23,8 @@ using testsupport::WriteBytes;
 
 namespace {
 
-const std::string kLongName = std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c') + ".bin";
+const std::string kLongName =
+    std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c') + ".bin";
 
 // name inside the archive -> contents
 std::map<std::string, std::vector<uint8_t>> SourceFiles() {
@@ -68,7 +69,8 @@ protected:
         // The comment holds the end record's signature: the record is the
         // one whose comment ends exactly at the end of the file.
         ASSERT_EQ(testsupport::Run(src + "printf 'the show archive PK\\005\\006 with a signature in its comment\\n' | "
-                                         "zip -q -r -9 -z -P hopla ../data.zip ."), 0);
+                                         "zip -q -r -9 -z -P hopla ../data.zip ."),
+                  0);
         ASSERT_EQ(testsupport::Run(src + "zip -q -r -0 -P hopla ../stored.zip ."), 0);
         ASSERT_EQ(testsupport::Run(src + "zip -q -r -9 ../open.zip ."), 0);
         ASSERT_EQ(testsupport::Run("cp " + Quote(*dir_ / "data.zip") + " " + Quote(*dir_ / "data.pak")), 0);
@@ -165,7 +167,8 @@ TEST_F(ZipArchives, WrongOrEmptyPasswordCannotOpenEncryptedEntries) {
         SCOPED_TRACE(password);
         cvcore::SetArchivePassword(password);
         ExpectWrongPasswordRefused("font.tga", At("data.zip/font.tga"));
-        ExpectWrongPasswordRefused("smokeandcredits/credits/Names.txt", At("data.zip/smokeandcredits/credits/Names.txt"));
+        ExpectWrongPasswordRefused("smokeandcredits/credits/Names.txt",
+                                   At("data.zip/smokeandcredits/credits/Names.txt"));
     }
     // Unencrypted entries need no password.
     cvcore::SetArchivePassword("");

@@ -26,7 +26,9 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-uint32_t Get32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24; }
+uint32_t Get32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t{b[at + 3]} << 24;
+}
 uint16_t Get16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 void Put32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -121,13 +123,15 @@ TEST_F(HostileArchives, EndRecordFieldsPointingOutsideAreRefused) {
         patch(zip);
         return Open(zip);
     };
-    EXPECT_EQ(patched([&](Bytes& z) { Put32(z, at.end + 16, static_cast<uint32_t>(z.size())); }), Outcome::CannotAccess);
+    EXPECT_EQ(patched([&](Bytes& z) { Put32(z, at.end + 16, static_cast<uint32_t>(z.size())); }),
+              Outcome::CannotAccess);
     EXPECT_EQ(patched([&](Bytes& z) { Put32(z, at.end + 16, 0xfffffff0u); }), Outcome::CannotAccess);
     EXPECT_EQ(patched([&](Bytes& z) { Put32(z, at.end + 12, 0xffffffffu); }), Outcome::CannotAccess);
     EXPECT_EQ(patched([&](Bytes& z) {
-        Put16(z, at.end + 8, 0xffff);
-        Put16(z, at.end + 10, 0xffff);
-    }), Outcome::CannotAccess);
+                  Put16(z, at.end + 8, 0xffff);
+                  Put16(z, at.end + 10, 0xffff);
+              }),
+              Outcome::CannotAccess);
     // A comment length larger than the file is harmless: it is never followed.
     EXPECT_EQ(patched([&](Bytes& z) { Put16(z, at.end + 20, 0xffff); }), Outcome::Opened);
 }
@@ -166,9 +170,10 @@ TEST_F(HostileArchives, LocalHeaderAndDataOutsideTheFileAreRefused) {
     EXPECT_EQ(patched([&](Bytes& z) { Put16(z, at.local + 28, 0xffff); }), Outcome::CannotAccess);
     // Matching compressed sizes in both headers, far larger than the file.
     EXPECT_EQ(patched([&](Bytes& z) {
-        Put32(z, at.directory + 20, 0x7ffffff0u);
-        Put32(z, at.local + 18, 0x7ffffff0u);
-    }), Outcome::CannotAccess);
+                  Put32(z, at.directory + 20, 0x7ffffff0u);
+                  Put32(z, at.local + 18, 0x7ffffff0u);
+              }),
+              Outcome::CannotAccess);
     // The headers disagree (as with a trailing data descriptor).
     EXPECT_EQ(patched([&](Bytes& z) { Put32(z, at.local + 18, Get32(z, at.local + 18) + 1); }), Outcome::CannotAccess);
 }

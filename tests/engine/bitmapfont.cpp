@@ -52,7 +52,7 @@ protected:
 TEST_F(BitmapFontTest, MeasuresAtTheFirstThresholdThatFindsEveryGlyph) {
     BitmapFont font;
     ASSERT_TRUE(font.Build(device_.get(), FontPicture(), "AB'C'", 5, 1));
-    EXPECT_EQ(font.GetLineHeight(), 3);  // band of two rows plus one
+    EXPECT_EQ(font.GetLineHeight(), 3);      // band of two rows plus one
     EXPECT_EQ(font.GetGlyph('A').width, 4);  // three columns and the ending one
     EXPECT_EQ(font.GetGlyph('B').width, 3);
     EXPECT_EQ(font.GetGlyph('C').width, 5);
@@ -90,10 +90,10 @@ TEST_F(BitmapFontTest, PacksGlyphsIntoRowsOfThePowerOfTwoPicture) {
     };
     EXPECT_EQ(pixel(1, 0), 0xFF000001u);  // A's first column
     EXPECT_EQ(pixel(3, 1), 0xFF000003u);
-    EXPECT_EQ(pixel(4, 0), 0u);           // the faint column is not copied
-    EXPECT_EQ(pixel(5, 0), 0xFF000005u);  // B after one empty column
+    EXPECT_EQ(pixel(4, 0), 0u);            // the faint column is not copied
+    EXPECT_EQ(pixel(5, 0), 0xFF000005u);   // B after one empty column
     EXPECT_EQ(pixel(13, 1), 0xFF00000Du);  // C keeps its source column order
-    EXPECT_EQ(pixel(0, 3), 0xFF00000Fu);  // second row
+    EXPECT_EQ(pixel(0, 3), 0xFF00000Fu);   // second row
     EXPECT_EQ(pixel(0, 2), 0u);
     texture->UnlockRect(0);
 }
@@ -110,7 +110,8 @@ TEST_F(BitmapFontTest, PrintDrawsOneQuadPerGlyph) {
                          {48, 23, 0, 1, 14 / 16.0f, 3 / 16.0f},
                          {38, 23, 0, 1, 10 / 16.0f, 3 / 16.0f}};
     EXPECT_NE(draws[2].find("DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, " + DataTag(c, sizeof c) + ", 24)"),
-              std::string::npos) << draws[2];
+              std::string::npos)
+        << draws[2];
     const Vertex quote[4] = {{50, 20, 0, 1, 0, 3 / 16.0f},
                              {58, 20, 0, 1, 1 / 16.0f, 3 / 16.0f},
                              {58, 23, 0, 1, 1 / 16.0f, 6 / 16.0f},
@@ -167,12 +168,13 @@ TEST(BitmapFontNoDeviceTest, PrintNeedsADevice) {
 }
 
 TEST_F(BitmapFontTest, LoadsAPictureMadeByImageMagick) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("halcyon2-font-" + std::to_string(::getpid()));
+    const auto folder = std::filesystem::temp_directory_path() / ("halcyon2-font-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     // Two glyphs of 3 and 2 columns on rows 2-5 of a transparent picture.
-    const std::string command = "convert -size 16x8 xc:none +antialias -fill white -draw 'rectangle 2,2 4,5' "
-                                "-draw 'rectangle 7,2 8,5' -depth 8 'TGA:" + (folder / "font.tga").string() + "'";
+    const std::string command =
+        "convert -size 16x8 xc:none +antialias -fill white -draw 'rectangle 2,2 4,5' "
+        "-draw 'rectangle 7,2 8,5' -depth 8 'TGA:" +
+        (folder / "font.tga").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     cvcore::Image probe((folder / "font.tga").c_str());
     if (probe.GetPixels() == nullptr) {

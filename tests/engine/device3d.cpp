@@ -52,23 +52,20 @@ protected:
 TEST(ModeStringTest, FormsOfTheText) {
     EXPECT_EQ(Text(Device3D::ModeString(Mode(640, 480, 60, D3DFMT_R5G6B5), true, true, true)),
               "640 x 480 x 16bits @ 60hz");
-    EXPECT_EQ(Text(Device3D::ModeString(Mode(640, 480, 60, D3DFMT_R5G6B5), true, true, false)),
-              "640 x 480 x 16bits");
+    EXPECT_EQ(Text(Device3D::ModeString(Mode(640, 480, 60, D3DFMT_R5G6B5), true, true, false)), "640 x 480 x 16bits");
     EXPECT_EQ(Text(Device3D::ModeString(Mode(640, 480, 60), false, false, false)), "");
     EXPECT_EQ(Text(Device3D::ModeString(Mode(640, 480, 60), false, false, true)), "60hz");
     EXPECT_EQ(Text(Device3D::ModeString(Mode(800, 600, 75), true, false, true)), "800 x 600 @ 75hz");
-    EXPECT_EQ(Text(Device3D::ModeString(Mode(800, 600, 75, D3DFMT_A2R10G10B10), false, true, false)),
-              "0bits");
-    EXPECT_EQ(Text(Device3D::ModeString(Mode(1920, 1080, 0, D3DFMT_X8R8G8B8), false, true, true)),
-              "32bits @ 0hz");
+    EXPECT_EQ(Text(Device3D::ModeString(Mode(800, 600, 75, D3DFMT_A2R10G10B10), false, true, false)), "0bits");
+    EXPECT_EQ(Text(Device3D::ModeString(Mode(1920, 1080, 0, D3DFMT_X8R8G8B8), false, true, true)), "32bits @ 0hz");
 }
 
 TEST(FormatBitsTest, Table) {
     EXPECT_EQ(Device3D::FormatBits(D3DFMT_R8G8B8), 24);
     EXPECT_EQ(Device3D::FormatBits(D3DFMT_A8R8G8B8), 32);
     EXPECT_EQ(Device3D::FormatBits(D3DFMT_X8R8G8B8), 32);
-    for (D3DFORMAT f : {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4,
-                        D3DFMT_A8R3G3B2, D3DFMT_X4R4G4B4}) {
+    for (D3DFORMAT f :
+         {D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_A8R3G3B2, D3DFMT_X4R4G4B4}) {
         EXPECT_EQ(Device3D::FormatBits(f), 16) << f;
     }
     EXPECT_EQ(Device3D::FormatBits(D3DFMT_R3G3B2), 8);
@@ -152,9 +149,8 @@ TEST_F(Device3DTest, CreateDeviceTriesEachBehaviourTwice) {
 
 TEST_F(Device3DTest, CreateDeviceFailureTexts) {
     D3D8TraceConfig config;
-    config.failCreateDeviceBehaviors = D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                       D3DCREATE_MIXED_VERTEXPROCESSING |
-                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+    config.failCreateDeviceBehaviors =
+        D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MIXED_VERTEXPROCESSING | D3DCREATE_SOFTWARE_VERTEXPROCESSING;
     D3D8Trace_Enable(config);
     Device3D device;
     DeviceSettings settings;
@@ -205,8 +201,8 @@ TEST_F(Device3DTest, WindowedDeviceNeedsTheDesktopMode) {
     settings.height = 600;
     settings.window = reinterpret_cast<HWND>(static_cast<uintptr_t>(1));  // never dereferenced
     D3D8Trace_Clear();
-    ExpectThrows([&] { device.CreateDevice(settings); }, "GetImageFormat:GetAdapterDisplayMode",
-                 "Failed!", "texturefactory");
+    ExpectThrows([&] { device.CreateDevice(settings); }, "GetImageFormat:GetAdapterDisplayMode", "Failed!",
+                 "texturefactory");
     const auto created = LinesWith("CreateDevice(");
     ASSERT_EQ(created.size(), 1u);
     EXPECT_NE(created[0].find("{800 600 D3DFMT_R5G6B5 2 "), std::string::npos) << created[0];
@@ -231,7 +227,8 @@ TEST_F(Device3DTest, WindowedDeviceTakesTheDesktopFormat) {
     const auto checks = LinesWith("CheckDeviceFormat(");
     ASSERT_FALSE(checks.empty());
     EXPECT_NE(checks[0].find("CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_R5G6B5, 0x2, D3DRTYPE_SURFACE, "),
-              std::string::npos) << checks[0];
+              std::string::npos)
+        << checks[0];
 }
 
 TEST_F(Device3DTest, DepthFormatChoice) {
@@ -255,16 +252,14 @@ TEST_F(Device3DTest, DepthFormatChoice) {
     config.depthFormats = {D3DFMT_D16_LOCKABLE};
     D3D8Trace_Enable(config);
     Device3D none;
-    ExpectThrows([&] { none.FindDepthStencilFormat(settings); }, "No DepthStencil Format Found!",
-                 "Error!", "device3d");
-    ExpectThrows([&] { none.CreateDevice(settings); }, "No DepthStencil Format Found!", "Error!",
-                 "device3d");
+    ExpectThrows([&] { none.FindDepthStencilFormat(settings); }, "No DepthStencil Format Found!", "Error!", "device3d");
+    ExpectThrows([&] { none.CreateDevice(settings); }, "No DepthStencil Format Found!", "Error!", "device3d");
 }
 
 TEST_F(Device3DTest, NoDirect3DRaisesAnException) {
     // A machine without a usable renderer: Direct3DCreate8 gives null.
-    ExpectThrows([] { Device3D device([](UINT) -> IDirect3D8* { return nullptr; }); },
-                 "Direct3DCreate8()", "Failed!", "device3d");
+    ExpectThrows([] { Device3D device([](UINT) -> IDirect3D8* { return nullptr; }); }, "Direct3DCreate8()", "Failed!",
+                 "device3d");
     // The SDK version asked for is the one of Direct3D 8.0.
     static UINT asked = 0;
     D3D8Trace_Enable();

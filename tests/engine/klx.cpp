@@ -39,13 +39,25 @@ Bytes Write(const KlxDocument& doc) {
 // An independent little assembler for hand-made files.
 struct Raw {
     Bytes b;
-    Raw& u8(uint8_t v) { b.push_back(v); return *this; }
+    Raw& u8(uint8_t v) {
+        b.push_back(v);
+        return *this;
+    }
     Raw& u16(uint16_t v) { return u8(static_cast<uint8_t>(v)).u8(static_cast<uint8_t>(v >> 8)); }
     Raw& u32(uint32_t v) { return u16(static_cast<uint16_t>(v)).u16(static_cast<uint16_t>(v >> 16)); }
     Raw& f32(float v) { return u32(std::bit_cast<uint32_t>(v)); }
-    Raw& str(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return u8(0); }
-    Raw& floats(int n, float v) { for (int i = 0; i < n; ++i) f32(v); return *this; }
-    Raw& raw(const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); return *this; }
+    Raw& str(const std::string& s) {
+        b.insert(b.end(), s.begin(), s.end());
+        return u8(0);
+    }
+    Raw& floats(int n, float v) {
+        for (int i = 0; i < n; ++i) f32(v);
+        return *this;
+    }
+    Raw& raw(const Bytes& more) {
+        b.insert(b.end(), more.begin(), more.end());
+        return *this;
+    }
     operator Bytes() const { return b; }
 };
 
@@ -62,18 +74,29 @@ Bytes NodeData(const std::string& name, uint32_t id, uint32_t parent = 0xFFFFFFF
     r.str(name).u32(id).u32(parent).u32(0xFFFFFFFF);
     for (int m = 0; m < 2; ++m)
         for (int i = 0; i < 16; ++i) r.f32(i % 5 == 0 ? 1.0f : 0.0f);
-    r.f32(1).f32(2).f32(3);             // position
-    r.f32(0).f32(0).f32(0).f32(1);      // rotation
-    r.f32(4).f32(5).f32(6);             // scale
+    r.f32(1).f32(2).f32(3);               // position
+    r.f32(0).f32(0).f32(0).f32(1);        // rotation
+    r.f32(4).f32(5).f32(6);               // scale
     r.f32(0).f32(0.6f).f32(0).f32(0.8f);  // scale axis
     return r.u32(77).str("user");
 }
 
 Bytes MaterialData(const std::string& name, uint32_t id) {
-    return Raw().str(name).u32(id).u32(0).u32(0xFF102030).u32(0xFF405060).u32(0xFF708090).u32(0xFFA0B0C0).f32(0.5f).u32(9);
+    return Raw()
+        .str(name)
+        .u32(id)
+        .u32(0)
+        .u32(0xFF102030)
+        .u32(0xFF405060)
+        .u32(0xFF708090)
+        .u32(0xFFA0B0C0)
+        .f32(0.5f)
+        .u32(9);
 }
 
-Bytes MapData(uint8_t slot, const std::string& file) { return Raw().u8(slot).u32(3).str("reserved").str(file).u8(1).u8(2).u32(4); }
+Bytes MapData(uint8_t slot, const std::string& file) {
+    return Raw().u8(slot).u32(3).str("reserved").str(file).u8(1).u8(2).u32(4);
+}
 
 Bytes CameraData() { return Raw().f32(10).f32(200).f32(0.9f).f32(2).f32(500).u32(0).u32(1); }
 Bytes LightData(uint8_t kind) {
@@ -284,9 +307,10 @@ TEST(KlxReader, EmptyRootIsAnEmptyDocument) {
 TEST(KlxReader, UnknownChunksAreSkippedBySize) {
     // The unknown chunk's body looks like a scene-time chunk; it must not be read.
     const Bytes fake = Chunk(ChunkSceneTime, Raw().u32(9).u32(9).u32(9).u32(9).u32(9));
-    const KlxDocument d = Read(Root({Chunk(ChunkMaterial, MaterialData("a", 1)), Chunk(0x77777, Cat({fake, Raw().u8(1)})),
-                                     Chunk(ChunkGroup, Chunk(ChunkMaterial, MaterialData("b", 2))),
-                                     Chunk(ChunkSceneTime, Raw().u32(1).u32(2).u32(3).u32(4).u32(5))}));
+    const KlxDocument d =
+        Read(Root({Chunk(ChunkMaterial, MaterialData("a", 1)), Chunk(0x77777, Cat({fake, Raw().u8(1)})),
+                   Chunk(ChunkGroup, Chunk(ChunkMaterial, MaterialData("b", 2))),
+                   Chunk(ChunkSceneTime, Raw().u32(1).u32(2).u32(3).u32(4).u32(5))}));
     ASSERT_EQ(d.materials.size(), 2u);
     EXPECT_STREQ(d.materials[1].name.Text(), "b");
     EXPECT_EQ(d.sceneTime.startTick, 1);
@@ -313,7 +337,8 @@ TEST(KlxReader, NodeWithoutTracksKeepsItsDefaultsAsOneKeyEach) {
 }
 
 TEST(KlxReader, TrackChunksReplaceTheDefaultKeyThenAppend) {
-    const Bytes linear2 = Raw().u8(0).u32(0).u32(100).u32(MakeOrt(2, 3)).u32(2).u32(0).f32(1).f32(1).f32(1).u32(100).f32(2).f32(2).f32(2);
+    const Bytes linear2 =
+        Raw().u8(0).u32(0).u32(100).u32(MakeOrt(2, 3)).u32(2).u32(0).f32(1).f32(1).f32(1).u32(100).f32(2).f32(2).f32(2);
     const Bytes more = Raw().u8(0).u32(5).u32(200).u32(MakeOrt(1, 1)).u32(1).u32(200).f32(3).f32(3).f32(3);
     const KlxDocument d = Read(Root({Chunk(ChunkNode, Cat({NodeData("n", 1), Chunk(ChunkPositionTrack, linear2)})),
                                      Chunk(ChunkPositionTrack, more)}));
@@ -327,11 +352,11 @@ TEST(KlxReader, TrackChunksReplaceTheDefaultKeyThenAppend) {
 }
 
 TEST(KlxReader, MapSlotsAndEmptyMapNames) {
-    const KlxDocument d = Read(Root({Chunk(ChunkMaterial, Cat({MaterialData("m", 3), Chunk(ChunkMaterialMap, MapData(1, "wood.jpg")),
-                                                               Chunk(ChunkMaterialMap, MapData(7, "")),
-                                                               Chunk(ChunkMaterialMap, MapData(12, "beyond.tga")),
-                                                               Chunk(ChunkMaterialMap, MapData(255, "far.tga")),
-                                                               Chunk(ChunkMaterialExtra, Raw().f32(7).f32(8).f32(9))}))}));
+    const KlxDocument d = Read(Root({Chunk(
+        ChunkMaterial, Cat({MaterialData("m", 3), Chunk(ChunkMaterialMap, MapData(1, "wood.jpg")),
+                            Chunk(ChunkMaterialMap, MapData(7, "")), Chunk(ChunkMaterialMap, MapData(12, "beyond.tga")),
+                            Chunk(ChunkMaterialMap, MapData(255, "far.tga")),
+                            Chunk(ChunkMaterialExtra, Raw().f32(7).f32(8).f32(9))}))}));
     ASSERT_EQ(d.materials.size(), 1u);
     const KlxMaterial& m = d.materials[0];
     EXPECT_EQ(m.id, 3u);
@@ -376,7 +401,8 @@ Bytes Vertices3(uint32_t sets = 1) {
 TEST(KlxReader, FaceGroupsWithAndWithoutLightMap) {
     const Bytes g1 = Raw().u32(5).u32(0xFFFFFFFF).u32(0).u32(3).u16(0).u16(1).u16(2);
     const Bytes g2 = Raw().u32(5).u32(0).u32(1).u32(4).u16(2).u16(1).u16(0).u16(65535);
-    const KlxDocument d = Read(Root({MeshChunk(8, {Vertices3(), Chunk(ChunkMeshFaceGroup, g1), Chunk(ChunkMeshFaceGroup, g2)})}));
+    const KlxDocument d =
+        Read(Root({MeshChunk(8, {Vertices3(), Chunk(ChunkMeshFaceGroup, g1), Chunk(ChunkMeshFaceGroup, g2)})}));
     ASSERT_EQ(d.meshes.size(), 1u);
     const KlxMesh& m = d.meshes[0];
     EXPECT_EQ(m.nodeId, 8u);
@@ -390,10 +416,11 @@ TEST(KlxReader, FaceGroupsWithAndWithoutLightMap) {
 
 TEST(KlxReader, CamerasAndLightsTakeTheMostRecentNodeWherever_they_stand) {
     const Bytes list = Raw().u32(2).u32(42).u32(7).u32(8);
-    const KlxDocument d = Read(Root({Chunk(ChunkNode, Cat({NodeData("a", 5), Chunk(ChunkCamera, CameraData())})),
-                                     Chunk(ChunkNode, NodeData("b", 9)),
-                                     Chunk(ChunkGroup, Cat({Chunk(ChunkCamera, CameraData()), Chunk(ChunkLight, LightData(3))})),
-                                     Chunk(ChunkLightNodeList, list)}));
+    const KlxDocument d =
+        Read(Root({Chunk(ChunkNode, Cat({NodeData("a", 5), Chunk(ChunkCamera, CameraData())})),
+                   Chunk(ChunkNode, NodeData("b", 9)),
+                   Chunk(ChunkGroup, Cat({Chunk(ChunkCamera, CameraData()), Chunk(ChunkLight, LightData(3))})),
+                   Chunk(ChunkLightNodeList, list)}));
     ASSERT_EQ(d.cameras.size(), 2u);
     EXPECT_EQ(d.cameras[0].nodeId, 5u);
     EXPECT_EQ(d.cameras[1].nodeId, 9u);
@@ -416,7 +443,9 @@ TEST(KlxReader, CamerasAndLightsTakeTheMostRecentNodeWherever_they_stand) {
 TEST(KlxReader, MorphFramesRepeatTheMeshVertexLayout) {
     // Position, normal and colour plus two sets: 12 + 12 + 4 + 16 bytes a vertex.
     const uint32_t flags = KLX_VERTEX_POSITION | KLX_VERTEX_NORMAL | KLX_VERTEX_COLOR | (2u << KLX_VERTEX_SET_SHIFT);
-    auto vertex = [](Raw& r, float x) { r.f32(x).f32(0).f32(0).f32(0).f32(1).f32(0).u32(0xFF00FF00).f32(x).f32(1).f32(2).f32(x); };
+    auto vertex = [](Raw& r, float x) {
+        r.f32(x).f32(0).f32(0).f32(0).f32(1).f32(0).u32(0xFF00FF00).f32(x).f32(1).f32(2).f32(x);
+    };
     Raw vertices;
     vertices.u32(flags).u32(2);
     vertex(vertices, 1);
@@ -428,7 +457,8 @@ TEST(KlxReader, MorphFramesRepeatTheMeshVertexLayout) {
         vertex(frames, 10.0f + f);
         vertex(frames, 20.0f + f);
     }
-    const KlxDocument d = Read(Root({MeshChunk(1, {Chunk(ChunkMeshVertices, vertices), Chunk(ChunkMeshMorphFrames, frames)})}));
+    const KlxDocument d =
+        Read(Root({MeshChunk(1, {Chunk(ChunkMeshVertices, vertices), Chunk(ChunkMeshMorphFrames, frames)})}));
     const KlxMesh& m = d.meshes[0];
     EXPECT_EQ(m.vertexFlags, flags);
     EXPECT_EQ(m.CoordinateSets(), 2);
@@ -455,8 +485,9 @@ TEST(KlxReader, CoordinateSetsBeyondEightAreSkipped) {
         frames.f32(7).f32(7).f32(7);
         for (int s = 0; s < 10; ++s) frames.f32(100.0f + s).f32(0);
     }
-    const KlxDocument d = Read(Root({MeshChunk(1, {Chunk(ChunkMeshVertices, vertices), Chunk(ChunkMeshMorphFrames, frames),
-                                                   Chunk(ChunkMeshFaceGroup, Raw().u32(1).u32(0).u32(0).u32(0))})}));
+    const KlxDocument d =
+        Read(Root({MeshChunk(1, {Chunk(ChunkMeshVertices, vertices), Chunk(ChunkMeshMorphFrames, frames),
+                                 Chunk(ChunkMeshFaceGroup, Raw().u32(1).u32(0).u32(0).u32(0))})}));
     const KlxMesh& m = d.meshes[0];
     EXPECT_EQ(m.CoordinateSets(), 8);
     ASSERT_EQ(m.vertices.size(), 2u);
@@ -472,9 +503,10 @@ TEST(KlxReader, SkinWeightsOnlyForExistingVerticesAndBones) {
     Raw skin;
     skin.u32(2).u32(30).u32(31);  // two bones
     skin.u32(5);                  // weights for five vertices, the mesh has three
-    for (int v = 0; v < 5; ++v) skin.u32(3).u32(0).f32(0.5f).u32(1).f32(0.5f).u32(2).f32(9.0f);  // bone 2 does not exist
-    const KlxDocument d = Read(Root({MeshChunk(1, {Vertices3(), Chunk(ChunkMeshSkin, skin)}),
-                                     MeshChunk(2, {Chunk(ChunkMeshSkin, skin)})}));
+    for (int v = 0; v < 5; ++v)
+        skin.u32(3).u32(0).f32(0.5f).u32(1).f32(0.5f).u32(2).f32(9.0f);  // bone 2 does not exist
+    const KlxDocument d = Read(
+        Root({MeshChunk(1, {Vertices3(), Chunk(ChunkMeshSkin, skin)}), MeshChunk(2, {Chunk(ChunkMeshSkin, skin)})}));
     const KlxMesh& m = d.meshes[0];
     EXPECT_EQ(m.bones, (std::vector<uint32_t>{30, 31}));
     ASSERT_EQ(m.vertices.size(), 3u);
@@ -490,13 +522,13 @@ TEST(KlxReader, SkinWeightsOnlyForExistingVerticesAndBones) {
 
 TEST(KlxReader, ChunksWithoutTheirRecordAreSkipped) {
     const Bytes track = Raw().u8(0).u32(0).u32(0).u32(0).u32(1).u32(0).f32(1).f32(1).f32(1);
-    const KlxDocument d = Read(Root({Chunk(ChunkMaterialMap, MapData(1, "x.jpg")), Chunk(ChunkMaterialExtra, Raw().f32(1).f32(1).f32(1)),
-                                     Chunk(ChunkPositionTrack, track), Chunk(ChunkCamera, CameraData()),
-                                     Chunk(ChunkLight, LightData(1)), Chunk(ChunkLightNodeList, Raw().u32(1).u32(0).u32(1)),
-                                     Vertices3(), Chunk(ChunkMeshFaceGroup, Raw().u32(1).u32(0).u32(0).u32(0)),
-                                     Chunk(ChunkMeshSkin, Raw().u32(0).u32(0)), Chunk(ChunkMeshMorphFrames, Raw().u32(0)),
-                                     MeshChunk(3, {Chunk(ChunkMeshMorphFrames, Raw().u32(1).u32(0))}),
-                                     Chunk(ChunkSceneTime, Raw().u32(1).u32(2).u32(3).u32(4).u32(5))}));
+    const KlxDocument d = Read(Root(
+        {Chunk(ChunkMaterialMap, MapData(1, "x.jpg")), Chunk(ChunkMaterialExtra, Raw().f32(1).f32(1).f32(1)),
+         Chunk(ChunkPositionTrack, track), Chunk(ChunkCamera, CameraData()), Chunk(ChunkLight, LightData(1)),
+         Chunk(ChunkLightNodeList, Raw().u32(1).u32(0).u32(1)), Vertices3(),
+         Chunk(ChunkMeshFaceGroup, Raw().u32(1).u32(0).u32(0).u32(0)), Chunk(ChunkMeshSkin, Raw().u32(0).u32(0)),
+         Chunk(ChunkMeshMorphFrames, Raw().u32(0)), MeshChunk(3, {Chunk(ChunkMeshMorphFrames, Raw().u32(1).u32(0))}),
+         Chunk(ChunkSceneTime, Raw().u32(1).u32(2).u32(3).u32(4).u32(5))}));
     EXPECT_TRUE(d.materials.empty() && d.nodes.empty() && d.cameras.empty() && d.lights.empty());
     ASSERT_EQ(d.meshes.size(), 1u);
     EXPECT_TRUE(d.meshes[0].frames.empty());  // frames need the mesh's vertices first
@@ -505,7 +537,8 @@ TEST(KlxReader, ChunksWithoutTheirRecordAreSkipped) {
 
 TEST(KlxReader, LongStringsAreCutAt255Characters) {
     const std::string name(1000, 'n');
-    const KlxDocument d = Read(Root({Chunk(ChunkMaterial, MaterialData(name, 6)), Chunk(ChunkNode, NodeData(std::string(300, 'x'), 2))}));
+    const KlxDocument d =
+        Read(Root({Chunk(ChunkMaterial, MaterialData(name, 6)), Chunk(ChunkNode, NodeData(std::string(300, 'x'), 2))}));
     ASSERT_EQ(d.materials.size(), 1u);
     EXPECT_EQ(d.materials[0].name.Length(), 255);
     EXPECT_EQ(d.materials[0].id, 6u);  // the fields after the string are in step
@@ -518,15 +551,15 @@ TEST(KlxReader, LongStringsAreCutAt255Characters) {
 TEST(KlxReader, CountsBeyondTheChunkAreRefused) {
     // Claims four billion vertices, face indices, bones, keys and ids in a few bytes.
     const Bytes huge = Raw().u32(0x7).u32(0xFFFFFFFF).f32(1);
-    const KlxDocument d = Read(Root({Chunk(ChunkNode, Cat({NodeData("n", 1),
-                                                           Chunk(ChunkRotationTrack, Raw().u8(2).u32(0).u32(0).u32(0).u32(0x10000000)),
-                                                           Chunk(ChunkLight, LightData(1)),
-                                                           Chunk(ChunkLightNodeList, Raw().u32(0x40000000).u32(0).u32(1))})),
-                                     MeshChunk(1, {Chunk(ChunkMeshVertices, huge), Vertices3(),
-                                                   Chunk(ChunkMeshFaceGroup, Raw().u32(1).u32(0).u32(0).u32(0x80000000).u16(1)),
-                                                   Chunk(ChunkMeshSkin, Raw().u32(0x40000000).u32(1)),
-                                                   Chunk(ChunkMeshSkin, Raw().u32(0).u32(3).u32(0x20000000).u32(0)),
-                                                   Chunk(ChunkMeshMorphFrames, Raw().u32(0x10000000).u32(0))})}));
+    const KlxDocument d = Read(Root(
+        {Chunk(ChunkNode,
+               Cat({NodeData("n", 1), Chunk(ChunkRotationTrack, Raw().u8(2).u32(0).u32(0).u32(0).u32(0x10000000)),
+                    Chunk(ChunkLight, LightData(1)), Chunk(ChunkLightNodeList, Raw().u32(0x40000000).u32(0).u32(1))})),
+         MeshChunk(1, {Chunk(ChunkMeshVertices, huge), Vertices3(),
+                       Chunk(ChunkMeshFaceGroup, Raw().u32(1).u32(0).u32(0).u32(0x80000000).u16(1)),
+                       Chunk(ChunkMeshSkin, Raw().u32(0x40000000).u32(1)),
+                       Chunk(ChunkMeshSkin, Raw().u32(0).u32(3).u32(0x20000000).u32(0)),
+                       Chunk(ChunkMeshMorphFrames, Raw().u32(0x10000000).u32(0))})}));
     ASSERT_EQ(d.nodes.size(), 1u);
     EXPECT_EQ(d.nodes[0].rotationTrack.Count(), 1);  // the default key stays
     EXPECT_TRUE(d.lights[0].nodeList.empty());
@@ -562,7 +595,8 @@ TEST(KlxReader, MemoryStaysWithinAFixedMultipleOfHostileFiles) {
     // Meshes nested in a vertex chunk's unread bytes cannot spend them again.
     Bytes nested(4000, 0);
     for (int level = 0; level < 12; ++level) {
-        nested = MeshChunk(1, {Chunk(ChunkMeshVertices, Cat({Raw().u32(0).u32(static_cast<uint32_t>(nested.size())), nested}))});
+        nested = MeshChunk(
+            1, {Chunk(ChunkMeshVertices, Cat({Raw().u32(0).u32(static_cast<uint32_t>(nested.size())), nested}))});
     }
     ExpectReadWithinAFixedMultiple(Root({nested}));
 
@@ -652,19 +686,23 @@ void ExpectSamePixels(const cvcore::Image& got, const cvcore::Image& want) {
     ASSERT_EQ(got.GetFormat().BitsPerPixel(), want.GetFormat().BitsPerPixel());
     const size_t row = static_cast<size_t>(want.GetWidth() * want.GetFormat().BitsPerPixel() / 8);
     for (int32_t y = 0; y < want.GetHeight(); ++y) {
-        ASSERT_EQ(std::memcmp(got.GetPixels() + y * got.GetPitch(), want.GetPixels() + y * want.GetPitch(), row), 0) << "row " << y;
+        ASSERT_EQ(std::memcmp(got.GetPixels() + y * got.GetPitch(), want.GetPixels() + y * want.GetPitch(), row), 0)
+            << "row " << y;
     }
 }
 
 TEST(KlxReader, EmbeddedImagesGoThroughTheCodecsInFileOrder) {
     testsupport::ScratchDir dir;
-    ASSERT_EQ(testsupport::Run("convert -size 40x24 gradient:red-blue " + testsupport::Quote(dir / "a.tga") + " && convert -size 24x40 "
-                               "plasma:fractal -seed 3 -quality 85 " + testsupport::Quote(dir / "b.jpg")), 0);
+    ASSERT_EQ(testsupport::Run("convert -size 40x24 gradient:red-blue " + testsupport::Quote(dir / "a.tga") +
+                               " && convert -size 24x40 "
+                               "plasma:fractal -seed 3 -quality 85 " +
+                               testsupport::Quote(dir / "b.jpg")),
+              0);
     const Bytes tga = testsupport::ReadBytes(dir / "a.tga");
     const Bytes jpg = testsupport::ReadBytes(dir / "b.jpg");
     const Bytes broken = {0xFF, 0xD8, 0xFF, 0x00, 1, 2, 3};
-    const KlxDocument d = Read(Root({Chunk(ChunkImageJpeg, broken), Chunk(ChunkImageTga, tga), Chunk(0x30002, tga),
-                                     Chunk(ChunkImageJpeg, jpg)}));
+    const KlxDocument d = Read(Root(
+        {Chunk(ChunkImageJpeg, broken), Chunk(ChunkImageTga, tga), Chunk(0x30002, tga), Chunk(ChunkImageJpeg, jpg)}));
     // A picture that does not decode keeps its number, so later face groups
     // still find theirs; an unknown image kind uses none.
     ASSERT_EQ(d.images.size(), 3u);

@@ -89,8 +89,7 @@ class MaterialBuildTest : public MaterialTest {
 protected:
     void SetUp() override {
         MaterialTest::SetUp();
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("halcyon2-material-" + std::to_string(::getpid()));
+        folder_ = std::filesystem::temp_directory_path() / ("halcyon2-material-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder_);
         for (const char* name : {"base.dds", "second.dds", "chrome.dds"}) {
             const std::string command = "convert -size 4x4 xc:'#336699' '" + (folder_ / name).string() + "'";
@@ -235,8 +234,7 @@ namespace {
 TEST_F(MaterialTest, SceneHandsOutOneVariantPerIdAndImage) {
     Scene scene;
     IDirect3DTexture8* lightMap = nullptr;
-    ASSERT_EQ(device_->GetDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lightMap),
-              D3D_OK);
+    ASSERT_EQ(device_->GetDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &lightMap), D3D_OK);
     scene.AddTexture(lightMap);  // image 0; the scene releases it
     Material* base = scene.AddMaterial(std::make_unique<Material>(device_.get()));
     scene.RegisterMaterial(base, 7, -1);

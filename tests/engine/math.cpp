@@ -53,7 +53,8 @@ Reference Inverse(Reference a) {
 }
 
 void ExpectNear(const Matrix4& got, const Reference& want, double tolerance) {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(got.m[i], want[i], tolerance * (1.0 + std::fabs(want[i]))) << "element " << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(got.m[i], want[i], tolerance * (1.0 + std::fabs(want[i]))) << "element " << i;
 }
 
 void ExpectMatrix(const Matrix4& got, std::array<float, 16> want) {

@@ -69,8 +69,8 @@ KlxDocument SmallDocument() {
     glass.opacity = 0.5f;
     doc.materials = {opaque, glass};
 
-    doc.nodes = {Node(1, 0, 2), Node(2, 3, 0), Node(3, 99, 0, {5.0f, 0.0f, 0.0f}), Node(4, 0, 2),
-                 Node(5, 0, 0), Node(6, 0, 0), Node(8, 0, 0)};
+    doc.nodes = {Node(1, 0, 2), Node(2, 3, 0), Node(3, 99, 0, {5.0f, 0.0f, 0.0f}), Node(4, 0, 2), Node(5, 0, 0),
+                 Node(6, 0, 0), Node(8, 0, 0)};
     doc.nodes[1].objectOffset = Matrix4::Translation(0.0f, 1.0f, 0.0f);
     doc.nodes[4].bindPose = Matrix4::Translation(0.0f, 0.0f, 2.0f);
 
@@ -92,7 +92,7 @@ KlxDocument SmallDocument() {
     skinned.bones = {3, 77};
     skinned.vertices[0].weights = {{0, 1.0f}};
     skinned.vertices[1].weights = {{1, 0.5f}, {9, 0.5f}};  // bone 9 is not in the list
-    skinned.frames.resize(2);                               // ignored for a skinned mesh
+    skinned.frames.resize(2);                              // ignored for a skinned mesh
 
     KlxMesh morphing = Mesh(6, 3, 5);
     for (uint32_t k = 0; k < 2; ++k) {
@@ -317,8 +317,8 @@ TEST_F(BuilderTest, BadOutOfRangeTypesLeaveBuildAndUpdate) {
     Scene other;
     SceneBuilder(other, *device, document).Build();
     SceneNode* transform = other.FindObjectSlot(3)->node->GetParent();
-    EXPECT_EQ(transform->GetLocal().GetTranslation(), Vector3());  // held at the first key
-    other.Update(0.04f);  // tick 192: still before the range
+    EXPECT_EQ(transform->GetLocal().GetTranslation(), Vector3());                   // held at the first key
+    other.Update(0.04f);                                                            // tick 192: still before the range
     ExpectControllerError([&] { other.Update(0.1f); }, "Incompatible After ort!");  // tick 480
 }
 

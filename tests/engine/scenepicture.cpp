@@ -51,8 +51,8 @@ void AddQuads(KlxMesh& mesh, uint32_t material, uint16_t columns, uint16_t rows)
     for (uint16_t r = 0; r < rows; ++r) {
         for (uint16_t c = 0; c < columns; ++c) {
             const auto at = [&](uint16_t rr, uint16_t cc) { return static_cast<uint16_t>(rr * (columns + 1) + cc); };
-            group.indices.insert(group.indices.end(), {at(r, c), at(r + 1, c), at(r + 1, c + 1), at(r, c),
-                                                       at(r + 1, c + 1), at(r, c + 1)});
+            group.indices.insert(group.indices.end(),
+                                 {at(r, c), at(r + 1, c), at(r + 1, c + 1), at(r, c), at(r + 1, c + 1), at(r, c + 1)});
         }
     }
     mesh.faceGroups.push_back(group);
@@ -106,8 +106,8 @@ KlxMesh Pyramid() {
     return mesh;
 }
 
-KlxMesh Flat(uint32_t nodeId, uint32_t material, const Vector3& a, const Vector3& b, const Vector3& c,
-             const Vector3& d, const Vector3& normal) {
+KlxMesh Flat(uint32_t nodeId, uint32_t material, const Vector3& a, const Vector3& b, const Vector3& c, const Vector3& d,
+             const Vector3& normal) {
     KlxMesh mesh;
     mesh.nodeId = nodeId;
     mesh.vertexFlags = kFlags;
@@ -140,13 +140,12 @@ KlxDocument PictureDocument() {
     doc.environment.fogColor = 0xFF405070;
     doc.environment.fogNear = 0.0f;
     doc.environment.fogFar = 1.0f;
-    doc.materials = {Colour(1, 0xFFC03020), Colour(2, 0xFF20B040), Colour(3, 0xFF3060FF, 0.5f),
-                     Colour(4, 0xFF909090)};
+    doc.materials = {Colour(1, 0xFFC03020), Colour(2, 0xFF20B040), Colour(3, 0xFF3060FF, 0.5f), Colour(4, 0xFF909090)};
 
-    doc.nodes = {Node(1, 0, {0.0f, 3.0f, -10.0f}, 2), Node(2, 0, {0.0f, 1.0f, 0.0f}),
-                 Node(3, 0, {-4.0f, 6.0f, -6.0f}), Node(10, 0, {-2.5f, 0.0f, 0.0f}),
-                 Node(11, 0, {-2.5f, 0.0f, 0.0f}), Node(12, 11, {0.0f, 2.0f, 0.0f}),
-                 Node(20, 0, {2.5f, 0.0f, 0.0f}), Node(30, 0, {0.0f, 0.0f, -3.0f}), Node(40, 0, {})};
+    doc.nodes = {
+        Node(1, 0, {0.0f, 3.0f, -10.0f}, 2), Node(2, 0, {0.0f, 1.0f, 0.0f}),   Node(3, 0, {-4.0f, 6.0f, -6.0f}),
+        Node(10, 0, {-2.5f, 0.0f, 0.0f}),    Node(11, 0, {-2.5f, 0.0f, 0.0f}), Node(12, 11, {0.0f, 2.0f, 0.0f}),
+        Node(20, 0, {2.5f, 0.0f, 0.0f}),     Node(30, 0, {0.0f, 0.0f, -3.0f}), Node(40, 0, {})};
     // Bone 12 sits at (-2.5, 2, 0) in the bind pose and bends 50 degrees.
     KlxNode& bone = doc.nodes[5];
     bone.bindPose = Matrix4::Translation(-2.5f, 2.0f, 0.0f);
@@ -176,10 +175,10 @@ KlxDocument PictureDocument() {
     light.flags = 0x1 | 0x2;
     doc.lights = {light};
 
-    doc.meshes = {Ribbon(), Pyramid(),
-                  Flat(30, 3, {-1.5f, 0.5f, 0.0f}, {1.5f, 0.5f, 0.0f}, {-1.5f, 2.5f, 0.0f}, {1.5f, 2.5f, 0.0f},
-                       {0, 0, -1}),
-                  Floor()};
+    doc.meshes = {
+        Ribbon(), Pyramid(),
+        Flat(30, 3, {-1.5f, 0.5f, 0.0f}, {1.5f, 0.5f, 0.0f}, {-1.5f, 2.5f, 0.0f}, {1.5f, 2.5f, 0.0f}, {0, 0, -1}),
+        Floor()};
     return doc;
 }
 

@@ -65,8 +65,8 @@ TEST_F(RenderTest, HiddenNodesKeepTheirChildrenPrunedOnesDoNot) {
     pruned->stateFlags |= SceneNode::Pruned;
 
     scene.Render(*device, *camera);
-    EXPECT_EQ(hooks, (std::vector<std::string>{"prepare under-hidden", "draw under-hidden", "prepare pruned",
-                                               "draw pruned"}));
+    EXPECT_EQ(hooks,
+              (std::vector<std::string>{"prepare under-hidden", "draw under-hidden", "prepare pruned", "draw pruned"}));
 }
 
 TEST_F(RenderTest, CulledNodesArePreparedButNotDrawn) {
@@ -94,8 +94,7 @@ TEST_F(RenderTest, SetsProjectionViewAndDrawsTheQueueLast) {
         << lines[0];
     EXPECT_NE(lines[1].find("SetTransform(D3DTS_VIEW, [1 0 0 0 0 1 0 0 0 0 1 0 -0 -0 10 1])"), std::string::npos)
         << lines[1];
-    EXPECT_NE(lines.back().find("SetTransform(D3DTS_WORLD, [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1])"),
-              std::string::npos)
+    EXPECT_NE(lines.back().find("SetTransform(D3DTS_WORLD, [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1])"), std::string::npos)
         << lines.back();
 }
 

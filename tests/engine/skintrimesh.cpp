@@ -73,7 +73,7 @@ TEST_F(SkinTest, VerticesFollowTheirBones) {
     mesh->Skin();
     EXPECT_EQ(Output(2), Vector3(2.0f, 1.0f, 4.0f));
     EXPECT_EQ(Output(1), Vector3(1.0f, 1.0f, 2.0f));  // half of it
-    EXPECT_EQ(Output(0), Vector3(0.0f, 1.0f, 0.0f));   // no weights: untouched
+    EXPECT_EQ(Output(0), Vector3(0.0f, 1.0f, 0.0f));  // no weights: untouched
 }
 
 TEST_F(SkinTest, WeightsAreNotNormalised) {
@@ -88,7 +88,7 @@ TEST_F(SkinTest, PairsWithoutABoneAddNothing) {
     mesh->SetWeight(2, 0, 1, 1.0f);
     mesh->SetWeight(2, 1, 7, 1.0f);
     mesh->SetWeight(2, 5, 0, 1.0f);  // no such slot: ignored
-    mesh->SetWeightCount(9, 1);     // no such vertex: ignored
+    mesh->SetWeightCount(9, 1);      // no such vertex: ignored
     mesh->Skin();
     EXPECT_EQ(Output(2), Vector3(2.0f, 1.0f, 0.0f));
 }

@@ -83,8 +83,8 @@ TEST_F(TextureFactoryTest, ChooseFormatExamples) {
     auto none = MakeDevice(Offering({D3DFMT_DXT1}));
     EXPECT_FALSE(none->textureFactory.ChooseFormat(Format(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), chosen));
     cvcore::Image image(4, 4, cvcore::PixelFormat::Standard(cvcore::FORMAT_A8R8G8B8));
-    ExpectThrows([&] { none->textureFactory.CreateTextureFromImage(image, 0); },
-                 "TetureFactoryDX8::GetImageFormat()", "3D HW doesn't support any Direct image format!");
+    ExpectThrows([&] { none->textureFactory.CreateTextureFromImage(image, 0); }, "TetureFactoryDX8::GetImageFormat()",
+                 "3D HW doesn't support any Direct image format!");
 }
 
 TEST_F(TextureFactoryTest, PixelFormatsOfTheTable) {
@@ -146,8 +146,8 @@ TEST_F(TextureFactoryTest, CreateTextureConvertsAndResamples) {
     ASSERT_NE(texture, nullptr);
     const auto created = LinesWith("CreateTexture(");
     ASSERT_EQ(created.size(), 1u);
-    EXPECT_NE(created[0].find("CreateTexture(128, 64, 1, 0x0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED)"),
-              std::string::npos) << created[0];
+    EXPECT_NE(created[0].find("CreateTexture(128, 64, 1, 0x0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED)"), std::string::npos)
+        << created[0];
     D3DLOCKED_RECT locked{};
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
     const auto* bits = static_cast<const uint8_t*>(locked.pBits);
@@ -178,8 +178,8 @@ TEST_F(TextureFactoryTest, EmptyPictureMakesNoTexture) {
     auto device = MakeDevice(Offering({D3DFMT_A8R8G8B8}));
     cvcore::Image empty;
     empty.GetFormat() = cvcore::PixelFormat::Standard(cvcore::FORMAT_A8R8G8B8);
-    ExpectThrows([&] { device->textureFactory.CreateTextureFromImage(empty, 0); },
-                 "CreateTexture::CreateTexture()", "Failed!");
+    ExpectThrows([&] { device->textureFactory.CreateTextureFromImage(empty, 0); }, "CreateTexture::CreateTexture()",
+                 "Failed!");
 }
 
 // ---------------------------------------------------------------------------
@@ -354,8 +354,7 @@ TEST_F(TextureFactoryTest, DdsReadsOnlyWhatTheFileHolds) {
 class TextureCacheTest : public TextureFactoryTest {
 protected:
     void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("halcyon2-textures-" + std::to_string(::getpid()));
+        folder_ = std::filesystem::temp_directory_path() / ("halcyon2-textures-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder_);
         cvcore::SetBasePath((folder_.string() + "/").c_str());
     }

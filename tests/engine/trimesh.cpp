@@ -23,9 +23,8 @@ protected:
     }
 
     // A mesh with count vertices at (i, 0, z[i]) and one submesh.
-    std::unique_ptr<TriMesh> Mesh(int count, uint32_t fvf, const std::vector<uint16_t>& indices,
-                                  D3DPRIMITIVETYPE type, Material* material,
-                                  const std::vector<uint32_t>& diffuse = {}) {
+    std::unique_ptr<TriMesh> Mesh(int count, uint32_t fvf, const std::vector<uint16_t>& indices, D3DPRIMITIVETYPE type,
+                                  Material* material, const std::vector<uint32_t>& diffuse = {}) {
         auto mesh = std::make_unique<TriMesh>(device_.get());
         mesh->CreateVertexBuffer(count, fvf);
         mesh->LockVertices(TriMesh::LOCK_RESET_BOX | TriMesh::LOCK_TRACK_BOUNDS);
@@ -84,8 +83,8 @@ TEST(TriMeshFormatTest, PrimitiveCounts) {
 
 TEST_F(TriMeshTest, VerticesRoundTripThroughTheFormat) {
     TriMesh mesh(device_.get());
-    mesh.CreateVertexBuffer(2, D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL | D3DFVF_DIFFUSE |
-                                   D3DFVF_SPECULAR | D3DFVF_TEX2);
+    mesh.CreateVertexBuffer(
+        2, D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2);
     EXPECT_EQ(mesh.GetStride(), 24 + 12 + 4 + 4 + 16);
     EXPECT_EQ(LinesWith("CreateVertexBuffer(120, 0x0, 0x12da, D3DPOOL_MANAGED)").size(), 1u);
     MeshVertex in;
@@ -103,7 +102,7 @@ TEST_F(TriMeshTest, VerticesRoundTripThroughTheFormat) {
     in.texCoords[2] = Vector2(7, 7);  // beyond the two sets
     mesh.LockVertices(0);
     mesh.SetVertex(1, in);
-    mesh.SetVertex(2, in);   // outside the buffer: ignored
+    mesh.SetVertex(2, in);  // outside the buffer: ignored
     mesh.SetVertex(-1, in);
     const MeshVertex out = mesh.GetVertex(1);
     mesh.UnlockVertices(0);

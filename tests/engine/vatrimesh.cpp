@@ -43,7 +43,9 @@ struct MorphTest : ::testing::Test {
             mesh->LockFrame(frame);
             mesh->SetFrameTime(frame, times[k]);
             const Vector3 normal = k == 1 ? Vector3(0, 1, 0) : Vector3(1, 0, 0);
-            mesh->SetFrameVertex(frame, 0, Vertex(10.0f * static_cast<float>(k), normal, 0xFF0000FF + static_cast<uint32_t>(k), 0.5f * static_cast<float>(k)));
+            mesh->SetFrameVertex(frame, 0,
+                                 Vertex(10.0f * static_cast<float>(k), normal, 0xFF0000FF + static_cast<uint32_t>(k),
+                                        0.5f * static_cast<float>(k)));
             mesh->SetFrameVertex(frame, 1, Vertex(100.0f, {0, 0, 1}, 0x11223344, 1.0f));
             mesh->UnlockFrame(frame);
         }

@@ -13,8 +13,7 @@
 
 namespace d3d8test {
 
-inline DWORD F2D(float f)
-{
+inline DWORD F2D(float f) {
     DWORD d;
     std::memcpy(&d, &f, 4);
     return d;
@@ -24,17 +23,13 @@ struct Rgb {
     int r, g, b;
 };
 
-inline Rgb RgbOf(uint32_t argb)
-{
-    return {int((argb >> 16) & 0xFF), int((argb >> 8) & 0xFF), int(argb & 0xFF)};
-}
+inline Rgb RgbOf(uint32_t argb) { return {int((argb >> 16) & 0xFF), int((argb >> 8) & 0xFF), int(argb & 0xFF)}; }
 
 class GLDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override { D3D8Trace_Disable(); }
 
-    void Open(UINT width = 64, UINT height = 64, BOOL depth = TRUE, DWORD flags = 0)
-    {
+    void Open(UINT width = 64, UINT height = 64, BOOL depth = TRUE, DWORD flags = 0) {
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr) << "no usable OpenGL";
         D3DPRESENT_PARAMETERS p = {};
@@ -46,26 +41,22 @@ protected:
         p.EnableAutoDepthStencil = depth;
         p.AutoDepthStencilFormat = D3DFMT_D24S8;
         p.Flags = flags;
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
-                                    D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device),
                   D3D_OK);
         w = width;
         h = height;
         hasDepth = depth;
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         if (device) {
             EXPECT_EQ(device->Release(), 0u);
         }
-        if (d3d)
-            d3d->Release();
+        if (d3d) d3d->Release();
     }
 
     // The back buffer as A8R8G8B8, top row first.
-    void Read()
-    {
+    void Read() {
         frame.assign(size_t(w) * h, 0);
         ASSERT_EQ(D3D8_ReadBackBuffer(device, frame.data(), w * 4, nullptr, nullptr), D3D_OK);
     }
@@ -74,11 +65,9 @@ protected:
 
     // Writes the frame as a binary PPM (for looking at; ImageMagick turns it
     // into PNG).
-    void SavePpm(const std::string& path) const
-    {
+    void SavePpm(const std::string& path) const {
         FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f)
-            return;
+        if (!f) return;
         std::fprintf(f, "P6\n%u %u\n255\n", w, h);
         for (uint32_t p : frame) {
             const unsigned char rgb[3] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)};
@@ -87,15 +76,12 @@ protected:
         std::fclose(f);
     }
 
-    void Clear(D3DCOLOR color)
-    {
-        device->Clear(0, nullptr, D3DCLEAR_TARGET | (hasDepth ? D3DCLEAR_ZBUFFER : 0), color, 1.0f,
-                      0);
+    void Clear(D3DCOLOR color) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | (hasDepth ? D3DCLEAR_ZBUFFER : 0), color, 1.0f, 0);
     }
 
     // Lighting off, no culling, blending off, stage 0 passing the diffuse.
-    void Plain()
-    {
+    void Plain() {
         device->SetRenderState(D3DRS_LIGHTING, FALSE);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
@@ -116,9 +102,8 @@ struct TLVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
 constexpr DWORD TL_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
 // A pre-transformed rectangle as a two-triangle fan.
-inline void TLQuad(TLVertex out[4], float x1, float y1, float x2, float y2, DWORD color,
-                   float u1 = 0, float v1 = 0, float u2 = 1, float v2 = 1, float z = 0.5f)
-{
+inline void TLQuad(TLVertex out[4], float x1, float y1, float x2, float y2, DWORD color, float u1 = 0, float v1 = 0,
+                   float u2 = 1, float v2 = 1, float z = 0.5f) {
     out[0] = {x1, y1, z, 1, color, u1, v1};
     out[1] = {x2, y1, z, 1, color, u2, v1};
     out[2] = {x2, y2, z, 1, color, u2, v2};

@@ -23,15 +23,13 @@ struct NVertex {
     float u, v;
 };
 
-D3DMATRIX Identity()
-{
+D3DMATRIX Identity() {
     D3DMATRIX m = {};
     m._11 = m._22 = m._33 = m._44 = 1;
     return m;
 }
 
-D3DMATRIX Perspective(float fovY, float aspect, float zn, float zf)
-{
+D3DMATRIX Perspective(float fovY, float aspect, float zn, float zf) {
     D3DMATRIX m = {};
     const float yScale = 1.0f / std::tan(fovY / 2), xScale = yScale / aspect;
     m._11 = xScale;
@@ -42,8 +40,7 @@ D3DMATRIX Perspective(float fovY, float aspect, float zn, float zf)
     return m;
 }
 
-IDirect3DTexture8* Checker(IDirect3DDevice8* device, UINT size, DWORD a, DWORD b, int cells)
-{
+IDirect3DTexture8* Checker(IDirect3DDevice8* device, UINT size, DWORD a, DWORD b, int cells) {
     IDirect3DTexture8* t = nullptr;
     device->CreateTexture(size, size, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &t);
     D3DLOCKED_RECT locked;
@@ -56,8 +53,7 @@ IDirect3DTexture8* Checker(IDirect3DDevice8* device, UINT size, DWORD a, DWORD b
     return t;
 }
 
-void RenderScene(IDirect3DDevice8* device)
-{
+void RenderScene(IDirect3DDevice8* device) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00304060, 1.0f, 0);
     device->BeginScene();
     D3DMATRIX view = Identity();
@@ -101,8 +97,10 @@ void RenderScene(IDirect3DDevice8* device)
     device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
     device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
-    NVertex ground[4] = {{-6, -1, -2, 0, 1, 0, 0, 0}, {6, -1, -2, 0, 1, 0, 4, 0},
-                         {6, -1, 12, 0, 1, 0, 4, 4}, {-6, -1, 12, 0, 1, 0, 0, 4}};
+    NVertex ground[4] = {{-6, -1, -2, 0, 1, 0, 0, 0},
+                         {6, -1, -2, 0, 1, 0, 4, 0},
+                         {6, -1, 12, 0, 1, 0, 4, 4},
+                         {-6, -1, 12, 0, 1, 0, 0, 4}};
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, ground, sizeof(NVertex));
 
@@ -111,8 +109,8 @@ void RenderScene(IDirect3DDevice8* device)
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
     const UINT vertices = (rings + 1) * (segments + 1);
-    device->CreateVertexBuffer(vertices * sizeof(NVertex), D3DUSAGE_WRITEONLY,
-                               D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, D3DPOOL_MANAGED, &vb);
+    device->CreateVertexBuffer(vertices * sizeof(NVertex), D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1,
+                               D3DPOOL_MANAGED, &vb);
     BYTE* data = nullptr;
     vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
     NVertex* v = reinterpret_cast<NVertex*>(data);
@@ -212,15 +210,13 @@ void RenderScene(IDirect3DDevice8* device)
     env->Release();
 }
 
-bool ReadPpm(const std::string& path, std::vector<uint32_t>& pixels, int& w, int& h)
-{
+bool ReadPpm(const std::string& path, std::vector<uint32_t>& pixels, int& w, int& h) {
     std::ifstream in(path, std::ios::binary);
     std::string magic;
     int max = 0;
     in >> magic >> w >> h >> max;
     in.get();
-    if (magic != "P6" || max != 255)
-        return false;
+    if (magic != "P6" || max != 255) return false;
     pixels.resize(size_t(w) * h);
     for (uint32_t& p : pixels) {
         unsigned char rgb[3];
@@ -232,8 +228,7 @@ bool ReadPpm(const std::string& path, std::vector<uint32_t>& pixels, int& w, int
 
 class DemoTest : public GLDeviceTest {};
 
-TEST_F(DemoTest, SceneMatchesTheGoldenImage)
-{
+TEST_F(DemoTest, SceneMatchesTheGoldenImage) {
     Open(kW, kH);
     RenderScene(device);
     Read();
@@ -241,8 +236,7 @@ TEST_F(DemoTest, SceneMatchesTheGoldenImage)
     const char* sourceDir = std::getenv("HALCYON2_SOURCE_DIR");
     const std::string out = std::string(binDir ? binDir : ".") + "/d3d8_demo";
     SavePpm(out + ".ppm");
-    const std::string golden =
-        std::string(sourceDir ? sourceDir : "..") + "/tests/platform/golden/d3d8_demo.png";
+    const std::string golden = std::string(sourceDir ? sourceDir : "..") + "/tests/platform/golden/d3d8_demo.png";
     if (std::getenv("HALCYON2_UPDATE_GOLDEN")) {
         ASSERT_EQ(std::system(("convert " + out + ".ppm " + golden).c_str()), 0);
         GTEST_SKIP() << "golden image written: " << golden;
@@ -259,8 +253,7 @@ TEST_F(DemoTest, SceneMatchesTheGoldenImage)
         const Rgb a = RgbOf(frame[size_t(i)]), b = RgbOf(expected[size_t(i)]);
         const int d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
         worst = std::max(worst, d);
-        if (d > 6)
-            ++far;
+        if (d > 6) ++far;
     }
     EXPECT_LE(far, kW * kH / 200) << "worst difference " << worst << "; frame in " << out << ".ppm";
 }

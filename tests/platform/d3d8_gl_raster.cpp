@@ -9,8 +9,7 @@ using namespace d3d8test;
 
 class RasterTest : public GLDeviceTest {};
 
-TEST_F(RasterTest, PreTransformedQuadCoversExactPixels)
-{
+TEST_F(RasterTest, PreTransformedQuadCoversExactPixels) {
     Open(16, 12);
     Plain();
     Clear(0x000000);
@@ -30,8 +29,7 @@ TEST_F(RasterTest, PreTransformedQuadCoversExactPixels)
         }
 }
 
-TEST_F(RasterTest, HalfPixelShiftedQuadStillCoversItsPixels)
-{
+TEST_F(RasterTest, HalfPixelShiftedQuadStillCoversItsPixels) {
     // Texel-aligned drawing puts edges on pixel boundaries (x - 0.5).
     Open(8, 8);
     Plain();
@@ -55,14 +53,12 @@ struct Vertex {
 
 // Culling follows the winding on screen (y down): with the default
 // D3DCULL_CCW, counter-clockwise triangles disappear.
-TEST_F(RasterTest, CullModesFollowScreenWinding)
-{
+TEST_F(RasterTest, CullModesFollowScreenWinding) {
     Open(32, 32);
     Plain();
     device->SetVertexShader(TL_FVF);
-    TLVertex clockwise[3] = {{4, 4, 0.5f, 1, 0xFF00FF00, 0, 0},
-                             {28, 4, 0.5f, 1, 0xFF00FF00, 0, 0},
-                             {4, 28, 0.5f, 1, 0xFF00FF00, 0, 0}};
+    TLVertex clockwise[3] = {
+        {4, 4, 0.5f, 1, 0xFF00FF00, 0, 0}, {28, 4, 0.5f, 1, 0xFF00FF00, 0, 0}, {4, 28, 0.5f, 1, 0xFF00FF00, 0, 0}};
     TLVertex counter[3] = {clockwise[0], clockwise[2], clockwise[1]};
     struct Case {
         DWORD cull;
@@ -95,8 +91,7 @@ TEST_F(RasterTest, CullModesFollowScreenWinding)
     EXPECT_EQ(At(4, 4), 0u);
 }
 
-TEST_F(RasterTest, ClipSpaceDepthRunsFromZeroToW)
-{
+TEST_F(RasterTest, ClipSpaceDepthRunsFromZeroToW) {
     Open(16, 16);
     Plain();
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
@@ -106,16 +101,17 @@ TEST_F(RasterTest, ClipSpaceDepthRunsFromZeroToW)
     const bool visible[] = {false, true, true, false};
     for (int i = 0; i < 4; ++i) {
         Clear(0);
-        Vertex quad[4] = {{-1, 1, depths[i], 0xFFFFFFFF}, {1, 1, depths[i], 0xFFFFFFFF},
-                          {1, -1, depths[i], 0xFFFFFFFF}, {-1, -1, depths[i], 0xFFFFFFFF}};
+        Vertex quad[4] = {{-1, 1, depths[i], 0xFFFFFFFF},
+                          {1, 1, depths[i], 0xFFFFFFFF},
+                          {1, -1, depths[i], 0xFFFFFFFF},
+                          {-1, -1, depths[i], 0xFFFFFFFF}};
         device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
         Read();
         EXPECT_EQ(At(8, 8) != 0, visible[i]) << "z " << depths[i];
     }
 }
 
-TEST_F(RasterTest, DepthTestKeepsTheNearerSurface)
-{
+TEST_F(RasterTest, DepthTestKeepsTheNearerSurface) {
     Open(16, 16);
     Plain();
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
@@ -137,8 +133,7 @@ TEST_F(RasterTest, DepthTestKeepsTheNearerSurface)
     EXPECT_EQ(At(8, 8), 0xFF0000u);
 }
 
-TEST_F(RasterTest, BlendFactorsFollowTheFormula)
-{
+TEST_F(RasterTest, BlendFactorsFollowTheFormula) {
     Open(16, 16);
     Plain();
     device->SetVertexShader(TL_FVF);
@@ -166,8 +161,7 @@ TEST_F(RasterTest, BlendFactorsFollowTheFormula)
     }
 }
 
-TEST_F(RasterTest, ClearRespectsRectanglesAndViewport)
-{
+TEST_F(RasterTest, ClearRespectsRectanglesAndViewport) {
     Open(16, 16);
     Clear(0x112233);
     D3DRECT rect = {2, 3, 6, 5};
@@ -189,16 +183,15 @@ TEST_F(RasterTest, ClearRespectsRectanglesAndViewport)
     EXPECT_EQ(device->SetViewport(&outside), D3DERR_INVALIDCALL);
 }
 
-TEST_F(RasterTest, ViewportMapsClipSpace)
-{
+TEST_F(RasterTest, ViewportMapsClipSpace) {
     Open(20, 20);
     Plain();
     Clear(0);  // the whole target: a clear covers only the viewport
     D3DVIEWPORT8 vp = {4, 6, 8, 10, 0, 1};
     device->SetViewport(&vp);
     device->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
-    Vertex quad[4] = {{-1, 1, 0.5f, 0xFFFFFFFF}, {1, 1, 0.5f, 0xFFFFFFFF},
-                      {1, -1, 0.5f, 0xFFFFFFFF}, {-1, -1, 0.5f, 0xFFFFFFFF}};
+    Vertex quad[4] = {
+        {-1, 1, 0.5f, 0xFFFFFFFF}, {1, 1, 0.5f, 0xFFFFFFFF}, {1, -1, 0.5f, 0xFFFFFFFF}, {-1, -1, 0.5f, 0xFFFFFFFF}};
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
     Read();
     for (int y = 0; y < 20; ++y)
@@ -208,8 +201,7 @@ TEST_F(RasterTest, ViewportMapsClipSpace)
         }
 }
 
-TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw)
-{
+TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw) {
     Open(64, 64);
     Plain();
     device->SetVertexShader(TL_FVF);
@@ -232,8 +224,7 @@ TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw)
                            {64, 52, 0.5f, 1, 0xFFFFFF00, 0, 0},
                            {0, 56, 0.5f, 1, 0xFFFFFF00, 0, 0},
                            {64, 56, 0.5f, 1, 0xFFFFFF00, 0, 0}};
-    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, list, D3DFMT_INDEX16, indexed,
-                                   sizeof(TLVertex));
+    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, list, D3DFMT_INDEX16, indexed, sizeof(TLVertex));
     Read();
     D3D8Stats after = {};
     D3D8_GetStats(device, &after);
@@ -248,8 +239,7 @@ TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw)
     EXPECT_EQ(At(30, 50), 0u);
 }
 
-TEST_F(RasterTest, DrawsThatCannotChangeTheFrameAreSkipped)
-{
+TEST_F(RasterTest, DrawsThatCannotChangeTheFrameAreSkipped) {
     Open(16, 16);
     Plain();
     device->SetVertexShader(TL_FVF);
@@ -281,14 +271,12 @@ TEST_F(RasterTest, DrawsThatCannotChangeTheFrameAreSkipped)
     EXPECT_EQ(after.skippedDraws - before.skippedDraws, 2u);
 }
 
-TEST_F(RasterTest, BufferDrawsListsStripsAndFans)
-{
+TEST_F(RasterTest, BufferDrawsListsStripsAndFans) {
     Open(32, 32);
     Plain();
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(8 * sizeof(TLVertex), D3DUSAGE_WRITEONLY, TL_FVF,
-                                         D3DPOOL_DEFAULT, &vb),
+    ASSERT_EQ(device->CreateVertexBuffer(8 * sizeof(TLVertex), D3DUSAGE_WRITEONLY, TL_FVF, D3DPOOL_DEFAULT, &vb),
               D3D_OK);
     ASSERT_EQ(device->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
     BYTE* data = nullptr;
@@ -324,8 +312,7 @@ TEST_F(RasterTest, BufferDrawsListsStripsAndFans)
     ib->Release();
 }
 
-TEST_F(RasterTest, PresentHookSeesTheFrame)
-{
+TEST_F(RasterTest, PresentHookSeesTheFrame) {
     Open(8, 8);
     struct Seen {
         uint32_t pixel = 0;
@@ -354,8 +341,7 @@ namespace {
 // The GL back end's adapters: one per SDL display, named after the display
 // and the renderer; the offscreen display knows only its desktop mode, so
 // the standard list stands in.
-TEST(GLAdapters, DisplaysRendererAndModes)
-{
+TEST(GLAdapters, DisplaysRendererAndModes) {
     IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
     ASSERT_GE(d3d->GetAdapterCount(), 1u);
@@ -375,18 +361,14 @@ TEST(GLAdapters, DisplaysRendererAndModes)
     EXPECT_GT(desktop.Width, 0u);
     // Every format of the texture factory's table, DXT included; no render
     // targets; the depth formats the device factory tries.
-    for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8, D3DFMT_R5G6B5,
-                        D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4,
-                        D3DFMT_A8R3G3B2, D3DFMT_R3G3B2, D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5})
-        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, 0, D3DRTYPE_TEXTURE, f),
-                  D3D_OK)
-            << f;
-    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, 0, D3DRTYPE_TEXTURE,
-                                     D3DFMT_V8U8),
+    for (D3DFORMAT f :
+         {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
+          D3DFMT_A4R4G4B4, D3DFMT_X4R4G4B4, D3DFMT_A8R3G3B2, D3DFMT_R3G3B2, D3DFMT_DXT1, D3DFMT_DXT3, D3DFMT_DXT5})
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, 0, D3DRTYPE_TEXTURE, f), D3D_OK) << f;
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, 0, D3DRTYPE_TEXTURE, D3DFMT_V8U8),
               D3DERR_NOTAVAILABLE);
     for (D3DFORMAT f : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D24X8, D3DFMT_D32})
-        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, D3DUSAGE_DEPTHSTENCIL,
-                                         D3DRTYPE_SURFACE, f),
+        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desktop.Format, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, f),
                   D3D_OK)
             << f;
     d3d->Release();

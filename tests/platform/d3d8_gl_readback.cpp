@@ -11,8 +11,7 @@ using namespace d3d8test;
 class ReadBackTest : public GLDeviceTest {
 protected:
     // Red background, a green rectangle in the top-left quarter.
-    void DrawFrame()
-    {
+    void DrawFrame() {
         Plain();
         device->SetVertexShader(TL_FVF);
         Clear(0xFF0000);
@@ -23,30 +22,26 @@ protected:
         device->EndScene();
     }
 
-    IDirect3DSurface8* Image(UINT width, UINT height, D3DFORMAT format)
-    {
+    IDirect3DSurface8* Image(UINT width, UINT height, D3DFORMAT format) {
         IDirect3DSurface8* s = nullptr;
         EXPECT_EQ(device->CreateImageSurface(width, height, format, &s), D3D_OK);
         return s;
     }
 
     // Rows of a locked 32-bit surface against the frame read back.
-    void ExpectSameAsFrame(const D3DLOCKED_RECT& locked, const char* what)
-    {
+    void ExpectSameAsFrame(const D3DLOCKED_RECT& locked, const char* what) {
         int differ = 0;
         for (UINT y = 0; y < h; ++y)
             for (UINT x = 0; x < w; ++x) {
-                const uint32_t p =
-                    reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                      size_t(y) * locked.Pitch)[x];
+                const uint32_t p = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                     size_t(y) * locked.Pitch)[x];
                 differ += (p & 0xFFFFFF) != At(int(x), int(y));
             }
         EXPECT_EQ(differ, 0) << what;
     }
 };
 
-TEST_F(ReadBackTest, LockableBackBufferFrontBufferAndCopyRectsShowTheFrame)
-{
+TEST_F(ReadBackTest, LockableBackBufferFrontBufferAndCopyRectsShowTheFrame) {
     Open(64, 48, TRUE, D3DPRESENTFLAG_LOCKABLE_BACKBUFFER);
     DrawFrame();
     Read();
@@ -65,8 +60,7 @@ TEST_F(ReadBackTest, LockableBackBufferFrontBufferAndCopyRectsShowTheFrame)
     ASSERT_EQ(back->LockRect(&locked, &blue, 0), D3D_OK);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] =
-                0x0000FF;
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch)[x] = 0x0000FF;
     EXPECT_EQ(back->UnlockRect(), D3D_OK);
     Read();
     EXPECT_EQ(At(40, 4), 0x0000FFu);
@@ -103,12 +97,10 @@ TEST_F(ReadBackTest, LockableBackBufferFrontBufferAndCopyRectsShowTheFrame)
     const RECT part = {0, 0, 16, 16};
     const POINT past = {LONG(w) - 8, 0};
     EXPECT_EQ(device->CopyRects(back, &part, 1, copy, &past), D3DERR_INVALIDCALL);
-    for (IDirect3DSurface8* s : {back, copy, front, small, wide})
-        s->Release();
+    for (IDirect3DSurface8* s : {back, copy, front, small, wide}) s->Release();
 }
 
-TEST_F(ReadBackTest, WithoutTheFlagTheBackBufferDoesNotLock)
-{
+TEST_F(ReadBackTest, WithoutTheFlagTheBackBufferDoesNotLock) {
     Open(32, 32);
     IDirect3DSurface8* back = nullptr;
     ASSERT_EQ(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
@@ -126,12 +118,10 @@ TEST_F(ReadBackTest, WithoutTheFlagTheBackBufferDoesNotLock)
     back->Release();
 }
 
-TEST_F(ReadBackTest, ResetToAnotherSizeAndBack)
-{
+TEST_F(ReadBackTest, ResetToAnotherSizeAndBack) {
     Open(64, 64);
     IDirect3DVertexBuffer8* vb = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, TL_FVF, D3DPOOL_DEFAULT, &vb),
-              D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, TL_FVF, D3DPOOL_DEFAULT, &vb), D3D_OK);
     D3DPRESENT_PARAMETERS p = {};
     p.Windowed = TRUE;
     p.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -167,8 +157,7 @@ TEST_F(ReadBackTest, ResetToAnotherSizeAndBack)
     EXPECT_EQ(At(32, 32), 0xFF0000u);
 }
 
-TEST(PresentScaling, ThePictureKeepsItsShapeCentredBetweenBlackBars)
-{
+TEST(PresentScaling, ThePictureKeepsItsShapeCentredBetweenBlackBars) {
     const d3d8::PictureRect wide = d3d8::FitPicture(640, 480, 1920, 1080);
     EXPECT_EQ(wide.x, 240);
     EXPECT_EQ(wide.y, 0);

@@ -32,8 +32,7 @@ struct Terms {
     Color ambient{0, 0, 0}, diffuse{0, 0, 0}, specular{0, 0, 0};
 };
 
-void AddLight(const D3DLIGHT8& l, Vec3 p, Vec3 n, double power, bool localViewer, Terms& t)
-{
+void AddLight(const D3DLIGHT8& l, Vec3 p, Vec3 n, double power, bool localViewer, Terms& t) {
     Vec3 L;
     double att = 1;
     if (l.Type == D3DLIGHT_DIRECTIONAL) {
@@ -42,8 +41,7 @@ void AddLight(const D3DLIGHT8& l, Vec3 p, Vec3 n, double power, bool localViewer
         const Vec3 toLight = Vec3{l.Position.x, l.Position.y, l.Position.z} - p;
         const double d = Length(toLight);
         L = toLight * (1 / d);
-        if (d > l.Range)
-            return;
+        if (d > l.Range) return;
         att = 1 / (l.Attenuation0 + l.Attenuation1 * d + l.Attenuation2 * d * d);
         if (l.Type == D3DLIGHT_SPOT) {
             const double rho = Dot(L * -1, Normalize(Vec3{l.Direction.x, l.Direction.y, l.Direction.z}));
@@ -51,11 +49,9 @@ void AddLight(const D3DLIGHT8& l, Vec3 p, Vec3 n, double power, bool localViewer
             att *= rho > ct ? 1 : rho <= cp ? 0 : std::pow((rho - cp) / (ct - cp), l.Falloff);
         }
     }
-    t.ambient = {t.ambient.r + l.Ambient.r * att, t.ambient.g + l.Ambient.g * att,
-                 t.ambient.b + l.Ambient.b * att};
+    t.ambient = {t.ambient.r + l.Ambient.r * att, t.ambient.g + l.Ambient.g * att, t.ambient.b + l.Ambient.b * att};
     const double nl = Dot(n, L);
-    if (nl <= 0)
-        return;
+    if (nl <= 0) return;
     t.diffuse = {t.diffuse.r + l.Diffuse.r * nl * att, t.diffuse.g + l.Diffuse.g * nl * att,
                  t.diffuse.b + l.Diffuse.b * nl * att};
     const Vec3 h = Normalize(L + (localViewer ? Normalize(p * -1) : Vec3{0, 0, -1}));
@@ -76,8 +72,7 @@ constexpr DWORD kLitFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
 
 class ShadingTest : public GLDeviceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         GLDeviceTest::SetUp();
         Open(32, 32, FALSE);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -89,16 +84,14 @@ protected:
     }
 
     // A camera-space position that lands on the centre of pixel (px, py) at depth z.
-    static LitVertex PointAt(int px, int py, float z, Vec3 n, DWORD diffuse = 0xFFFFFFFF)
-    {
+    static LitVertex PointAt(int px, int py, float z, Vec3 n, DWORD diffuse = 0xFFFFFFFF) {
         const float x = (2.0f * float(px) / 32.0f - 1.0f) * z;
         const float y = (1.0f - 2.0f * float(py) / 32.0f) * z;
         return {x, y, z, float(n.x), float(n.y), float(n.z), diffuse};
     }
 };
 
-TEST_F(ShadingTest, VertexLightingMatchesTheFormula)
-{
+TEST_F(ShadingTest, VertexLightingMatchesTheFormula) {
     D3DMATERIAL8 m = {};
     m.Diffuse = {0.8f, 0.6f, 0.4f, 1.0f};
     m.Ambient = {0.5f, 0.5f, 1.0f, 1.0f};
@@ -141,15 +134,11 @@ TEST_F(ShadingTest, VertexLightingMatchesTheFormula)
         std::vector<D3DLIGHT8> lights;
         bool specular, localViewer;
     } setups[] = {
-        {{dir}, false, false},
-        {{point}, false, false},
-        {{spot}, false, false},
-        {{dir, point, spot}, true, true},
+        {{dir}, false, false},  {{point}, false, false}, {{spot}, false, false}, {{dir, point, spot}, true, true},
         {{point}, true, false},
     };
     for (const Setup& setup : setups) {
-        for (DWORD i = 0; i < 8; ++i)
-            device->LightEnable(i, FALSE);
+        for (DWORD i = 0; i < 8; ++i) device->LightEnable(i, FALSE);
         for (size_t i = 0; i < setup.lights.size(); ++i) {
             ASSERT_EQ(device->SetLight(DWORD(i), &setup.lights[i]), D3D_OK);
             device->LightEnable(DWORD(i), TRUE);
@@ -166,26 +155,22 @@ TEST_F(ShadingTest, VertexLightingMatchesTheFormula)
                 points.push_back(PointAt(px, py, z, n));
             }
         Clear(0);
-        device->DrawPrimitiveUP(D3DPT_POINTLIST, UINT(points.size()), points.data(),
-                                sizeof(LitVertex));
+        device->DrawPrimitiveUP(D3DPT_POINTLIST, UINT(points.size()), points.data(), sizeof(LitVertex));
         Read();
         for (const LitVertex& v : points) {
             const Vec3 p{v.x, v.y, v.z};
             const Vec3 n = Normalize(Vec3{v.nx, v.ny, v.nz});
             Terms t;
-            for (const D3DLIGHT8& l : setup.lights)
-                AddLight(l, p, n, m.Power, setup.localViewer, t);
+            for (const D3DLIGHT8& l : setup.lights) AddLight(l, p, n, m.Power, setup.localViewer, t);
             const double ga = 0x20 / 255.0;
             Color c{m.Emissive.r + m.Ambient.r * (ga + t.ambient.r) + m.Diffuse.r * t.diffuse.r,
                     m.Emissive.g + m.Ambient.g * (ga + t.ambient.g) + m.Diffuse.g * t.diffuse.g,
                     m.Emissive.b + m.Ambient.b * (ga + t.ambient.b) + m.Diffuse.b * t.diffuse.b};
             c = {std::min(1.0, c.r), std::min(1.0, c.g), std::min(1.0, c.b)};
             if (setup.specular)
-                c = {c.r + std::min(1.0, m.Specular.r * t.specular.r),
-                     c.g + std::min(1.0, m.Specular.g * t.specular.g),
+                c = {c.r + std::min(1.0, m.Specular.r * t.specular.r), c.g + std::min(1.0, m.Specular.g * t.specular.g),
                      c.b + std::min(1.0, m.Specular.b * t.specular.b)};
-            const int px = int(std::lround((v.x / v.z + 1) * 16)),
-                      py = int(std::lround((1 - v.y / v.z) * 16));
+            const int px = int(std::lround((v.x / v.z + 1) * 16)), py = int(std::lround((1 - v.y / v.z) * 16));
             const Rgb got = RgbAt(px, py);
             EXPECT_NEAR(got.r, Byte(c.r), 2) << px << "," << py;
             EXPECT_NEAR(got.g, Byte(c.g), 2) << px << "," << py;
@@ -194,8 +179,7 @@ TEST_F(ShadingTest, VertexLightingMatchesTheFormula)
     }
 }
 
-TEST_F(ShadingTest, ColourSourcesAndLightingOff)
-{
+TEST_F(ShadingTest, ColourSourcesAndLightingOff) {
     D3DMATERIAL8 m = {};
     m.Diffuse = {0.2f, 0.2f, 0.2f, 1.0f};
     device->SetMaterial(&m);
@@ -244,8 +228,7 @@ TEST_F(ShadingTest, ColourSourcesAndLightingOff)
 
 // State nothing reads must not select another program: the arguments of
 // stages after the first disabled one, and lighting values with lighting off.
-TEST_F(ShadingTest, StateNothingReadsBuildsNoProgram)
-{
+TEST_F(ShadingTest, StateNothingReadsBuildsNoProgram) {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetVertexShader(kLitFvf);
     const LitVertex v = PointAt(10, 10, 2.0f, {0, 0, -1}, 0xFF406080);
@@ -292,8 +275,7 @@ TEST_F(ShadingTest, StateNothingReadsBuildsNoProgram)
     EXPECT_EQ(after.programsBuilt, before.programsBuilt + 1);
 }
 
-TEST_F(ShadingTest, LinearVertexFogOnCameraDepth)
-{
+TEST_F(ShadingTest, LinearVertexFogOnCameraDepth) {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_FOGENABLE, TRUE);
     device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
@@ -302,8 +284,7 @@ TEST_F(ShadingTest, LinearVertexFogOnCameraDepth)
     device->SetRenderState(D3DRS_FOGEND, F2D(10.0f));
     device->SetVertexShader(kLitFvf);
     std::vector<LitVertex> points;
-    for (int i = 0; i < 12; ++i)
-        points.push_back(PointAt(2 + 2 * i, 16, 1.0f + float(i), {0, 0, -1}, 0xFFF0C010));
+    for (int i = 0; i < 12; ++i) points.push_back(PointAt(2 + 2 * i, 16, 1.0f + float(i), {0, 0, -1}, 0xFFF0C010));
     Clear(0);
     device->DrawPrimitiveUP(D3DPT_POINTLIST, UINT(points.size()), points.data(), sizeof(LitVertex));
     Read();
@@ -328,28 +309,23 @@ TEST_F(ShadingTest, LinearVertexFogOnCameraDepth)
 
 class StageTest : public GLDeviceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         GLDeviceTest::SetUp();
         Open(8, 8, FALSE);
         Plain();
         device->SetVertexShader(TL_FVF);
         const uint32_t texel = 0x80C06020;  // alpha 0x80
-        ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
-                  D3D_OK);
+        ASSERT_EQ(device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
         D3DLOCKED_RECT locked;
         texture->LockRect(0, &locked, nullptr, 0);
         std::memcpy(locked.pBits, &texel, 4);
         texture->UnlockRect(0);
     }
-    void TearDown() override
-    {
-        if (texture)
-            texture->Release();
+    void TearDown() override {
+        if (texture) texture->Release();
         GLDeviceTest::TearDown();
     }
-    Rgb Draw(DWORD diffuse, DWORD background = 0)
-    {
+    Rgb Draw(DWORD diffuse, DWORD background = 0) {
         Clear(background);
         TLVertex q[4];
         TLQuad(q, -0.5f, -0.5f, 7.5f, 7.5f, diffuse);
@@ -360,8 +336,7 @@ protected:
     IDirect3DTexture8* texture = nullptr;
 };
 
-TEST_F(StageTest, ModulateAddAndSelect)
-{
+TEST_F(StageTest, ModulateAddAndSelect) {
     device->SetTexture(0, texture);
     const DWORD diffuse = 0xFF808040;
     Rgb c = Draw(diffuse);  // default: MODULATE(TEXTURE, CURRENT)
@@ -405,8 +380,7 @@ TEST_F(StageTest, ModulateAddAndSelect)
     EXPECT_NEAR(c.r, 255 * (1 - a), 2);
 }
 
-TEST_F(StageTest, TextureArgumentOnAnEmptyStageReadsTheCurrentColour)
-{
+TEST_F(StageTest, TextureArgumentOnAnEmptyStageReadsTheCurrentColour) {
     // No texture: MODULATE(TEXTURE, CURRENT) gives the plain diffuse colour
     // and alpha (the show's overlays rely on it).
     device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);

@@ -9,16 +9,14 @@ namespace {
 
 using namespace d3d8test;
 
-int Widen(unsigned v, unsigned bits)
-{
+int Widen(unsigned v, unsigned bits) {
     const double max = double((1u << bits) - 1);
     return int(v / max * 255.0 + 0.5);
 }
 
 class TextureTest : public GLDeviceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         GLDeviceTest::SetUp();
         Open(16, 16, FALSE);
         Plain();
@@ -28,13 +26,10 @@ protected:
         device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     }
 
-    IDirect3DTexture8* Make(UINT width, UINT height, D3DFORMAT format, const void* texels,
-                            UINT rowBytes, UINT rows)
-    {
+    IDirect3DTexture8* Make(UINT width, UINT height, D3DFORMAT format, const void* texels, UINT rowBytes, UINT rows) {
         IDirect3DTexture8* t = nullptr;
         EXPECT_EQ(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &t), D3D_OK);
-        if (!t)
-            return nullptr;
+        if (!t) return nullptr;
         D3DLOCKED_RECT locked;
         EXPECT_EQ(t->LockRect(0, &locked, nullptr, 0), D3D_OK);
         for (UINT y = 0; y < rows; ++y)
@@ -45,11 +40,9 @@ protected:
     }
 
     // Draws the texture texel-exact over the top-left width x height pixels.
-    void DrawTexelExact(IDirect3DTexture8* t, UINT width, UINT height, bool alpha = false)
-    {
+    void DrawTexelExact(IDirect3DTexture8* t, UINT width, UINT height, bool alpha = false) {
         device->SetTexture(0, t);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1,
-                                     alpha ? D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE : D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, alpha ? D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE : D3DTA_TEXTURE);
         Clear(0x00FF00FF);
         TLVertex q[4];
         TLQuad(q, -0.5f, -0.5f, float(width) - 0.5f, float(height) - 0.5f, 0xFFFFFFFF);
@@ -65,19 +58,13 @@ struct PackedCase {
     int aShift, aBits, rShift, rBits, gShift, gBits, bShift, bBits;
 };
 
-TEST_F(TextureTest, EveryPackedFormatRoundTrips)
-{
+TEST_F(TextureTest, EveryPackedFormatRoundTrips) {
     const PackedCase cases[] = {
-        {D3DFMT_A8R8G8B8, 4, 24, 8, 16, 8, 8, 8, 0, 8},
-        {D3DFMT_X8R8G8B8, 4, 24, 0, 16, 8, 8, 8, 0, 8},
-        {D3DFMT_R8G8B8, 3, 0, 0, 16, 8, 8, 8, 0, 8},
-        {D3DFMT_R5G6B5, 2, 0, 0, 11, 5, 5, 6, 0, 5},
-        {D3DFMT_X1R5G5B5, 2, 15, 0, 10, 5, 5, 5, 0, 5},
-        {D3DFMT_A1R5G5B5, 2, 15, 1, 10, 5, 5, 5, 0, 5},
-        {D3DFMT_A4R4G4B4, 2, 12, 4, 8, 4, 4, 4, 0, 4},
-        {D3DFMT_X4R4G4B4, 2, 12, 0, 8, 4, 4, 4, 0, 4},
-        {D3DFMT_A8R3G3B2, 2, 8, 8, 5, 3, 2, 3, 0, 2},
-        {D3DFMT_R3G3B2, 1, 0, 0, 5, 3, 2, 3, 0, 2},
+        {D3DFMT_A8R8G8B8, 4, 24, 8, 16, 8, 8, 8, 0, 8}, {D3DFMT_X8R8G8B8, 4, 24, 0, 16, 8, 8, 8, 0, 8},
+        {D3DFMT_R8G8B8, 3, 0, 0, 16, 8, 8, 8, 0, 8},    {D3DFMT_R5G6B5, 2, 0, 0, 11, 5, 5, 6, 0, 5},
+        {D3DFMT_X1R5G5B5, 2, 15, 0, 10, 5, 5, 5, 0, 5}, {D3DFMT_A1R5G5B5, 2, 15, 1, 10, 5, 5, 5, 0, 5},
+        {D3DFMT_A4R4G4B4, 2, 12, 4, 8, 4, 4, 4, 0, 4},  {D3DFMT_X4R4G4B4, 2, 12, 0, 8, 4, 4, 4, 0, 4},
+        {D3DFMT_A8R3G3B2, 2, 8, 8, 5, 3, 2, 3, 0, 2},   {D3DFMT_R3G3B2, 1, 0, 0, 5, 3, 2, 3, 0, 2},
     };
     for (const PackedCase& c : cases) {
         SCOPED_TRACE(c.format);
@@ -108,8 +95,7 @@ TEST_F(TextureTest, EveryPackedFormatRoundTrips)
         DrawTexelExact(t, tw, th, true);
         for (UINT y = 0; y < th; ++y)
             for (UINT x = 0; x < tw; ++x)
-                EXPECT_NEAR(RgbAt(int(x), int(y)).r,
-                            channel(values[y * tw + x], c.aShift, c.aBits), 1)
+                EXPECT_NEAR(RgbAt(int(x), int(y)).r, channel(values[y * tw + x], c.aShift, c.aBits), 1)
                     << "alpha " << x << "," << y;
         t->Release();
     }
@@ -119,14 +105,10 @@ TEST_F(TextureTest, EveryPackedFormatRoundTrips)
 struct Color565 {
     int r, g, b;
 };
-Color565 Expand565(uint16_t c)
-{
-    return {Widen(c >> 11, 5), Widen((c >> 5) & 63, 6), Widen(c & 31, 5)};
-}
+Color565 Expand565(uint16_t c) { return {Widen(c >> 11, 5), Widen((c >> 5) & 63, 6), Widen(c & 31, 5)}; }
 
-TEST_F(TextureTest, DxtBlocksDecode)
-{
-    const uint16_t c0 = 0xF800 | (20 << 5) | 3;  // reddish
+TEST_F(TextureTest, DxtBlocksDecode) {
+    const uint16_t c0 = 0xF800 | (20 << 5) | 3;      // reddish
     const uint16_t c1 = (4 << 11) | (50 << 5) | 28;  // greenish blue
     // Texel i of the 4x4 block uses index i % 4.
     const uint32_t indices = 0xE4E4E4E4;  // 0,1,2,3 in every row
@@ -163,40 +145,34 @@ TEST_F(TextureTest, DxtBlocksDecode)
 
     // DXT3: explicit 4-bit alpha, texel i has alpha i.
     uint8_t dxt3[16];
-    for (int i = 0; i < 8; ++i)
-        dxt3[i] = uint8_t((2 * i) | ((2 * i + 1) << 4));
+    for (int i = 0; i < 8; ++i) dxt3[i] = uint8_t((2 * i) | ((2 * i + 1) << 4));
     std::memcpy(dxt3 + 8, dxt1, 8);
     for (D3DFORMAT f : {D3DFMT_DXT2, D3DFMT_DXT3}) {
         t = Make(4, 4, f, dxt3, 16, 1);
         DrawTexelExact(t, 4, 4, true);
-        for (int i = 0; i < 16; ++i)
-            EXPECT_NEAR(RgbAt(i % 4, i / 4).r, Widen(unsigned(i), 4), 1) << "dxt3 " << i;
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(RgbAt(i % 4, i / 4).r, Widen(unsigned(i), 4), 1) << "dxt3 " << i;
         t->Release();
     }
 
     // DXT5: alpha 0 = 255, alpha 1 = 0, eight-step ramp; texel i uses index i % 8.
     uint8_t dxt5[16] = {255, 0};
     uint64_t bits = 0;
-    for (int i = 0; i < 16; ++i)
-        bits |= uint64_t(i % 8) << (3 * i);
+    for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
     std::memcpy(dxt5 + 2, &bits, 6);
     std::memcpy(dxt5 + 8, dxt1, 8);
-    const double alphas[8] = {255, 0, 255 * 6 / 7.0, 255 * 5 / 7.0, 255 * 4 / 7.0,
-                              255 * 3 / 7.0, 255 * 2 / 7.0, 255 * 1 / 7.0};
+    const double alphas[8] = {
+        255, 0, 255 * 6 / 7.0, 255 * 5 / 7.0, 255 * 4 / 7.0, 255 * 3 / 7.0, 255 * 2 / 7.0, 255 * 1 / 7.0};
     for (D3DFORMAT f : {D3DFMT_DXT4, D3DFMT_DXT5}) {
         t = Make(4, 4, f, dxt5, 16, 1);
         DrawTexelExact(t, 4, 4, true);
-        for (int i = 0; i < 16; ++i)
-            EXPECT_NEAR(RgbAt(i % 4, i / 4).r, alphas[i % 8], 2) << "dxt5 " << i;
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(RgbAt(i % 4, i / 4).r, alphas[i % 8], 2) << "dxt5 " << i;
         t->Release();
     }
 }
 
-TEST_F(TextureTest, LockedSubRectangleUploadsOnlyItsTexels)
-{
+TEST_F(TextureTest, LockedSubRectangleUploadsOnlyItsTexels) {
     uint32_t texels[4 * 4];
-    for (uint32_t& t : texels)
-        t = 0xFF000080;
+    for (uint32_t& t : texels) t = 0xFF000080;
     IDirect3DTexture8* t = Make(4, 4, D3DFMT_A8R8G8B8, texels, 16, 4);
     RECT r = {1, 2, 3, 3};
     D3DLOCKED_RECT locked;
@@ -213,8 +189,7 @@ TEST_F(TextureTest, LockedSubRectangleUploadsOnlyItsTexels)
     t->Release();
 }
 
-TEST_F(TextureTest, WrapAndClampAddressing)
-{
+TEST_F(TextureTest, WrapAndClampAddressing) {
     // A 2x1 texture, black then white, drawn over 8 pixels with u from -1 to 3.
     const uint32_t texels[2] = {0xFF000000, 0xFFFFFFFF};
     IDirect3DTexture8* t = Make(2, 1, D3DFMT_A8R8G8B8, texels, 8, 1);
@@ -226,20 +201,17 @@ TEST_F(TextureTest, WrapAndClampAddressing)
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(TLVertex));
     Read();
     // Pixel i samples u = -1 + (i + 0.5) / 2: texel floor(2u) mod 2.
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(At(i, 0), (i % 2) ? 0xFFFFFFu : 0u) << "wrap " << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(At(i, 0), (i % 2) ? 0xFFFFFFu : 0u) << "wrap " << i;
     device->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
     Clear(0);
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(TLVertex));
     Read();
     const uint32_t clamped[8] = {0, 0, 0, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(At(i, 0), clamped[i]) << "clamp " << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(At(i, 0), clamped[i]) << "clamp " << i;
     t->Release();
 }
 
-TEST_F(TextureTest, LinearFilteringBlendsNeighbours)
-{
+TEST_F(TextureTest, LinearFilteringBlendsNeighbours) {
     const uint32_t texels[2] = {0xFF000000, 0xFFFFFFFF};
     IDirect3DTexture8* t = Make(2, 1, D3DFMT_A8R8G8B8, texels, 8, 1);
     device->SetTexture(0, t);
@@ -253,8 +225,7 @@ TEST_F(TextureTest, LinearFilteringBlendsNeighbours)
     Read();
     // Pixel i samples texel coordinate (i + 0.5) / 2 - 0.5.
     const double expected[4] = {0, 0.25 * 255, 0.75 * 255, 255};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_NEAR(RgbAt(i, 0).r, expected[i], 2) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(RgbAt(i, 0).r, expected[i], 2) << i;
     t->Release();
 }
 
@@ -264,8 +235,7 @@ struct NormalVertex {
     float u, v;
 };
 
-TEST_F(TextureTest, TextureMatrixWithCount2ShiftsPassedThroughCoordinates)
-{
+TEST_F(TextureTest, TextureMatrixWithCount2ShiftsPassedThroughCoordinates) {
     // 4x1 texture: four colours; the matrix adds 0.25 to u through _31
     // (passed-through coordinates are (u, v, 1, 0)).
     const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
@@ -279,8 +249,10 @@ TEST_F(TextureTest, TextureMatrixWithCount2ShiftsPassedThroughCoordinates)
     device->SetTransform(D3DTS_TEXTURE0, &m);
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
     // A quad over the left half of the screen in clip space, u 0..1.
-    NormalVertex q[4] = {{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {0, 1, 0.5f, 0, 0, -1, 1, 0},
-                         {0, -1, 0.5f, 0, 0, -1, 1, 1}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
+    NormalVertex q[4] = {{-1, 1, 0.5f, 0, 0, -1, 0, 0},
+                         {0, 1, 0.5f, 0, 0, -1, 1, 0},
+                         {0, -1, 0.5f, 0, 0, -1, 1, 1},
+                         {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
     Clear(0);
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(NormalVertex));
     Read();
@@ -292,8 +264,7 @@ TEST_F(TextureTest, TextureMatrixWithCount2ShiftsPassedThroughCoordinates)
     t->Release();
 }
 
-TEST_F(TextureTest, SphereMapFromCameraSpaceNormals)
-{
+TEST_F(TextureTest, SphereMapFromCameraSpaceNormals) {
     // 2x2 texture: the generated (n, 1) times the sphere-map matrix gives
     // u = 0.5 nx + 0.5, v = 0.5 ny + 0.5 (row 4 is the translation).
     const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};

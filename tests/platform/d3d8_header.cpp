@@ -8,8 +8,7 @@
 namespace {
 
 // Never run: only has to compile, in the shapes Direct3D 8 programs use.
-[[maybe_unused]] void CallShapes(IDirect3DDevice8* device, LPDIRECT3DTEXTURE8 texture)
-{
+[[maybe_unused]] void CallShapes(IDirect3DDevice8* device, LPDIRECT3DTEXTURE8 texture) {
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     device->SetTexture(0, texture);
@@ -35,8 +34,7 @@ namespace {
     vb->Release();
 }
 
-TEST(D3D8Header, DocumentedNumbers)
-{
+TEST(D3D8Header, DocumentedNumbers) {
     EXPECT_EQ(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1, 322);
     EXPECT_EQ(D3DFVF_XYZRHW | D3DFVF_TEX1, 0x104);
     EXPECT_EQ(D3DTS_WORLD, 256);

@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(D3D8WithoutOpenGL, CreateGivesNullButTraceStillWorks)
-{
+TEST(D3D8WithoutOpenGL, CreateGivesNullButTraceStillWorks) {
     // Before anything in this process has looked for OpenGL.
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     EXPECT_EQ(Direct3DCreate8(D3D_SDK_VERSION), nullptr);

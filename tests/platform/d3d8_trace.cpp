@@ -21,14 +21,12 @@ const DWORD kFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
 
 class TraceTest : public ::testing::Test {
 protected:
-    void Start(const D3D8TraceConfig& config = D3D8TraceConfig())
-    {
+    void Start(const D3D8TraceConfig& config = D3D8TraceConfig()) {
         D3D8Trace_Enable(config);
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
         ASSERT_NE(d3d, nullptr);
     }
-    HRESULT MakeDevice(DWORD behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING, BOOL depth = TRUE)
-    {
+    HRESULT MakeDevice(DWORD behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING, BOOL depth = TRUE) {
         D3DPRESENT_PARAMETERS p = {};
         p.Windowed = TRUE;
         p.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -39,20 +37,16 @@ protected:
         p.AutoDepthStencilFormat = D3DFMT_D16;
         return d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, behaviour, &p, &device);
     }
-    void TearDown() override
-    {
-        if (device)
-            device->Release();
-        if (d3d)
-            d3d->Release();
+    void TearDown() override {
+        if (device) device->Release();
+        if (d3d) d3d->Release();
         D3D8Trace_Disable();
     }
     IDirect3D8* d3d = nullptr;
     IDirect3DDevice8* device = nullptr;
 };
 
-TEST_F(TraceTest, RecordsCallsWithNumberedHandles)
-{
+TEST_F(TraceTest, RecordsCallsWithNumberedHandles) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     IDirect3DTexture8* a = nullptr;
@@ -62,7 +56,12 @@ TEST_F(TraceTest, RecordsCallsWithNumberedHandles)
     D3D8Trace_Clear();
     device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->SetRenderState(D3DRS_TEXTUREFACTOR, 0x80FF0000);
-    device->SetRenderState(D3DRS_FOGSTART, [] { float f = 2.5f; DWORD d; std::memcpy(&d, &f, 4); return d; }());
+    device->SetRenderState(D3DRS_FOGSTART, [] {
+        float f = 2.5f;
+        DWORD d;
+        std::memcpy(&d, &f, 4);
+        return d;
+    }());
     device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1 | D3DTSS_TCI_CAMERASPACENORMAL);
     device->SetTexture(0, b);
     device->SetTexture(1, nullptr);
@@ -82,8 +81,7 @@ TEST_F(TraceTest, RecordsCallsWithNumberedHandles)
     EXPECT_EQ(D3D8Trace_Log(), "texture#1 Release() = 0\n");
 }
 
-TEST_F(TraceTest, CreationIsRecordedWithItsResult)
-{
+TEST_F(TraceTest, CreationIsRecordedWithItsResult) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     const std::vector<std::string> lines = D3D8Trace_Lines();
@@ -97,8 +95,7 @@ TEST_F(TraceTest, CreationIsRecordedWithItsResult)
     EXPECT_NE(lines[1].find(" = device#1"), std::string::npos);
 }
 
-TEST_F(TraceTest, ConfiguredDeviceFailuresAndFormats)
-{
+TEST_F(TraceTest, ConfiguredDeviceFailuresAndFormats) {
     D3D8TraceConfig config;
     config.failCreateDeviceBehaviors = D3DCREATE_HARDWARE_VERTEXPROCESSING;
     config.textureFormats = {D3DFMT_R5G6B5};
@@ -110,23 +107,18 @@ TEST_F(TraceTest, ConfiguredDeviceFailuresAndFormats)
     EXPECT_NE(D3D8Trace_Log().find("0x40, {"), std::string::npos);
     EXPECT_NE(D3D8Trace_Log().find("= D3DERR_NOTAVAILABLE\n"), std::string::npos);
 
-    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE,
-                                     D3DFMT_R5G6B5),
-              D3D_OK);
-    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE,
-                                     D3DFMT_A8R8G8B8),
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_R5G6B5), D3D_OK);
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8),
               D3DERR_NOTAVAILABLE);
-    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
-                                     D3DRTYPE_SURFACE, D3DFMT_D24S8),
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
+                                     D3DFMT_D24S8),
               D3DERR_NOTAVAILABLE);
     IDirect3DTexture8* t = nullptr;
-    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), D3DERR_INVALIDCALL);
     EXPECT_EQ(t, nullptr);
 }
 
-TEST_F(TraceTest, ADeviceThatRefusesEveryTextureFormat)
-{
+TEST_F(TraceTest, ADeviceThatRefusesEveryTextureFormat) {
     D3D8TraceConfig config;
     EXPECT_FALSE(config.textureFormats.empty());  // starts with the GL back end's list
     config.textureFormats.clear();
@@ -136,8 +128,7 @@ TEST_F(TraceTest, ADeviceThatRefusesEveryTextureFormat)
                   D3DERR_NOTAVAILABLE);
 }
 
-TEST_F(TraceTest, AdaptersModesAndDesktopFailure)
-{
+TEST_F(TraceTest, AdaptersModesAndDesktopFailure) {
     D3D8TraceConfig config;
     config.adapters[0].description = "First";
     config.adapters[0].modes = {{640, 480, 60, D3DFMT_R5G6B5}, {640, 480, 75, D3DFMT_R5G6B5}};
@@ -166,8 +157,7 @@ TEST_F(TraceTest, AdaptersModesAndDesktopFailure)
     EXPECT_FALSE(caps.TextureCaps & (D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY));
 }
 
-TEST_F(TraceTest, ModesFromTheEnvironment)
-{
+TEST_F(TraceTest, ModesFromTheEnvironment) {
     setenv("HALCYON2_DISPLAY_MODES", "320x240x16,1280x720x32", 1);
     Start();
     unsetenv("HALCYON2_DISPLAY_MODES");
@@ -187,14 +177,12 @@ TEST_F(TraceTest, ModesFromTheEnvironment)
     EXPECT_EQ(d3d->GetAdapterModeCount(0), 14u);
 }
 
-TEST_F(TraceTest, UserPointerDrawsUnsetStreamZeroAndIndices)
-{
+TEST_F(TraceTest, UserPointerDrawsUnsetStreamZeroAndIndices) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(3 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb),
-              D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(3 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
     ASSERT_EQ(device->CreateIndexBuffer(6, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
     device->SetVertexShader(kFvf);
     device->SetStreamSource(0, vb, sizeof(Vertex));
@@ -213,8 +201,7 @@ TEST_F(TraceTest, UserPointerDrawsUnsetStreamZeroAndIndices)
     indices->Release();
 
     WORD idx[3] = {0, 1, 2};
-    ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, idx, D3DFMT_INDEX16, v,
-                                             sizeof(Vertex)),
+    ASSERT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, idx, D3DFMT_INDEX16, v, sizeof(Vertex)),
               D3D_OK);
     device->GetIndices(&indices, &base);
     EXPECT_EQ(indices, nullptr);
@@ -222,14 +209,12 @@ TEST_F(TraceTest, UserPointerDrawsUnsetStreamZeroAndIndices)
     ib->Release();
 }
 
-TEST_F(TraceTest, DrawsOutsideTheirBuffersAreRefused)
-{
+TEST_F(TraceTest, DrawsOutsideTheirBuffersAreRefused) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb),
-              D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
     ASSERT_EQ(device->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
     BYTE* data = nullptr;
     ASSERT_EQ(ib->Lock(0, 0, &data, D3DLOCK_DISCARD), D3D_OK);
@@ -251,32 +236,27 @@ TEST_F(TraceTest, DrawsOutsideTheirBuffersAreRefused)
 
     Vertex v[3] = {};
     WORD bad[3] = {0, 1, 3};
-    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, bad, D3DFMT_INDEX16, v,
-                                             sizeof(Vertex)),
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, bad, D3DFMT_INDEX16, v, sizeof(Vertex)),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, 4), D3DERR_INVALIDCALL);
     EXPECT_EQ(vb->Lock(8, 4 * sizeof(Vertex), &data, 0), D3DERR_INVALIDCALL);
-    EXPECT_NE(D3D8Trace_Log().find("DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2) = D3DERR_INVALIDCALL"),
-              std::string::npos);
+    EXPECT_NE(D3D8Trace_Log().find("DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2) = D3DERR_INVALIDCALL"), std::string::npos);
     vb->Release();
     ib->Release();
 }
 
 // The front end decides, so every back end skips alike; buffer draws are
 // judged by the vertices their indices reach from the base vertex.
-TEST_F(TraceTest, FadedOutBufferDrawsAreSkipped)
-{
+TEST_F(TraceTest, FadedOutBufferDrawsAreSkipped) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     IDirect3DVertexBuffer8* vb = nullptr;
     IDirect3DIndexBuffer8* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb),
-              D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(Vertex), 0, kFvf, D3DPOOL_MANAGED, &vb), D3D_OK);
     ASSERT_EQ(device->CreateIndexBuffer(3 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3D_OK);
     BYTE* data = nullptr;
     ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
-    const Vertex v[4] = {{0, 0, 0, 0x00FFFFFF}, {1, 0, 0, 0x00FFFFFF}, {0, 1, 0, 0x00FFFFFF},
-                         {1, 1, 0, 0x80FFFFFF}};
+    const Vertex v[4] = {{0, 0, 0, 0x00FFFFFF}, {1, 0, 0, 0x00FFFFFF}, {0, 1, 0, 0x00FFFFFF}, {1, 1, 0, 0x80FFFFFF}};
     std::memcpy(data, v, sizeof v);
     ASSERT_EQ(vb->Unlock(), D3D_OK);
     ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
@@ -317,8 +297,7 @@ TEST_F(TraceTest, FadedOutBufferDrawsAreSkipped)
     ib->Release();
 }
 
-TEST_F(TraceTest, UnsupportedStateValuesAreAcceptedAndCounted)
-{
+TEST_F(TraceTest, UnsupportedStateValuesAreAcceptedAndCounted) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     EXPECT_EQ(device->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_2WEIGHTS), D3D_OK);
@@ -333,8 +312,7 @@ TEST_F(TraceTest, UnsupportedStateValuesAreAcceptedAndCounted)
     EXPECT_EQ(value, DWORD(D3DVBF_2WEIGHTS));  // kept for Get, ignored for drawing
 }
 
-TEST_F(TraceTest, DefaultStatesOfANewDevice)
-{
+TEST_F(TraceTest, DefaultStatesOfANewDevice) {
     Start();
     ASSERT_EQ(MakeDevice(D3DCREATE_SOFTWARE_VERTEXPROCESSING, FALSE), D3D_OK);
     DWORD v = 0;
@@ -371,8 +349,7 @@ TEST_F(TraceTest, DefaultStatesOfANewDevice)
 
 // MultiplyTransform puts the new matrix first (it acts before the current
 // one), and every world matrix keeps its own value.
-TEST_F(TraceTest, MultiplyTransformAndTheWorldMatrices)
-{
+TEST_F(TraceTest, MultiplyTransformAndTheWorldMatrices) {
     Start();
     ASSERT_EQ(MakeDevice(D3DCREATE_SOFTWARE_VERTEXPROCESSING, FALSE), D3D_OK);
     D3DMATRIX translate = {}, scale = {};
@@ -394,8 +371,7 @@ TEST_F(TraceTest, MultiplyTransformAndTheWorldMatrices)
     EXPECT_EQ(device->GetTransform(D3DTS_WORLDMATRIX(4), &m), D3DERR_INVALIDCALL);
 }
 
-TEST_F(TraceTest, TextureLocksUseDirect3DLayout)
-{
+TEST_F(TraceTest, TextureLocksUseDirect3DLayout) {
     Start();
     ASSERT_EQ(MakeDevice(), D3D_OK);
     IDirect3DTexture8* t = nullptr;
@@ -432,16 +408,14 @@ TEST_F(TraceTest, TextureLocksUseDirect3DLayout)
     rgb->Release();
 }
 
-TEST_F(TraceTest, ALostDeviceWaitsForAResetThatFreesTheDefaultPool)
-{
+TEST_F(TraceTest, ALostDeviceWaitsForAResetThatFreesTheDefaultPool) {
     D3D8TraceConfig config;
     config.losePresents = {2};
     Start(config);
     ASSERT_EQ(MakeDevice(), D3D_OK);
     IDirect3DVertexBuffer8* dynamic = nullptr;
     IDirect3DVertexBuffer8* managed = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_DEFAULT, &dynamic),
-              D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_WRITEONLY, kFvf, D3DPOOL_DEFAULT, &dynamic), D3D_OK);
     ASSERT_EQ(device->CreateVertexBuffer(64, 0, kFvf, D3DPOOL_MANAGED, &managed), D3D_OK);
     BYTE* bytes = nullptr;
     managed->Lock(0, 0, &bytes, 0);
@@ -482,10 +456,8 @@ TEST_F(TraceTest, ALostDeviceWaitsForAResetThatFreesTheDefaultPool)
     ASSERT_EQ(D3D8_LoseDevice(device), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
     const std::string log = D3D8Trace_Log();
-    EXPECT_NE(log.find("device#1 Present(null, null, null, null) = D3DERR_DEVICELOST"),
-              std::string::npos);
-    EXPECT_NE(log.find("device#1 TestCooperativeLevel() = D3DERR_DEVICENOTRESET"),
-              std::string::npos);
+    EXPECT_NE(log.find("device#1 Present(null, null, null, null) = D3DERR_DEVICELOST"), std::string::npos);
+    EXPECT_NE(log.find("device#1 TestCooperativeLevel() = D3DERR_DEVICENOTRESET"), std::string::npos);
     EXPECT_NE(log.find("device#1 Reset({"), std::string::npos);
 }
 

@@ -60,8 +60,8 @@ std::string Fsound::tone;
 
 TEST_F(Fsound, DecodesAsLamesOwnDecoderDoes) {
     const std::string raw = *dir / "lame.raw";
-    ASSERT_EQ(testsupport::Run("lame --quiet --decode " + Quote(tone) + " " + Quote(*dir / "lame.wav") +
-                               " && sox -q " + Quote(*dir / "lame.wav") + " -t raw " + Quote(raw)),
+    ASSERT_EQ(testsupport::Run("lame --quiet --decode " + Quote(tone) + " " + Quote(*dir / "lame.wav") + " && sox -q " +
+                               Quote(*dir / "lame.wav") + " -t raw " + Quote(raw)),
               0);
     const std::vector<uint8_t> bytes = testsupport::ReadBytes(raw);
     std::vector<int16_t> reference(bytes.size() / 2);
@@ -75,7 +75,7 @@ TEST_F(Fsound, DecodesAsLamesOwnDecoderDoes) {
     ASSERT_EQ(got, s.LengthFrames());
     int worst = 0;
     for (size_t i = 0; i < reference.size(); ++i) worst = std::max(worst, std::abs(pcm[i] - reference[i]));
-    EXPECT_LE(worst, 2);  // two decoders, the same samples up to rounding
+    EXPECT_LE(worst, 2);                    // two decoders, the same samples up to rounding
     EXPECT_EQ(s.Fill(pcm.data(), 100), 0);  // at the end
     // After a rewind the stream delivers its own first samples again, bit
     // for bit (the other decoder may round differently).

@@ -94,8 +94,8 @@ protected:
 TEST_F(DialogManager, UnknownResourcesAndHeadlessRunsReturnMinusOne) {
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4321), nullptr, TestProc, 0), -1);
     EXPECT_EQ(GetLastError(), 1814u);
-    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, reinterpret_cast<const DLGTEMPLATE*>(templ.data()), nullptr, TestProc, 0),
-              -1);
+    EXPECT_EQ(
+        DialogBoxIndirectParamA(nullptr, reinterpret_cast<const DLGTEMPLATE*>(templ.data()), nullptr, TestProc, 0), -1);
     EXPECT_EQ(gLog.dialog, nullptr);  // never built
     EXPECT_TRUE(Win32RegisterDialogResource(4322, templ));
     EXPECT_FALSE(Win32RegisterDialogResource(4322, {}));  // the first stays
@@ -181,11 +181,11 @@ TEST_F(DialogManager, TheOwnerIsDisabledWhileTheDialogRuns) {
     HWND owner = CreateWindowExA(0, "TestOwner", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                  nullptr, nullptr);
     const INT_PTR r = Run({[owner](HWND d) {
-                               EXPECT_FALSE(IsWindowEnabled(owner));
-                               EXPECT_EQ(GetParent(d), owner);
-                               EXPECT_EQ(GetActiveWindow(), d);
-                               PostMessageA(d, WM_CLOSE, 0, 0);  // the close box means Cancel
-                           }},
+                              EXPECT_FALSE(IsWindowEnabled(owner));
+                              EXPECT_EQ(GetParent(d), owner);
+                              EXPECT_EQ(GetActiveWindow(), d);
+                              PostMessageA(d, WM_CLOSE, 0, 0);  // the close box means Cancel
+                          }},
                           owner);
     EXPECT_EQ(r, 7);
     EXPECT_TRUE(IsWindowEnabled(owner));
@@ -230,7 +230,7 @@ TEST(Gdi, BitmapsFromDibsBitBltAndText) {
     EXPECT_TRUE(FillRect(canvas, &all, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)));
     EXPECT_EQ(GetPixel(canvas, 59, 19), RGB(255, 255, 255));
     EXPECT_TRUE(BitBlt(canvas, 58, 18, 4, 3, mem, 0, 0, SRCCOPY));  // clipped at the edge
-    EXPECT_EQ(GetPixel(canvas, 59, 19), RGB(200, 50, 10));  // source (1, 1)
+    EXPECT_EQ(GetPixel(canvas, 59, 19), RGB(200, 50, 10));          // source (1, 1)
     EXPECT_EQ(GetPixel(canvas, 57, 18), RGB(255, 255, 255));
 
     SelectObject(canvas, GetStockObject(DEFAULT_GUI_FONT));

@@ -118,8 +118,10 @@ TEST(Win32Window, CreationMessagesStylesAndUserData) {
 TEST(Win32Window, TheWindowManagersCloseRequestDestroysUnlessTheClassHasNoCloseBox) {
     Register("TestClosable", RecordingProc);
     Register("TestNoClose", RecordingProc, CS_NOCLOSE);
-    HWND a = CreateWindowExA(0, "TestClosable", "a", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
-    HWND b = CreateWindowExA(0, "TestNoClose", "b", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND a =
+        CreateWindowExA(0, "TestClosable", "a", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND b =
+        CreateWindowExA(0, "TestNoClose", "b", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
     gSeen.clear();
     PushWindowEvent(a, SDL_WINDOWEVENT_CLOSE);
     PushWindowEvent(b, SDL_WINDOWEVENT_CLOSE);
@@ -135,8 +137,10 @@ TEST(Win32Window, TheWindowManagersCloseRequestDestroysUnlessTheClassHasNoCloseB
 TEST(Win32Messages, ATerminateSignalClosesEveryTopLevelWindow) {
     Register("TestSignalled", RecordingProc);
     Register("TestSignalledNoClose", RecordingProc, CS_NOCLOSE);
-    HWND a = CreateWindowExA(0, "TestSignalled", "a", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
-    HWND b = CreateWindowExA(0, "TestSignalledNoClose", "b", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND a =
+        CreateWindowExA(0, "TestSignalled", "a", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND b =
+        CreateWindowExA(0, "TestSignalledNoClose", "b", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
     HWND child = CreateWindowExA(0, "TestSignalled", "c", WS_CHILD, 0, 0, 5, 5, a, nullptr, nullptr, nullptr);
     ASSERT_TRUE(a && b && child);
     Drain();
@@ -158,7 +162,8 @@ TEST(Win32Messages, ATerminateSignalClosesEveryTopLevelWindow) {
 
 TEST(Win32Messages, PostedMessagesThenQuitThenPaint) {
     Register("TestQueue", RecordingProc);
-    HWND hwnd = CreateWindowExA(0, "TestQueue", "q", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, "TestQueue", "q", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
     Drain();
     InvalidateRect(hwnd, nullptr, FALSE);
     PostMessageA(hwnd, WM_USER + 1, 7, 0);
@@ -187,12 +192,13 @@ TEST(Win32Messages, PostedMessagesThenQuitThenPaint) {
 
 TEST(Win32Messages, KeysCarryWindowsVirtualKeyCodes) {
     Register("TestKeys", RecordingProc);
-    HWND hwnd = CreateWindowExA(0, "TestKeys", "k", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowExA(0, "TestKeys", "k", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
     Drain();
     const std::vector<std::pair<SDL_Keycode, WPARAM>> keys = {
-        {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_LSHIFT, VK_SHIFT}, {SDLK_RSHIFT, VK_SHIFT}, {SDLK_LCTRL, VK_CONTROL},
-        {SDLK_RCTRL, VK_CONTROL}, {SDLK_F5, VK_F5},       {SDLK_q, 'Q'},           {SDLK_7, '7'},
-        {SDLK_KP_9, VK_NUMPAD9}, {SDLK_PAGEDOWN, VK_NEXT}, {SDLK_SPACE, VK_SPACE}, {SDLK_RETURN, VK_RETURN}};
+        {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_LSHIFT, VK_SHIFT},  {SDLK_RSHIFT, VK_SHIFT}, {SDLK_LCTRL, VK_CONTROL},
+        {SDLK_RCTRL, VK_CONTROL}, {SDLK_F5, VK_F5},         {SDLK_q, 'Q'},           {SDLK_7, '7'},
+        {SDLK_KP_9, VK_NUMPAD9},  {SDLK_PAGEDOWN, VK_NEXT}, {SDLK_SPACE, VK_SPACE},  {SDLK_RETURN, VK_RETURN}};
     for (auto [key, vk] : keys) {
         gSeen.clear();
         Win32InjectKey(hwnd, key, true);

@@ -26,9 +26,9 @@ constexpr double kFrameSeconds = 0.25;
 const double kPartMiddles[6] = {20, 50, 72.9, 100, 122.8, 147};
 
 struct Loss {
-    double music = -1;         // when the device was lost
-    double backMusic = -1;     // the first presented frame after the reset
-    std::string log;           // the calls in between
+    double music = -1;                  // when the device was lost
+    double backMusic = -1;              // the first presented frame after the reset
+    std::string log;                    // the calls in between
     DWORD lighting = 0, magFilter = 0;  // as the part had them before
     DWORD lightingAfter = 0, magFilterAfter = 0;
 };

@@ -267,8 +267,8 @@ TEST_F(EffectsTest, MeshBurstRayCollapsesForFactorZero) {
     };
     const Vector3 c{5, 5, 0};
     const Vector3 q = c + (corners[1] - c) * 2.0f;
-    const RayVertex fan[4] = {{c.x, c.y, c.z, 0x257F6F5F}, {c.x, c.y, c.z, 0x257F6F5F}, {q.x, q.y, q.z, 0},
-                              {c.x, c.y, c.z, 0}};
+    const RayVertex fan[4] = {
+        {c.x, c.y, c.z, 0x257F6F5F}, {c.x, c.y, c.z, 0x257F6F5F}, {q.x, q.y, q.z, 0}, {c.x, c.y, c.z, 0}};
     char expected[64];
     std::snprintf(expected, sizeof expected, "data:64:%08x", Fnv1a(fan, sizeof fan));
     EXPECT_EQ(CountLines(expected), 1) << D3D8Trace_Log();
@@ -346,7 +346,7 @@ KlxDocument GroundDocument(bool withFloor) {
         KlxMesh floor;
         floor.nodeId = 10;
         floor.vertexFlags = KLX_VERTEX_POSITION | KLX_VERTEX_NORMAL | (1u << KLX_VERTEX_SET_SHIFT);
-        floor.vertices = {FloorVertex(0, 0), FloorVertex(10, 0), FloorVertex(0, 10),
+        floor.vertices = {FloorVertex(0, 0),     FloorVertex(10, 0),    FloorVertex(0, 10),
                           FloorVertex(900, 900), FloorVertex(910, 900), FloorVertex(900, 910)};
         KlxFaceGroup group;
         group.indices = {0, 1, 2, 3, 4, 5};

@@ -67,7 +67,8 @@ std::vector<uint8_t> ReadRgb(const fs::path& png, int& width, int& height) {
     if (!pipe) return rgb;
     std::array<uint8_t, 65536> buffer;
     size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) rgb.insert(rgb.end(), buffer.begin(), buffer.begin() + n);
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        rgb.insert(rgb.end(), buffer.begin(), buffer.begin() + n);
     pclose(pipe);
     return rgb;
 }
@@ -103,9 +104,7 @@ protected:
         return Execute("'" + (BinDir() / "halcyon2-capture").string() + "' --data '" + BinDir().string() +
                        "' --frames '" + dir.string() + "' " + options);
     }
-    static std::string Env() {
-        return "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_DIALOG=ok ";
-    }
+    static std::string Env() { return "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_DIALOG=ok "; }
 
     static fs::path work;
     static Result full;
@@ -229,8 +228,11 @@ TEST_F(ShowEndToEnd, AShortSoundtrackStillPlaysTheShowToItsEnd) {
     const fs::path dir = work / "short";
     fs::create_directories(dir);
     fs::create_symlink(BinDir() / "data.zip", dir / "data.zip");
-    ASSERT_EQ(Execute("cd '" + dir.string() + "' && sox -q -n -r 44100 -c 2 -b 16 short.wav synth 5 pluck 220 && "
-                      "lame --quiet -b 128 short.wav murikka.mp3").exitCode, 0);
+    ASSERT_EQ(Execute("cd '" + dir.string() +
+                      "' && sox -q -n -r 44100 -c 2 -b 16 short.wav synth 5 pluck 220 && "
+                      "lame --quiet -b 128 short.wav murikka.mp3")
+                  .exitCode,
+              0);
     // Black frames from the trace device; only the last part's are written.
     const Result run = Execute("cd '" + dir.string() + "' && HALCYON2_D3D8=trace timeout 300 '" +
                                (BinDir() / "halcyon2-capture").string() +
@@ -245,8 +247,11 @@ TEST_F(ShowEndToEnd, AShortSoundtrackStillPlaysTheShowToItsEnd) {
     const Result samples = Execute("soxi -s '" + (dir / "frames" / "audio.wav").string() + "'");
     ASSERT_EQ(samples.exitCode, 0) << samples.output;
     EXPECT_NEAR(std::stod(samples.output) / 44100.0, frames.back().music + 0.5 - 150.0, 0.01);
-    EXPECT_EQ(Execute("sox '" + (dir / "frames" / "audio.wav").string() + "' -n stat 2>&1 | grep -q "
-                      "'Maximum amplitude: *0.000000'").exitCode, 0);
+    EXPECT_EQ(Execute("sox '" + (dir / "frames" / "audio.wav").string() +
+                      "' -n stat 2>&1 | grep -q "
+                      "'Maximum amplitude: *0.000000'")
+                  .exitCode,
+              0);
 }
 
 TEST_F(ShowEndToEnd, MissingSoundtrackIsReportedWithItsName) {
@@ -272,8 +277,8 @@ TEST_F(ShowEndToEnd, ArchiveWithoutAFileStopsLoadingAtThatFile) {
 
 TEST_F(ShowEndToEnd, CancelInTheDialogEndsWithExitCodeZero) {
     const Result run = Execute("cd '" + BinDir().string() +
-                            "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_SHOW_HEADLESS=1 "
-                            "HALCYON2_DIALOG=cancel ./halcyon2");
+                               "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy HALCYON2_SHOW_HEADLESS=1 "
+                               "HALCYON2_DIALOG=cancel ./halcyon2");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output.find("Exception"), std::string::npos) << run.output;
 }

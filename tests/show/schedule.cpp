@@ -29,14 +29,12 @@ struct Row {
 
 // Music seconds, type, value, and runs of `count` events `interval` apart.
 const Row kSchedule[] = {
-    {0.387f, 1, -48, 14, 1.26f}, {0.862f, 1, -32, 14, 1.26f}, {2.5f, 666, 0, 100, 5.0f},
-    {3.815f, 1, -20, 3, 5.0f},   {4.0f, 1, 30, 3, 5.0f},      {9.0f, 5, 0, 1, 0},
-    {16.2f, 2, 0, 1, 0},         {22.0f, 4, 22000, 1, 0},     {39.0f, 3, 0, 1, 0},
-    {40.0f, 6, 0, 1, 0},         {60.0f, 6, 0, 1, 0},         {82.84f, 1, 70, 1, 0},
-    {83.0f, 1, 65, 1, 0},        {83.086f, 1, -60, 5, 0.181f}, {85.391f, 1, 320, 1, 0},
-    {85.6f, 1, 60, 1, 0},        {85.665f, 1, 30, 1, 0},      {85.779f, 6, 0, 1, 0},
-    {114.299f, 6, 0, 1, 0},      {128.488f, 1, -40, 4, 0.44f}, {131.299f, 6, 0, 1, 0},
-    {152.791f, 3, 0, 1, 0},      {163.0f, 6, 0, 1, 0},
+    {0.387f, 1, -48, 14, 1.26f}, {0.862f, 1, -32, 14, 1.26f},  {2.5f, 666, 0, 100, 5.0f}, {3.815f, 1, -20, 3, 5.0f},
+    {4.0f, 1, 30, 3, 5.0f},      {9.0f, 5, 0, 1, 0},           {16.2f, 2, 0, 1, 0},       {22.0f, 4, 22000, 1, 0},
+    {39.0f, 3, 0, 1, 0},         {40.0f, 6, 0, 1, 0},          {60.0f, 6, 0, 1, 0},       {82.84f, 1, 70, 1, 0},
+    {83.0f, 1, 65, 1, 0},        {83.086f, 1, -60, 5, 0.181f}, {85.391f, 1, 320, 1, 0},   {85.6f, 1, 60, 1, 0},
+    {85.665f, 1, 30, 1, 0},      {85.779f, 6, 0, 1, 0},        {114.299f, 6, 0, 1, 0},    {128.488f, 1, -40, 4, 0.44f},
+    {131.299f, 6, 0, 1, 0},      {152.791f, 3, 0, 1, 0},       {163.0f, 6, 0, 1, 0},
 };
 
 // Every event of the table, each run's times accumulated in float, in the
@@ -47,7 +45,8 @@ std::vector<ShowEvent> ExpectedEvents() {
         float time = row.time;
         for (int i = 0; i < row.count; ++i, time += row.interval) events.push_back({time, row.type, row.value});
     }
-    std::stable_sort(events.begin(), events.end(), [](const ShowEvent& a, const ShowEvent& b) { return a.time < b.time; });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const ShowEvent& a, const ShowEvent& b) { return a.time < b.time; });
     return events;
 }
 
@@ -99,12 +98,8 @@ TEST_F(ShowSchedule, EachPartStartsWithItsSettings) {
         int fogScene;  // -1: none
     };
     const Start starts[PART_COUNT] = {
-        {{}, {}, {}, {}, {}, -1},
-        {{}, 0.0f, {}, {}, {}, -1},
-        {{}, 0.0f, 0.0f, {}, {}, -1},
-        {true, {}, {}, {}, {}, -1},
-        {{}, {}, 255.0f, 0.0f, {}, 3},
-        {false, {}, {}, 255.0f, 0.0f, 4},
+        {{}, {}, {}, {}, {}, -1},   {{}, 0.0f, {}, {}, {}, -1},    {{}, 0.0f, 0.0f, {}, {}, -1},
+        {true, {}, {}, {}, {}, -1}, {{}, {}, 255.0f, 0.0f, {}, 3}, {false, {}, {}, 255.0f, 0.0f, 4},
     };
     IDirect3DDevice8* d = app->device.GetDevice();
     constexpr float kUntouched = 7.5f;

@@ -36,10 +36,11 @@ D3D8TraceAdapter Adapter(const char* name, std::vector<D3DDISPLAYMODE> modes, bo
     return a;
 }
 
-const std::vector<D3DDISPLAYMODE> kModesA = {
-    Mode(800, 600, 60, D3DFMT_X8R8G8B8), Mode(640, 480, 60, D3DFMT_R5G6B5), Mode(640, 480, 60, D3DFMT_X8R8G8B8),
-    Mode(640, 480, 75, D3DFMT_X8R8G8B8), Mode(1024, 768, 60, D3DFMT_R5G6B5)};
-const std::vector<D3DDISPLAYMODE> kModesB = {Mode(1280, 1024, 85, D3DFMT_R5G6B5), Mode(1600, 1200, 60, D3DFMT_X8R8G8B8)};
+const std::vector<D3DDISPLAYMODE> kModesA = {Mode(800, 600, 60, D3DFMT_X8R8G8B8), Mode(640, 480, 60, D3DFMT_R5G6B5),
+                                             Mode(640, 480, 60, D3DFMT_X8R8G8B8), Mode(640, 480, 75, D3DFMT_X8R8G8B8),
+                                             Mode(1024, 768, 60, D3DFMT_R5G6B5)};
+const std::vector<D3DDISPLAYMODE> kModesB = {Mode(1280, 1024, 85, D3DFMT_R5G6B5),
+                                             Mode(1600, 1200, 60, D3DFMT_X8R8G8B8)};
 
 std::string ComboText(HWND dialog, int id, int index) {
     char text[128] = {};
@@ -47,9 +48,7 @@ std::string ComboText(HWND dialog, int id, int index) {
     return text;
 }
 
-int Selection(HWND dialog, int id) {
-    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
-}
+int Selection(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
 
 void Key(HWND dialog, SDL_Keycode key) {
     Win32InjectKey(dialog, key, true);
@@ -177,13 +176,13 @@ TEST_F(SetupDialog, AnAdapterWithoutHardwareTnLDisablesTheBoxAndClearsTheFlag) {
     MakeDevice({Adapter("Software", kModesA, false)});
     deviceSettings.flags = kTnL | 0x04;
     const INT_PTR result = Run({[](HWND d) {
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_HARDWARE_TNL)));
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_HARDWARE_TNL), BST_UNCHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_FULLSCREEN), BST_UNCHECKED);
-        // A click on the disabled box does nothing.
-        const POINT p = Centre(d, IDC_HARDWARE_TNL);
-        Win32InjectClick(d, p.x, p.y);
-    },
+                                    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_HARDWARE_TNL)));
+                                    EXPECT_EQ(IsDlgButtonChecked(d, IDC_HARDWARE_TNL), BST_UNCHECKED);
+                                    EXPECT_EQ(IsDlgButtonChecked(d, IDC_FULLSCREEN), BST_UNCHECKED);
+                                    // A click on the disabled box does nothing.
+                                    const POINT p = Centre(d, IDC_HARDWARE_TNL);
+                                    Win32InjectClick(d, p.x, p.y);
+                                },
                                 [](HWND d) {
                                     EXPECT_EQ(IsDlgButtonChecked(d, IDC_HARDWARE_TNL), BST_UNCHECKED);
                                     Key(d, SDLK_ESCAPE);

@@ -94,8 +94,8 @@ private:
         try {
             device_->CreateDevice(settings);
         } catch (const cvcore::Exception& e) {
-            throw std::runtime_error(std::string("no test device: ") + e.Method().Text() + " " +
-                                     e.Message().Text() + "\n" + D3D8Trace_Log());
+            throw std::runtime_error(std::string("no test device: ") + e.Method().Text() + " " + e.Message().Text() +
+                                     "\n" + D3D8Trace_Log());
         }
     }
 

@@ -23,11 +23,9 @@
 namespace fs = std::filesystem;
 using testsupport::Quote;
 
-
 namespace {
 
-std::string BinDir()
-{
+std::string BinDir() {
     const char* bin = std::getenv("HALCYON2_BIN_DIR");
     return bin ? bin : ".";
 }
@@ -35,15 +33,15 @@ std::string BinDir()
 // The data the build made, or, when it has not (content off), a fresh set.
 class Content : public ::testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         std::string bin = BinDir();
         if (fs::exists(bin + "/data.zip") && fs::exists(bin + "/murikka.mp3")) {
             dir_ = bin;
             return;
         }
         scratch_ = std::make_unique<testsupport::ScratchDir>();
-        ASSERT_EQ(testsupport::Run(Quote(bin + "/halcyon2-content") + " " + Quote(scratch_->Path()) + " 2>/dev/null"), 0);
+        ASSERT_EQ(testsupport::Run(Quote(bin + "/halcyon2-content") + " " + Quote(scratch_->Path()) + " 2>/dev/null"),
+                  0);
         dir_ = scratch_->Path();
     }
     static void TearDownTestSuite() { scratch_.reset(); }
@@ -52,13 +50,11 @@ protected:
     void SetUp() override { cvcore::SetArchivePassword("hopla"); }
     static std::string Zip() { return dir_ + "/data.zip"; }
     // Opens an entry the way the show does: base path, then a relative name.
-    static std::unique_ptr<cvcore::FileStream> Open(const std::string& folder, const std::string& name)
-    {
+    static std::unique_ptr<cvcore::FileStream> Open(const std::string& folder, const std::string& name) {
         cvcore::SetBasePath((dir_ + "/data.zip/" + folder).c_str());
         return std::make_unique<cvcore::FileStream>(name.c_str(), cvcore::STREAM_READ);
     }
-    static cvcore::Image Decode(const std::string& folder, const std::string& name)
-    {
+    static cvcore::Image Decode(const std::string& folder, const std::string& name) {
         auto stream = Open(folder, name);
         std::string ext = name.substr(name.rfind('.') + 1);
         const cvcore::ImageCodec* codec = cvcore::FindImageCodec(ext.c_str());
@@ -66,8 +62,7 @@ protected:
         EXPECT_TRUE(codec && codec->Decode(image, *stream)) << name;
         return image;
     }
-    static KlxDocument Scene(const std::string& folder, const std::string& name)
-    {
+    static KlxDocument Scene(const std::string& folder, const std::string& name) {
         cvcore::SetBasePath((dir_ + "/data.zip/" + folder).c_str());
         return KlxDocument(name.c_str());
     }
@@ -99,8 +94,7 @@ const std::vector<std::pair<std::string, std::string>> kScenes = {
     {"nakyleipa/", "nakyleipa.klx"},           {"kukka/", "kukka.klx"},       {"landscape/", "maasto.klx"},
 };
 
-std::set<std::string> ArchiveNames(const std::string& zip)
-{
+std::set<std::string> ArchiveNames(const std::string& zip) {
     std::set<std::string> names;
     std::string list = zip + ".names";
     EXPECT_EQ(testsupport::Run("unzip -Z1 " + Quote(zip) + " > " + Quote(list)), 0);
@@ -108,12 +102,10 @@ std::set<std::string> ArchiveNames(const std::string& zip)
     char line[512];
     while (f && std::fgets(line, sizeof line, f)) {
         std::string s(line);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
-            s.pop_back();
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
         names.insert(s);
     }
-    if (f)
-        std::fclose(f);
+    if (f) std::fclose(f);
     fs::remove(list);
     return names;
 }
@@ -122,15 +114,13 @@ bool HasAlpha(const cvcore::Image& image) { return image.GetFormat().AlphaMask()
 
 }  // namespace
 
-TEST_F(Content, InfoZipAcceptsTheArchiveWithThePasswordOnly)
-{
+TEST_F(Content, InfoZipAcceptsTheArchiveWithThePasswordOnly) {
     EXPECT_EQ(testsupport::Run("unzip -tqq -P hopla " + Quote(Zip())), 0);
     EXPECT_NE(testsupport::Run("unzip -tqq -P wrong " + Quote(Zip()) + " >/dev/null 2>&1"), 0);
     EXPECT_LT(fs::file_size(Zip()), 25u * 1024u * 1024u);
 }
 
-TEST_F(Content, EveryFileTheShowLoadsIsThereAndOpensThroughTheBasePath)
-{
+TEST_F(Content, EveryFileTheShowLoadsIsThereAndOpensThroughTheBasePath) {
     std::set<std::string> names = ArchiveNames(Zip());
     for (const auto& [folder, files] : kLoaded)
         for (const std::string& file : files) {
@@ -140,8 +130,7 @@ TEST_F(Content, EveryFileTheShowLoadsIsThereAndOpensThroughTheBasePath)
         }
 }
 
-TEST_F(Content, TexturesNamedInsideScenesLieInTheirSceneFolders)
-{
+TEST_F(Content, TexturesNamedInsideScenesLieInTheirSceneFolders) {
     std::set<std::string> names = ArchiveNames(Zip());
     for (const auto& [folder, file] : kScenes) {
         KlxDocument doc = Scene(folder, file);
@@ -153,8 +142,7 @@ TEST_F(Content, TexturesNamedInsideScenesLieInTheirSceneFolders)
     }
 }
 
-TEST_F(Content, FontIsArgbWithOneGlyphForEveryCharacterOfTheOrder)
-{
+TEST_F(Content, FontIsArgbWithOneGlyphForEveryCharacterOfTheOrder) {
     cvcore::Image font = Decode("", "font.tga");
     ASSERT_EQ(font.GetFormat().BitsPerPixel(), 32);
     EXPECT_EQ(font.GetFormat().AlphaMask(), 0xFF000000u);
@@ -166,8 +154,7 @@ TEST_F(Content, FontIsArgbWithOneGlyphForEveryCharacterOfTheOrder)
     bool inside = false;
     for (int x = 0; x < font.GetWidth(); ++x) {
         int peak = 0;
-        for (int y = 0; y < font.GetHeight(); ++y)
-            peak = std::max(peak, static_cast<int>(alpha(x, y)));
+        for (int y = 0; y < font.GetHeight(); ++y) peak = std::max(peak, static_cast<int>(alpha(x, y)));
         if (!inside && peak > 1)
             inside = true;
         else if (inside && peak < 1) {
@@ -179,12 +166,10 @@ TEST_F(Content, FontIsArgbWithOneGlyphForEveryCharacterOfTheOrder)
     EXPECT_EQ(alpha(0, 0), 0);
 }
 
-TEST_F(Content, PicturesDecodeThroughTheProgramsCodecs)
-{
+TEST_F(Content, PicturesDecodeThroughTheProgramsCodecs) {
     for (const auto& [folder, files] : kLoaded)
         for (const std::string& file : files) {
-            if (file.ends_with(".klx"))
-                continue;
+            if (file.ends_with(".klx")) continue;
             cvcore::Image image = Decode(folder, file);
             EXPECT_GT(image.GetWidth(), 0) << file;
             bool sprite = file.ends_with(".tga") && !file.starts_with("credpic");
@@ -194,16 +179,14 @@ TEST_F(Content, PicturesDecodeThroughTheProgramsCodecs)
         }
 }
 
-TEST_F(Content, ScenesHoldWhatTheShowReliesOn)
-{
+TEST_F(Content, ScenesHoldWhatTheShowReliesOn) {
     for (const auto& [folder, file] : kScenes) {
         KlxDocument doc = Scene(folder, file);
         ASSERT_FALSE(doc.cameras.empty()) << file;
         EXPECT_GT(doc.sceneTime.endTick, doc.sceneTime.startTick) << file;
         std::size_t triangles = 0;
         for (const KlxMesh& m : doc.meshes)
-            for (const KlxFaceGroup& g : m.faceGroups)
-                triangles += g.indices.size() / 3;
+            for (const KlxFaceGroup& g : m.faceGroups) triangles += g.indices.size() / 3;
         EXPECT_LT(triangles, 60000u) << file;
     }
 
@@ -226,10 +209,10 @@ TEST_F(Content, ScenesHoldWhatTheShowReliesOn)
     EXPECT_EQ(bread.cameras.size(), 2u);
     EXPECT_TRUE(bread.fog);
     std::set<int> kinds;
-    for (const KlxLight& l : bread.lights)
-        kinds.insert(l.kind == 1 ? 1 : l.kind <= 3 ? 2 : 4);
+    for (const KlxLight& l : bread.lights) kinds.insert(l.kind == 1 ? 1 : l.kind <= 3 ? 2 : 4);
     EXPECT_EQ(kinds.size(), 3u);  // point, spot and directional
-    EXPECT_TRUE(std::any_of(bread.materials.begin(), bread.materials.end(), [](const KlxMaterial& m) { return m.opacity < 1.0f; }));
+    EXPECT_TRUE(std::any_of(bread.materials.begin(), bread.materials.end(),
+                            [](const KlxMaterial& m) { return m.opacity < 1.0f; }));
     bool lightMapped = false;
     for (const KlxMesh& m : bread.meshes)
         for (const KlxFaceGroup& g : m.faceGroups)
@@ -241,8 +224,7 @@ TEST_F(Content, ScenesHoldWhatTheShowReliesOn)
     EXPECT_TRUE(flower.fog);
     const KlxMesh* skinned = nullptr;
     for (const KlxMesh& m : flower.meshes)
-        if (m.HasSkinWeights())
-            skinned = &m;
+        if (m.HasSkinWeights()) skinned = &m;
     ASSERT_NE(skinned, nullptr);
     int moving = 0;
     for (uint32_t bone : skinned->bones) {
@@ -256,32 +238,29 @@ TEST_F(Content, ScenesHoldWhatTheShowReliesOn)
     EXPECT_TRUE(land.fog);
     const KlxMesh* terrain = nullptr;
     for (const KlxMesh& m : land.meshes)
-        if (m.vertices.size() == 4018)
-            terrain = &m;
+        if (m.vertices.size() == 4018) terrain = &m;
     ASSERT_NE(terrain, nullptr);
     EXPECT_EQ(terrain->CoordinateSets(), 1);
     const KlxMaterial* ground = nullptr;
     for (const KlxMaterial& m : land.materials)
-        if (m.id == terrain->faceGroups.front().materialId)
-            ground = &m;
+        if (m.id == terrain->faceGroups.front().materialId) ground = &m;
     ASSERT_NE(ground, nullptr);
     EXPECT_TRUE(ground->maps[1].enabled && ground->maps[7].enabled);
     bool strip = false;
     for (const KlxMesh& m : land.meshes)
-        for (const KlxFaceGroup& g : m.faceGroups)
-            strip |= g.indexType == KLX_TRIANGLE_STRIP;
+        for (const KlxFaceGroup& g : m.faceGroups) strip |= g.indexType == KLX_TRIANGLE_STRIP;
     EXPECT_TRUE(strip);  // the lake
 }
 
-TEST_F(Content, TheMachineStaysInsideTheSmokeBox)
-{
+TEST_F(Content, TheMachineStaysInsideTheSmokeBox) {
     KlxDocument doc = Scene("smokeandcredits/scene/", "vempula.klx");
     for (const KlxMesh& m : doc.meshes) {
         const KlxNode* n = doc.FindNode(m.nodeId);
         ASSERT_NE(n, nullptr);
         for (const KlxVertex& v : m.vertices) {
             Vector3 p = n->bindPose.TransformPoint(v.position);
-            EXPECT_TRUE(p.x >= -100.0f && p.x <= 100.0f && p.y >= -20.5f && p.y <= 40.0f && p.z >= -200.0f && p.z <= 400.0f)
+            EXPECT_TRUE(p.x >= -100.0f && p.x <= 100.0f && p.y >= -20.5f && p.y <= 40.0f && p.z >= -200.0f &&
+                        p.z <= 400.0f)
                 << p.x << " " << p.y << " " << p.z;
         }
     }
@@ -295,24 +274,23 @@ struct Pcm {
     std::vector<short> samples;  // interleaved
 };
 
-Pcm DecodeMp3(const std::string& path)
-{
+Pcm DecodeMp3(const std::string& path) {
     Pcm pcm;
     mpg123_handle* h = mpg123_new(nullptr, nullptr);
-    if (!h)
-        return pcm;
+    if (!h) return pcm;
     int encoding = 0;
-    if (mpg123_open(h, path.c_str()) == MPG123_OK && mpg123_getformat(h, &pcm.rate, &pcm.channels, &encoding) == MPG123_OK) {
+    if (mpg123_open(h, path.c_str()) == MPG123_OK &&
+        mpg123_getformat(h, &pcm.rate, &pcm.channels, &encoding) == MPG123_OK) {
         mpg123_format_none(h);
         mpg123_format(h, pcm.rate, pcm.channels, MPG123_ENC_SIGNED_16);
         std::vector<unsigned char> buffer(1 << 16);
         std::size_t done = 0;
         int rc;
-        while ((rc = mpg123_read(h, buffer.data(), buffer.size(), &done)) == MPG123_OK || rc == MPG123_NEW_FORMAT || done > 0) {
+        while ((rc = mpg123_read(h, buffer.data(), buffer.size(), &done)) == MPG123_OK || rc == MPG123_NEW_FORMAT ||
+               done > 0) {
             const short* s = reinterpret_cast<const short*>(buffer.data());
             pcm.samples.insert(pcm.samples.end(), s, s + done / 2);
-            if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT)
-                break;
+            if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) break;
         }
     }
     mpg123_close(h);
@@ -322,19 +300,19 @@ Pcm DecodeMp3(const std::string& path)
 
 // Energy of 10 ms windows every 2 ms (88.2 samples: the window starts are
 // rounded, so they never drift from the clock).
-std::vector<double> Energy(const Pcm& pcm)
-{
+std::vector<double> Energy(const Pcm& pcm) {
     const std::size_t window = static_cast<std::size_t>(pcm.rate / 100);
     std::size_t frames = pcm.samples.size() / static_cast<std::size_t>(pcm.channels);
     std::vector<double> e;
     for (std::size_t k = 0;; ++k) {
-        auto start = static_cast<std::size_t>(std::llround(static_cast<double>(k) * static_cast<double>(pcm.rate) / 500.0));
-        if (start + window >= frames)
-            break;
+        auto start =
+            static_cast<std::size_t>(std::llround(static_cast<double>(k) * static_cast<double>(pcm.rate) / 500.0));
+        if (start + window >= frames) break;
         double sum = 0.0;
         for (std::size_t i = start; i < start + window; ++i)
             for (int c = 0; c < pcm.channels; ++c) {
-                double v = pcm.samples[i * static_cast<std::size_t>(pcm.channels) + static_cast<std::size_t>(c)] / 32768.0;
+                double v =
+                    pcm.samples[i * static_cast<std::size_t>(pcm.channels) + static_cast<std::size_t>(c)] / 32768.0;
                 sum += v * v;
             }
         e.push_back(sum / static_cast<double>(window));
@@ -343,24 +321,20 @@ std::vector<double> Energy(const Pcm& pcm)
 }
 
 // The loudest window starting within 30 ms of t, against the level just before.
-double Rise(const std::vector<double>& e, double t)
-{
+double Rise(const std::vector<double>& e, double t) {
     auto at = [&](double s) { return static_cast<long>(std::lround(s * 500.0)); };
     double before = 0.0;
     int n = 0;
-    for (long i = at(t - 0.045); i <= at(t - 0.015); ++i, ++n)
-        before += e[static_cast<std::size_t>(std::max(0L, i))];
+    for (long i = at(t - 0.045); i <= at(t - 0.015); ++i, ++n) before += e[static_cast<std::size_t>(std::max(0L, i))];
     before /= n;
     double after = 0.0;
-    for (long i = at(t - 0.005); i <= at(t + 0.030); ++i)
-        after = std::max(after, e[static_cast<std::size_t>(i)]);
+    for (long i = at(t - 0.005); i <= at(t + 0.030); ++i) after = std::max(after, e[static_cast<std::size_t>(i)]);
     return after / std::max(before, 1e-9);
 }
 
 }  // namespace
 
-TEST_F(Content, SoundtrackIsLongEnoughAndHitsTheShowsSchedule)
-{
+TEST_F(Content, SoundtrackIsLongEnoughAndHitsTheShowsSchedule) {
     mpg123_init();
     Pcm pcm = DecodeMp3(dir_ + "/murikka.mp3");
     ASSERT_EQ(pcm.rate, 44100);
@@ -373,8 +347,7 @@ TEST_F(Content, SoundtrackIsLongEnoughAndHitsTheShowsSchedule)
         times.push_back(0.387 + 1.26 * k);
         times.push_back(0.862 + 1.26 * k);
     }
-    for (double t : times)
-        EXPECT_GE(Rise(e, t), 2.0) << "no onset at " << t << " s";
+    for (double t : times) EXPECT_GE(Rise(e, t), 2.0) << "no onset at " << t << " s";
     // Silence after the closing fade.
     double tail = 0.0;
     for (long i = 163 * 500 + 10; i < static_cast<long>(e.size()); ++i)
@@ -382,8 +355,7 @@ TEST_F(Content, SoundtrackIsLongEnoughAndHitsTheShowsSchedule)
     EXPECT_LT(tail, 1e-6);
 }
 
-TEST_F(Content, TwoBuildsGiveTheSameBytes)
-{
+TEST_F(Content, TwoBuildsGiveTheSameBytes) {
     testsupport::ScratchDir again;
     ASSERT_EQ(testsupport::Run(Quote(BinDir() + "/halcyon2-content") + " " + Quote(again.Path()) + " 2>/dev/null"), 0);
     for (const char* name : {"data.zip", "murikka.mp3"})

@@ -34,8 +34,7 @@ using tracetest::TraceDevice;
 
 namespace {
 
-std::string BinDir()
-{
+std::string BinDir() {
     const char* bin = std::getenv("HALCYON2_BIN_DIR");
     return bin ? bin : ".";
 }
@@ -46,15 +45,17 @@ struct SceneFile {
     bool lit;
 };
 const SceneFile kScenes[] = {
-    {"smokeandcredits/scene/", "vempula.klx", false}, {"lightfloor/", "ground.klx", false},
-    {"muikula/", "muikula.klx", false},               {"nakyleipa/", "nakyleipa.klx", true},
-    {"kukka/", "kukka.klx", true},                    {"landscape/", "maasto.klx", false},
+    {"smokeandcredits/scene/", "vempula.klx", false},
+    {"lightfloor/", "ground.klx", false},
+    {"muikula/", "muikula.klx", false},
+    {"nakyleipa/", "nakyleipa.klx", true},
+    {"kukka/", "kukka.klx", true},
+    {"landscape/", "maasto.klx", false},
 };
 
 class ContentScenes : public ::testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         std::string bin = BinDir();
         if (fs::exists(bin + "/data.zip")) {
             dir_ = bin;
@@ -70,17 +71,14 @@ public:
 
 protected:
     // Loads a scene the way the show does: base path in its folder.
-    static void Load(Scene& scene, Device3D& device, const SceneFile& s)
-    {
+    static void Load(Scene& scene, Device3D& device, const SceneFile& s) {
         cvcore::SetArchivePassword("hopla");
         cvcore::SetBasePath((dir_ + "/data.zip/" + s.folder).c_str());
         scene.Load(device, s.file);
     }
-    static std::vector<SceneNode*> Children(SceneNode& node)
-    {
+    static std::vector<SceneNode*> Children(SceneNode& node) {
         std::vector<SceneNode*> out;
-        for (const ChildCell* c = node.GetFirstChild(); c; c = c->next)
-            out.push_back(c->node);
+        for (const ChildCell* c = node.GetFirstChild(); c; c = c->next) out.push_back(c->node);
         return out;
     }
     static bool Drawn(const SceneNode* n) { return (n->hookFlags & SceneNode::HookDraw) != 0; }
@@ -95,8 +93,7 @@ Vector3 At(SceneNode* n) { return n->GetWorld().GetTranslation(); }
 
 }  // namespace
 
-TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers)
-{
+TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers) {
     auto device = MakeSceneDevice();
     Scene scene;
     Load(scene, *device, kScenes[1]);
@@ -116,8 +113,7 @@ TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers)
                 floor = grandchild;
                 break;
             }
-        if (floor)
-            break;
+        if (floor) break;
     }
     ASSERT_NE(floor, nullptr);
     ASSERT_GT(static_cast<TriMesh*>(floor)->GetVertexCount(), 0);
@@ -128,11 +124,9 @@ TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers)
     auto carriers = [&](bool countFirstLevel) {
         std::vector<SceneNode*> met;
         for (SceneNode* child : Children(scene)) {
-            if (countFirstLevel && !Drawn(child))
-                met.push_back(child);
+            if (countFirstLevel && !Drawn(child)) met.push_back(child);
             for (SceneNode* grandchild : Children(*child))
-                if (!Drawn(grandchild))
-                    met.push_back(grandchild);
+                if (!Drawn(grandchild)) met.push_back(grandchild);
         }
         return met;
     };
@@ -153,8 +147,7 @@ TEST_F(ContentScenes, LightFloorFindsItsFloorAndTwoMovingLightCarriers)
     EXPECT_GT((At(carriers(true)[6]) - first).Length(), 5.0f);  // the light wanders
 }
 
-TEST_F(ContentScenes, CrispbreadHasItsHiddenRaySourceFogAndMaterials)
-{
+TEST_F(ContentScenes, CrispbreadHasItsHiddenRaySourceFogAndMaterials) {
     auto device = MakeSceneDevice();
     Scene scene;
     Load(scene, *device, kScenes[3]);
@@ -168,8 +161,7 @@ TEST_F(ContentScenes, CrispbreadHasItsHiddenRaySourceFogAndMaterials)
     SceneNode* rays = nullptr;
     for (SceneNode* child : Children(scene))
         for (SceneNode* grandchild : Children(*child))
-            if (Drawn(grandchild) && ++drawn == 2 && !rays)
-                rays = grandchild;
+            if (Drawn(grandchild) && ++drawn == 2 && !rays) rays = grandchild;
     ASSERT_NE(rays, nullptr);
     EXPECT_GT(static_cast<TriMesh*>(rays)->GetSubmeshCount(), 0);
 
@@ -184,8 +176,7 @@ TEST_F(ContentScenes, CrispbreadHasItsHiddenRaySourceFogAndMaterials)
     EXPECT_TRUE(lightMapped);
 }
 
-TEST_F(ContentScenes, FlowerIsSkinnedToMovingBonesFishMorphsLandscapeHasItsDetailSet)
-{
+TEST_F(ContentScenes, FlowerIsSkinnedToMovingBonesFishMorphsLandscapeHasItsDetailSet) {
     auto device = MakeSceneDevice();
     Scene flower, fish, land;
     Load(flower, *device, kScenes[4]);
@@ -209,8 +200,7 @@ TEST_F(ContentScenes, FlowerIsSkinnedToMovingBonesFishMorphsLandscapeHasItsDetai
     ASSERT_GT(skin->GetBoneCount(), 4);
     flower.Update(1.0f);
     std::vector<Matrix4> before;
-    for (int32_t b = 0; b < skin->GetBoneCount(); ++b)
-        before.push_back(skin->GetBone(b).node->GetWorld());
+    for (int32_t b = 0; b < skin->GetBoneCount(); ++b) before.push_back(skin->GetBone(b).node->GetWorld());
     flower.Update(8.0f);
     int moved = 0;
     for (int32_t b = 0; b < skin->GetBoneCount(); ++b)
@@ -221,11 +211,11 @@ TEST_F(ContentScenes, FlowerIsSkinnedToMovingBonesFishMorphsLandscapeHasItsDetai
     EXPECT_EQ((terrain->GetFVF() & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 2u);
 }
 
-TEST_F(ContentScenes, FontBuildsWithAGlyphForEveryCharacterOfTheShowsOrder)
-{
+TEST_F(ContentScenes, FontBuildsWithAGlyphForEveryCharacterOfTheShowsOrder) {
     // The show's glyph order, in Windows-1252.
     const char order[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!'#@$\xF4%&/()=+'-\xC5\xC4\xD6\xE5\xE4\xF6^*,.;:<>|\xCF";
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!'#@$\xF4%&/"
+        "()=+'-\xC5\xC4\xD6\xE5\xE4\xF6^*,.;:<>|\xCF";
     ASSERT_EQ(sizeof order - 1, 93u);
     auto device = MakeSceneDevice();
     cvcore::SetArchivePassword("hopla");
@@ -234,13 +224,13 @@ TEST_F(ContentScenes, FontBuildsWithAGlyphForEveryCharacterOfTheShowsOrder)
     font.Load(device.get(), "font.tga", order, 8, 0);
     ASSERT_NE(font.GetTexture(), nullptr);
     for (const char* c = order; *c; ++c)
-        EXPECT_GT(font.GetGlyph(static_cast<unsigned char>(*c)).width, 0) << "glyph " << int(static_cast<unsigned char>(*c));
+        EXPECT_GT(font.GetGlyph(static_cast<unsigned char>(*c)).width, 0)
+            << "glyph " << int(static_cast<unsigned char>(*c));
     // Distinct characters sit side by side: each has its own rectangle.
     EXPECT_LT(font.GetGlyph('A').right, font.GetGlyph('B').left + 1e-6f);
 }
 
-TEST_F(ContentScenes, EverySceneRendersThroughEachCamera)
-{
+TEST_F(ContentScenes, EverySceneRendersThroughEachCamera) {
     TraceDevice device;
     try {
         device = MakeSceneDevice(false);
@@ -277,10 +267,10 @@ TEST_F(ContentScenes, EverySceneRendersThroughEachCamera)
                 ASSERT_EQ(D3D8_ReadBackBuffer(d3d, frame.pixels.data(), w * 4, &w, &h), D3D_OK);
                 d3d->Present(nullptr, nullptr, nullptr, nullptr);
                 std::string name = std::string(s.file).substr(0, std::string(s.file).size() - 4);
-                WritePng(BinDir() + "/content-" + name + "-" + std::to_string(c) + "-" + std::to_string(n) + ".png", frame);
+                WritePng(BinDir() + "/content-" + name + "-" + std::to_string(c) + "-" + std::to_string(n) + ".png",
+                         frame);
                 std::size_t covered = 0;
-                for (uint32_t p : frame.pixels)
-                    covered += (p & 0xFFFFFFu) != (clear & 0xFFFFFFu);
+                for (uint32_t p : frame.pixels) covered += (p & 0xFFFFFFu) != (clear & 0xFFFFFFu);
                 // Something in every frame (the fish is only entering or
                 // leaving in some), a good part of the screen in one of them.
                 EXPECT_GT(covered, frame.pixels.size() / 1000) << name << " camera " << c << " frame " << n;

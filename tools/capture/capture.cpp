@@ -86,8 +86,10 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
     }
     const auto now = std::chrono::steady_clock::now();
     const double frameSeconds = std::chrono::duration<double>(now - c.lastPresent).count();
-    if (c.firstFrameAfter < 0) c.firstFrameAfter = std::chrono::duration<double>(now - c.start).count();
-    else c.stats.Add(showState.part, frameSeconds);
+    if (c.firstFrameAfter < 0)
+        c.firstFrameAfter = std::chrono::duration<double>(now - c.start).count();
+    else
+        c.stats.Add(showState.part, frameSeconds);
     c.lastPresent = now;
     const double music = MusicTime();
     c.lastMusic = music;
@@ -103,7 +105,8 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
         Win32InjectKey(deviceSettings.window, SDLK_ESCAPE, true);
         c.escapeSent = true;
     }
-    const double step = music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
+    const double step =
+        music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
     VirtualClockAdvance(std::max<int64_t>(1, Nanoseconds(step)));
     if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, Written(c));
 }
@@ -137,8 +140,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path data = c.options.data.empty() ? DefaultDataFolder() : fs::absolute(c.options.data);
-    c.frameDir = c.options.out.empty() ? fs::absolute(c.options.frames).string()
-                                       : (fs::temp_directory_path() / ("halcyon2-capture-" + std::to_string(getpid()))).string();
+    c.frameDir = c.options.out.empty()
+                     ? fs::absolute(c.options.frames).string()
+                     : (fs::temp_directory_path() / ("halcyon2-capture-" + std::to_string(getpid()))).string();
     if (!c.options.out.empty()) c.options.out = fs::absolute(c.options.out).string();
     fs::create_directories(c.frameDir);
 

@@ -62,13 +62,20 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
         }
         const char* v = argv[++i];
         bool ok = true;
-        if (!std::strcmp(a, "--size")) ok = ParseSize(v, o.width, o.height);
-        else if (!std::strcmp(a, "--fps")) ok = ParseNumber(v, o.fps) && o.fps >= 1 && o.fps <= 240;
-        else if (!std::strcmp(a, "--from")) ok = ParseNumber(v, o.from) && o.from >= 0;
-        else if (!std::strcmp(a, "--to")) ok = ParseNumber(v, o.to) && o.to >= 0;
-        else if (!std::strcmp(a, "--frames")) o.frames = v;
-        else if (!std::strcmp(a, "--out")) o.out = v;
-        else if (!std::strcmp(a, "--data")) o.data = v;
+        if (!std::strcmp(a, "--size"))
+            ok = ParseSize(v, o.width, o.height);
+        else if (!std::strcmp(a, "--fps"))
+            ok = ParseNumber(v, o.fps) && o.fps >= 1 && o.fps <= 240;
+        else if (!std::strcmp(a, "--from"))
+            ok = ParseNumber(v, o.from) && o.from >= 0;
+        else if (!std::strcmp(a, "--to"))
+            ok = ParseNumber(v, o.to) && o.to >= 0;
+        else if (!std::strcmp(a, "--frames"))
+            o.frames = v;
+        else if (!std::strcmp(a, "--out"))
+            o.out = v;
+        else if (!std::strcmp(a, "--data"))
+            o.data = v;
         else {
             error = std::string("unknown option ") + a;
             return false;

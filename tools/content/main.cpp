@@ -18,21 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
-{
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     fs::path tmp = path;
     tmp += ".tmp";
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out)
-            throw std::runtime_error("cannot write " + tmp.string());
+        if (!out) throw std::runtime_error("cannot write " + tmp.string());
     }
     fs::rename(tmp, path);
 }
 
-void MakeMusic(const fs::path& out)
-{
+void MakeMusic(const fs::path& out) {
     content::Progress("composing the soundtrack");
     content::Soundtrack s = content::ComposeSoundtrack();
     content::Progress("encoding murikka.mp3");
@@ -41,14 +38,12 @@ void MakeMusic(const fs::path& out)
     content::Progress("murikka.mp3: " + std::to_string(mp3.size()) + " bytes");
 }
 
-void MakeArchive(const fs::path& out)
-{
+void MakeArchive(const fs::path& out) {
     std::vector<content::ArchiveEntry> entries = content::MakeArchiveContents();
     fs::path tmp = out / "data.zip.tmp";
     {
         content::ArchiveWriter zip(tmp.string(), "hopla");
-        for (const content::ArchiveEntry& e : entries)
-            zip.Add(e.name, e.bytes);
+        for (const content::ArchiveEntry& e : entries) zip.Add(e.name, e.bytes);
         zip.Close();
     }
     fs::rename(tmp, out / "data.zip");
@@ -58,8 +53,7 @@ void MakeArchive(const fs::path& out)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: halcyon2-content OUTDIR\n");
         return 2;

@@ -63,8 +63,8 @@ enum class RoutineChoice { Fastest, Generic, Portable };
 // Builds a converter without touching the cache; null row routine when the
 // pair cannot be converted. Portable differs from Fastest only for bilinear
 // filtering (portable routines instead of the tuned ones).
-std::unique_ptr<Converter> BuildConverter(const PixelFormat& dest, const PixelFormat& source,
-                                          uint32_t flags, RoutineChoice choice = RoutineChoice::Fastest);
+std::unique_ptr<Converter> BuildConverter(const PixelFormat& dest, const PixelFormat& source, uint32_t flags,
+                                          RoutineChoice choice = RoutineChoice::Fastest);
 // The cached converter for the pair (built on a miss, replacing the slot's
 // previous one), its prepare routine run; null when none can be made. The
 // pointer stays valid until another pair takes its slot.

@@ -42,7 +42,7 @@ private:
 };
 
 // Process-wide file-system settings.
-void SetBasePath(const char* path);          // null is ignored
+void SetBasePath(const char* path);             // null is ignored
 void SetArchivePassword(const char* password);  // null is ignored
 const String& GetBasePath();
 const String& GetArchivePassword();

@@ -29,8 +29,7 @@ public:
 
     // Replaces size, format and pixels; takes ownership of buffer, which must
     // hold height x width x bytes-per-pixel bytes.
-    void SetPixels(int32_t width, int32_t height, const PixelFormat& format,
-                   std::unique_ptr<uint8_t[]> buffer);
+    void SetPixels(int32_t width, int32_t height, const PixelFormat& format, std::unique_ptr<uint8_t[]> buffer);
 
     // Byte size of a width x height picture in format, or -1 when the size is
     // not positive or does not fit a signed 32-bit count. Decoders check

@@ -17,8 +17,8 @@ public:
     using DecodeFn = bool (*)(Image& image, Stream& stream);
     using EncodeFn = bool (*)(const Image& image, Stream& stream);
 
-    ImageCodec(GetNameCountFn getNameCount, GetNameFn getName, CanFn canRead, CanFn canWrite,
-               DecodeFn decode, EncodeFn encode);
+    ImageCodec(GetNameCountFn getNameCount, GetNameFn getName, CanFn canRead, CanFn canWrite, DecodeFn decode,
+               EncodeFn encode);
 
     GetNameCountFn GetNameCount;  // number of file extensions
     GetNameFn GetName;            // extension for 0..count-1, "" otherwise

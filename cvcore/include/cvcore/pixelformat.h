@@ -13,8 +13,8 @@ enum PixelChannel : int32_t { CHANNEL_BLUE = 0, CHANNEL_GREEN = 1, CHANNEL_RED =
 
 // The eight formats the framework knows by name.
 enum StandardFormat : int32_t {
-    FORMAT_INDEXED8 = 0,   // 8-bit index into a 256-entry palette (index in blueMask)
-    FORMAT_INTENSITY8 = 1, // 8-bit intensity (intensity in blueMask)
+    FORMAT_INDEXED8 = 0,    // 8-bit index into a 256-entry palette (index in blueMask)
+    FORMAT_INTENSITY8 = 1,  // 8-bit intensity (intensity in blueMask)
     FORMAT_R3G3B2 = 2,
     FORMAT_R5G6B5 = 3,
     FORMAT_R8G8B8 = 4,
@@ -40,12 +40,11 @@ public:
     static constexpr int32_t PALETTE_ENTRIES = 256;
 
     PixelFormat();  // all zero, no palette
-    PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                uint32_t alphaMask);
+    PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask);
     // With a palette: 256 entries are copied from palette; a null palette
     // still makes the format indexed, with all entries zero.
-    PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                uint32_t alphaMask, const uint32_t* palette);
+    PixelFormat(uint32_t bits, uint32_t redMask, uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask,
+                const uint32_t* palette);
     PixelFormat(const PixelFormat& other);  // the palette is copied, never shared
     PixelFormat(PixelFormat&& other) noexcept;
     PixelFormat& operator=(const PixelFormat& other);

@@ -16,8 +16,7 @@ enum : int32_t { BLIT_COPY = 0, BLIT_SCALE = 1, BLIT_FILTER = 2 };
 // bytes apart. Only the format's palette copy belongs to the surface.
 class Surface : public Object {
 public:
-    Surface(int32_t width, int32_t height, int32_t pitch, const PixelFormat& format,
-            void* pixels);
+    Surface(int32_t width, int32_t height, int32_t pitch, const PixelFormat& format, void* pixels);
     ~Surface() override;
     Surface(const Surface&) = default;
     Surface& operator=(const Surface&) = default;

@@ -49,9 +49,8 @@ void PaintTexts(HWND hwnd) {
 LRESULT CALLBACK ReportProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE: {
-        CreateWindowExA(0, kBitmapClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                        REPORT_LOGO_WIDTH, REPORT_LOGO_HEIGHT, hwnd, reinterpret_cast<HMENU>(1), nullptr,
-                        nullptr);
+        CreateWindowExA(0, kBitmapClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, REPORT_LOGO_WIDTH,
+                        REPORT_LOGO_HEIGHT, hwnd, reinterpret_cast<HMENU>(1), nullptr, nullptr);
         HWND button = CreateWindowExA(0, "BUTTON", "Finish", WS_CHILD | WS_VISIBLE, 420, 10, 82, 25, hwnd,
                                       reinterpret_cast<HMENU>(kFinishId), nullptr, nullptr);
         SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
@@ -175,8 +174,8 @@ void ShowReport(const Exception& exception) {
     gMethod = exception.Method();
     gFile = exception.File();
     gMessage = exception.Message();
-    std::fprintf(stderr, "%s\nMethod: %s\nFile: %s\nMessage: %s\n", gTitle.Text(), gMethod.Text(),
-                 gFile.Text(), gMessage.Text());
+    std::fprintf(stderr, "%s\nMethod: %s\nFile: %s\nMessage: %s\n", gTitle.Text(), gMethod.Text(), gFile.Text(),
+                 gMessage.Text());
 
     RegisterClasses();
     if (!MakeBitmap(ExpandLogo())) return;
@@ -188,8 +187,8 @@ void ShowReport(const Exception& exception) {
     gWindowWidth = r.right - r.left;
     gWindowHeight = r.bottom - r.top;
 
-    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, kCaption, kStyle, x, y, gWindowWidth,
-                                gWindowHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, kCaption, kStyle, x, y, gWindowWidth, gWindowHeight,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!hwnd) {
         // Nothing would ever end the message loop below.
         DeleteObject(gBitmap);

@@ -13,17 +13,38 @@ struct KeyRange {
 
 // Runs of virtual keys that map to consecutive key codes.
 constexpr KeyRange kKeyRanges[] = {
-    {VK_ESCAPE, VK_ESCAPE, 1},    {'1', '9', 2},          {'0', '0', 11},
-    {'A', 'Z', 16},               {VK_F1, VK_F12, 48},    {VK_NUMPAD0, VK_NUMPAD9, 64},
-    {VK_NUMLOCK, VK_NUMLOCK, 74}, {VK_DIVIDE, VK_DIVIDE, 75}, {VK_MULTIPLY, VK_MULTIPLY, 76},
-    {VK_SUBTRACT, VK_SUBTRACT, 77}, {VK_ADD, VK_ADD, 78},  {VK_DECIMAL, VK_DECIMAL, 80},
-    {VK_BACK, VK_BACK, 96},       {VK_TAB, VK_TAB, 97},   {VK_RETURN, VK_RETURN, 98},
-    {VK_LCONTROL, VK_LCONTROL, 99}, {VK_RCONTROL, VK_RCONTROL, 100},
-    {VK_LSHIFT, VK_LSHIFT, 101},  {VK_RSHIFT, VK_RSHIFT, 102}, {VK_SPACE, VK_SPACE, 105},
-    {VK_PRINT, VK_PRINT, 107},    {VK_SCROLL, VK_SCROLL, 108}, {VK_PRIOR, VK_PRIOR, 109},
-    {VK_NEXT, VK_NEXT, 110},      {VK_INSERT, VK_INSERT, 111}, {VK_DELETE, VK_DELETE, 112},
-    {VK_HOME, VK_HOME, 113},      {VK_END, VK_END, 114},  {VK_LEFT, VK_LEFT, 115},
-    {VK_RIGHT, VK_RIGHT, 116},    {VK_UP, VK_UP, 117},    {VK_DOWN, VK_DOWN, 118},
+    {VK_ESCAPE, VK_ESCAPE, 1},
+    {'1', '9', 2},
+    {'0', '0', 11},
+    {'A', 'Z', 16},
+    {VK_F1, VK_F12, 48},
+    {VK_NUMPAD0, VK_NUMPAD9, 64},
+    {VK_NUMLOCK, VK_NUMLOCK, 74},
+    {VK_DIVIDE, VK_DIVIDE, 75},
+    {VK_MULTIPLY, VK_MULTIPLY, 76},
+    {VK_SUBTRACT, VK_SUBTRACT, 77},
+    {VK_ADD, VK_ADD, 78},
+    {VK_DECIMAL, VK_DECIMAL, 80},
+    {VK_BACK, VK_BACK, 96},
+    {VK_TAB, VK_TAB, 97},
+    {VK_RETURN, VK_RETURN, 98},
+    {VK_LCONTROL, VK_LCONTROL, 99},
+    {VK_RCONTROL, VK_RCONTROL, 100},
+    {VK_LSHIFT, VK_LSHIFT, 101},
+    {VK_RSHIFT, VK_RSHIFT, 102},
+    {VK_SPACE, VK_SPACE, 105},
+    {VK_PRINT, VK_PRINT, 107},
+    {VK_SCROLL, VK_SCROLL, 108},
+    {VK_PRIOR, VK_PRIOR, 109},
+    {VK_NEXT, VK_NEXT, 110},
+    {VK_INSERT, VK_INSERT, 111},
+    {VK_DELETE, VK_DELETE, 112},
+    {VK_HOME, VK_HOME, 113},
+    {VK_END, VK_END, 114},
+    {VK_LEFT, VK_LEFT, 115},
+    {VK_RIGHT, VK_RIGHT, 116},
+    {VK_UP, VK_UP, 117},
+    {VK_DOWN, VK_DOWN, 118},
 };
 
 WindowWrapper* FromWindow(HWND hwnd) {
@@ -72,8 +93,8 @@ bool WindowWrapper::Open(int width, int height, const char* title, unsigned flag
     RegisterWindowClass(nullptr, (flags & 0x04) != 0, WindowProc);
     RECT r = {0, 0, width, height};
     AdjustWindowRect(&r, style, FALSE);
-    window_ = CreateWindowExA(0, CLASS_NAME, title, style, 0, 0, r.right - r.left, r.bottom - r.top,
-                              nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExA(0, CLASS_NAME, title, style, 0, 0, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                              nullptr, nullptr);
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     UpdateWindow(window_);
     ::ShowWindow(window_, SW_SHOW);

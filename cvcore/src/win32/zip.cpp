@@ -81,7 +81,9 @@ struct Extracted {
 // from the file is checked against the mapping before it is followed.
 class ZipArchive {
 public:
-    explicit ZipArchive(const char* path) : file_(path) { isOpen_ = file_.IsOpen() && ReadEndRecord() && ReadDirectory(); }
+    explicit ZipArchive(const char* path) : file_(path) {
+        isOpen_ = file_.IsOpen() && ReadEndRecord() && ReadDirectory();
+    }
 
     bool IsOpen() const { return isOpen_; }
 
@@ -96,7 +98,9 @@ public:
     Extracted Extract(const ZipEntry& entry, const std::string& password) const;
 
 private:
-    bool Fits(uint64_t offset, uint64_t length) const { return offset <= file_.Size() && length <= file_.Size() - offset; }
+    bool Fits(uint64_t offset, uint64_t length) const {
+        return offset <= file_.Size() && length <= file_.Size() - offset;
+    }
     ByteReader Bytes() const { return ByteReader(file_.Base(), file_.Size()); }
 
     bool ReadEndRecord();
@@ -194,16 +198,18 @@ bool SizesPlausible(const ZipEntry& entry, uint32_t payloadSize) {
 
 // Null when the memory is not there: an entry too large for this process is
 // refused like any other unreadable entry instead of ending the process.
-std::unique_ptr<uint8_t[]> TryAllocate(size_t size) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]); }
+std::unique_ptr<uint8_t[]> TryAllocate(size_t size) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
+}
 
 [[noreturn]] void Fail(const char* message) { throw Exception("Zip", message, "zip"); }
 
 const char* InflateErrorText(int result) {
     switch (result) {
-        case Z_BUF_ERROR: return "ZIP file decompression failed (buffer error).";
-        case Z_MEM_ERROR: return "ZIP file decompression failed (memory error).";
-        case Z_DATA_ERROR: return "ZIP file decompression failed (data error).";
-        default: return "ZIP file decompression failed (unknown error).";
+    case Z_BUF_ERROR: return "ZIP file decompression failed (buffer error).";
+    case Z_MEM_ERROR: return "ZIP file decompression failed (memory error).";
+    case Z_DATA_ERROR: return "ZIP file decompression failed (data error).";
+    default: return "ZIP file decompression failed (unknown error).";
     }
 }
 
@@ -303,9 +309,9 @@ int32_t GetNameCount() { return 2; }
 
 const char* GetName(int32_t index) {
     switch (index) {
-        case 0: return "zip";
-        case 1: return "pak";
-        default: return "";
+    case 0: return "zip";
+    case 1: return "pak";
+    default: return "";
     }
 }
 
@@ -329,8 +335,7 @@ int32_t Inflate(const uint8_t* compressed, uint8_t* output, int32_t compressedSi
     return produced;
 }
 
-std::unique_ptr<MemoryStream> Open(const char* archivePath, const char* entryName, int32_t mode,
-                                   const char* password) {
+std::unique_ptr<MemoryStream> Open(const char* archivePath, const char* entryName, int32_t mode, const char* password) {
     if (mode != STREAM_READ) return nullptr;
     const ZipArchive archive(archivePath);
     if (!archive.IsOpen()) return nullptr;

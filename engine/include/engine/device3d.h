@@ -25,7 +25,7 @@ struct AdapterInfo {
 struct TransparentTriangle {
     static constexpr uint32_t MAX_STRIDE = 100;
 
-    uint32_t key;             // bit pattern of a float view-space depth
+    uint32_t key;  // bit pattern of a float view-space depth
     uint32_t fvf;
     uint32_t stride;
     Material* material;       // not owned, may be null
@@ -62,8 +62,7 @@ public:
     void FilterModes(int adapter, uint32_t rate);
 
     // "640 x 480 x 16bits @ 60hz" and its shorter forms.
-    static cvcore::String ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits,
-                                     bool withRate);
+    static cvcore::String ModeString(const D3DDISPLAYMODE& mode, bool withSize, bool withBits, bool withRate);
     // Bits per pixel of a display format; 0 for formats outside the table.
     static int FormatBits(D3DFORMAT format);
 
@@ -90,17 +89,14 @@ public:
 
     // Appends one triangle, copying stride bytes from each vertex in order.
     // A stride above TransparentTriangle::MAX_STRIDE queues nothing.
-    void AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB,
-                                const void* vertexC, uint32_t fvf, uint32_t stride,
-                                Material* material);
+    void AddTransparentTriangle(uint32_t key, const void* vertexA, const void* vertexB, const void* vertexC,
+                                uint32_t fvf, uint32_t stride, Material* material);
     // Draws the queued triangles farthest first (largest key first) and
     // empties the queue. An empty queue issues no call.
     void FlushTransparent();
     int GetTransparentCount() const { return static_cast<int>(transparent_.size()); }
     int GetTransparentCapacity() const { return static_cast<int>(transparent_.capacity()); }
-    const TransparentTriangle& GetTransparent(int index) const {
-        return transparent_[static_cast<size_t>(index)];
-    }
+    const TransparentTriangle& GetTransparent(int index) const { return transparent_[static_cast<size_t>(index)]; }
     // The queued records in ascending key order (equal keys in queue order),
     // valid until the queue changes. FlushTransparent draws them backwards.
     const TransparentTriangle* const* SortTransparent();

@@ -72,8 +72,8 @@ struct KlxEnvironment {
     uint8_t reserved0 = 0;
     uint32_t fogColor = 0;  // A8R8G8B8
     uint8_t reserved1 = 0;
-    float fogNear = 0.0f;   // fog near factor
-    float fogFar = 0.0f;    // fog far divisor
+    float fogNear = 0.0f;  // fog near factor
+    float fogFar = 0.0f;   // fog far divisor
     uint32_t reserved2[3] = {};
     uint8_t reserved3[2] = {};
     uint32_t reserved4[3] = {};
@@ -174,7 +174,7 @@ struct KlxFaceGroup {
 };
 
 struct KlxFrame {
-    uint32_t time = 0;  // ticks
+    uint32_t time = 0;                // ticks
     std::vector<KlxVertex> vertices;  // one per mesh vertex, no weights
 };
 
@@ -188,7 +188,9 @@ struct KlxMesh {
     std::vector<uint32_t> bones;  // node ids
     std::vector<KlxFrame> frames;
 
-    int32_t CoordinateSets() const { return static_cast<int32_t>((vertexFlags & KLX_VERTEX_SET_MASK) >> KLX_VERTEX_SET_SHIFT); }
+    int32_t CoordinateSets() const {
+        return static_cast<int32_t>((vertexFlags & KLX_VERTEX_SET_MASK) >> KLX_VERTEX_SET_SHIFT);
+    }
     bool HasSkinWeights() const;
 };
 

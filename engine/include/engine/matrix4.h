@@ -19,8 +19,8 @@ public:
     // The rotation matrix of q, taken as it is (not normalised first).
     explicit Matrix4(const Quaternion& q);
     // The 16 elements in memory order.
-    Matrix4(float m0, float m1, float m2, float m3, float m4, float m5, float m6, float m7,
-            float m8, float m9, float m10, float m11, float m12, float m13, float m14, float m15);
+    Matrix4(float m0, float m1, float m2, float m3, float m4, float m5, float m6, float m7, float m8, float m9,
+            float m10, float m11, float m12, float m13, float m14, float m15);
     Matrix4(const Matrix4& other) = default;
     Matrix4& operator=(const Matrix4& other) = default;
 

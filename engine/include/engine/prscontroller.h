@@ -32,7 +32,7 @@ struct PositionKey {
 
 struct RotationKey {
     Quaternion value;
-    Quaternion inControl;   // absolute control quaternions of the Bezier arc
+    Quaternion inControl;  // absolute control quaternions of the Bezier arc
     Quaternion outControl;
     float easeIn = 0.0f;
     float easeOut = 0.0f;
@@ -55,12 +55,12 @@ static_assert(sizeof(ScaleKey) == 23 * 4);
 
 // The part of a track that maps a time to two keys: header and key times.
 struct PRSTrack {
-    int32_t kind = PRS_LINEAR;  // PRS_LINEAR or PRS_CURVE
-    int32_t start = 0;          // first tick of the range
-    int32_t end = 0;            // last tick of the range
-    uint32_t ort = 0;           // out-of-range types, see MakeOrt
-    int32_t count = 0;          // number of keys
-    std::vector<int32_t> times; // key times in ticks, ascending
+    int32_t kind = PRS_LINEAR;   // PRS_LINEAR or PRS_CURVE
+    int32_t start = 0;           // first tick of the range
+    int32_t end = 0;             // last tick of the range
+    uint32_t ort = 0;            // out-of-range types, see MakeOrt
+    int32_t count = 0;           // number of keys
+    std::vector<int32_t> times;  // key times in ticks, ascending
 
     uint32_t OrtBefore() const { return ort & 0xFFFFu; }
     uint32_t OrtAfter() const { return ort >> 16; }

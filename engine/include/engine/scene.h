@@ -77,7 +77,9 @@ public:
     // Building: the KLX scene builder fills the scene through these.
     NodeList& GetNodeList() { return nodes_; }
     template <class T>
-    T* AddNode(std::unique_ptr<T> node) { return nodes_.Add(std::move(node)); }
+    T* AddNode(std::unique_ptr<T> node) {
+        return nodes_.Add(std::move(node));
+    }
     void AddCamera(SceneCamera* camera) { cameras_.push_back(camera); }
     void AddLight(SceneLight* light) { lights_.push_back(light); }
     void AddVertexAnimated(VATriMesh* mesh) { vertexAnimated_.push_back(mesh); }

@@ -112,7 +112,7 @@ private:
     ChildCell* lastChild_ = nullptr;
     int32_t childCount_ = 0;
     std::vector<std::unique_ptr<ChildCell>> cellStore_;  // every cell ever made
-    ChildCell* freeCells_ = nullptr;                      // linked through next
+    ChildCell* freeCells_ = nullptr;                     // linked through next
     Matrix4 local_ = Matrix4(1.0f);
     Matrix4 world_ = Matrix4(1.0f);
     Matrix4 inverseWorld_ = Matrix4(1.0f);

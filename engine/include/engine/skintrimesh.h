@@ -7,9 +7,9 @@
 #include "engine/vertexbufferrecord.h"
 
 struct SkinBone {
-    SceneNode* node = nullptr;              // not owned
-    Matrix4 inverseBind = Matrix4(1.0f);    // bone's bind-pose world, inverted
-    Matrix4 skinMatrix = Matrix4(1.0f);     // recomputed at every Draw
+    SceneNode* node = nullptr;            // not owned
+    Matrix4 inverseBind = Matrix4(1.0f);  // bone's bind-pose world, inverted
+    Matrix4 skinMatrix = Matrix4(1.0f);   // recomputed at every Draw
 };
 
 struct SkinVertex {
@@ -24,8 +24,8 @@ struct SkinVertex {
 class SkinTriMesh : public TriMesh {
 public:
     enum : uint32_t {
-        BoundsFromNodeBox = 0x1,     // box starts from the node's box at bind
-        BoundsFromVertex0 = 0x2,     // box starts at vertex 0's bind position
+        BoundsFromNodeBox = 0x1,  // box starts from the node's box at bind
+        BoundsFromVertex0 = 0x2,  // box starts at vertex 0's bind position
         SphereFromBox = 0x4,
         SphereFromPoints = 0x8,
     };

@@ -43,16 +43,15 @@ public:
     IDirect3DTexture8* CreateTextureFromImage(const cvcore::Image& image, int flag);
 
     // The texture's pixel format, Direct3D format and size for an image.
-    void GetImageFormat(const cvcore::Image& image, cvcore::PixelFormat& pixelFormat,
-                        D3DFORMAT& format, uint32_t& width, uint32_t& height);
+    void GetImageFormat(const cvcore::Image& image, cvcore::PixelFormat& pixelFormat, D3DFORMAT& format,
+                        uint32_t& width, uint32_t& height);
     // The device-accepted table row nearest to the pixel format; false when
     // the device accepts none.
     bool ChooseFormat(const cvcore::PixelFormat& pixelFormat, D3DFORMAT& format);
     // The packed layout of a table format; false for formats outside it.
     static bool GetPixelFormat(D3DFORMAT format, cvcore::PixelFormat& pixelFormat);
     // The texture size the hardware allows for an image of the given size.
-    void GetTextureSize(uint32_t imageWidth, uint32_t imageHeight, uint32_t& width,
-                        uint32_t& height) const;
+    void GetTextureSize(uint32_t imageWidth, uint32_t imageHeight, uint32_t& width, uint32_t& height) const;
     void GetTextureSize(const cvcore::Image& image, uint32_t& width, uint32_t& height) const;
     // A texture with every mipmap level of a DDS file, or null when the file
     // is no DDS this reader handles (the caller then tries the codecs).
@@ -76,7 +75,7 @@ private:
         CacheEntry& operator=(const CacheEntry&) = delete;
 
         cvcore::String name;
-        uint8_t flags;  // bit 0: the caller's flag
+        uint8_t flags;               // bit 0: the caller's flag
         IDirect3DTexture8* texture;  // one reference, owned
     };
 
@@ -86,9 +85,9 @@ private:
     // The nearest offered format, among those with alpha only if asked.
     bool ChooseNearest(const cvcore::PixelFormat& pixelFormat, bool withAlphaOnly, D3DFORMAT& format) const;
 
-    std::vector<CacheEntry> cache_;  // creation order
-    IDirect3D8* direct3d_ = nullptr;        // one reference from GetDirect3D
-    IDirect3DDevice8* device_ = nullptr;    // not owned
+    std::vector<CacheEntry> cache_;       // creation order
+    IDirect3D8* direct3d_ = nullptr;      // one reference from GetDirect3D
+    IDirect3DDevice8* device_ = nullptr;  // not owned
     D3DCAPS8 caps_{};
     D3DDISPLAYMODE displayMode_{};
 };

@@ -33,7 +33,7 @@ struct Submesh {
     int minIndex = 0;  // recomputed on every UnlockIndices
     int maxIndex = 0;
     D3DPRIMITIVETYPE primitiveType = D3DPT_TRIANGLELIST;
-    Material* material = nullptr;                 // not owned, may be null
+    Material* material = nullptr;                  // not owned, may be null
     IDirect3DIndexBuffer8* indexBuffer = nullptr;  // owned, may be null
     uint16_t* lockedIndices = nullptr;             // null when unlocked
     bool lockedReadOnly = false;                   // the indices cannot have changed
@@ -115,7 +115,7 @@ protected:
     int texCoordCount_ = 0;
     IDirect3DVertexBuffer8* vertexBuffer_ = nullptr;
     uint8_t* lockedVertices_ = nullptr;
-    bool readOnlyVertices_ = false;  // locked with LOCK_READ_ONLY
+    bool readOnlyVertices_ = false;       // locked with LOCK_READ_ONLY
     std::vector<uint8_t> worldVertices_;  // made on the first translucent draw
     std::vector<float> depths_;
     std::vector<Submesh> submeshes_;

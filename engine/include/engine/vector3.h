@@ -15,9 +15,24 @@ struct Vector3 {
     constexpr Vector3 operator-() const { return {-x, -y, -z}; }
     constexpr Vector3 operator*(float s) const { return {x * s, y * s, z * s}; }
     constexpr Vector3 operator/(float s) const { return {x / s, y / s, z / s}; }
-    constexpr Vector3& operator+=(const Vector3& o) { x += o.x; y += o.y; z += o.z; return *this; }
-    constexpr Vector3& operator-=(const Vector3& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-    constexpr Vector3& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
+    constexpr Vector3& operator+=(const Vector3& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    constexpr Vector3& operator-=(const Vector3& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    constexpr Vector3& operator*=(float s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
     constexpr bool operator==(const Vector3& o) const = default;
 
     constexpr float Dot(const Vector3& o) const { return x * o.x + y * o.y + z * o.z; }

@@ -9,8 +9,7 @@
 namespace d3d8 {
 namespace {
 
-GLenum ModeOf(D3DPRIMITIVETYPE type)
-{
+GLenum ModeOf(D3DPRIMITIVETYPE type) {
     switch (type) {
     case D3DPT_POINTLIST: return GL_POINTS;
     case D3DPT_LINELIST: return GL_LINES;
@@ -21,8 +20,7 @@ GLenum ModeOf(D3DPRIMITIVETYPE type)
     }
 }
 
-uint32_t IndexAt(const void* indices, bool wide, UINT i)
-{
+uint32_t IndexAt(const void* indices, bool wide, UINT i) {
     if (wide) {
         uint32_t v;
         std::memcpy(&v, static_cast<const uint8_t*>(indices) + 4 * size_t(i), 4);
@@ -35,21 +33,18 @@ uint32_t IndexAt(const void* indices, bool wide, UINT i)
 
 }  // namespace
 
-GLStreamBuffer::GLStreamBuffer(GLBindCache& cache, size_t size) : cache_(cache), size_(size)
-{
+GLStreamBuffer::GLStreamBuffer(GLBindCache& cache, size_t size) : cache_(cache), size_(size) {
     glGenBuffers(1, &name_);
     cache_.BindArrayBuffer(name_);
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_), nullptr, GL_STREAM_DRAW);
 }
 
-GLStreamBuffer::~GLStreamBuffer()
-{
+GLStreamBuffer::~GLStreamBuffer() {
     glDeleteBuffers(1, &name_);
     cache_.ForgetBuffer(name_);
 }
 
-size_t GLStreamBuffer::Write(const void* data, size_t bytes, size_t align)
-{
+size_t GLStreamBuffer::Write(const void* data, size_t bytes, size_t align) {
     size_t offset = (offset_ + align - 1) / align * align;
     cache_.BindArrayBuffer(name_);
     if (offset + bytes > size_) {
@@ -58,8 +53,7 @@ size_t GLStreamBuffer::Write(const void* data, size_t bytes, size_t align)
         offset = 0;
     }
     void* target = glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(offset), GLsizeiptr(bytes),
-                                    GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT |
-                                        GL_MAP_INVALIDATE_RANGE_BIT);
+                                    GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
     if (target) {
         std::memcpy(target, data, bytes);
         glUnmapBuffer(GL_ARRAY_BUFFER);
@@ -71,37 +65,27 @@ size_t GLStreamBuffer::Write(const void* data, size_t bytes, size_t align)
 }
 
 GLBatcher::GLBatcher(GLBindCache& cache, GLFixedFunction& fixed, D3D8Stats& stats)
-    : cache_(cache), fixed_(fixed), stats_(stats), streamVertices_(cache, 4u << 20),
-      streamIndices_(cache, 1u << 20)
-{
+    : cache_(cache), fixed_(fixed), stats_(stats), streamVertices_(cache, 4u << 20), streamIndices_(cache, 1u << 20) {
     glGenVertexArrays(1, &vao_);
     cache_.BindVertexArray(vao_);
 }
 
-GLBatcher::~GLBatcher()
-{
-    glDeleteVertexArrays(1, &vao_);
+GLBatcher::~GLBatcher() { glDeleteVertexArrays(1, &vao_); }
+
+void GLBatcher::ForgetVertexSource(GLuint buffer) {
+    if (source_.buffer == buffer) source_ = VertexSource();
 }
 
-void GLBatcher::ForgetVertexSource(GLuint buffer)
-{
-    if (source_.buffer == buffer)
-        source_ = VertexSource();
-}
-
-void GLBatcher::BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride, size_t offset)
-{
+void GLBatcher::BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride, size_t offset) {
     const VertexSource source{buffer, layout.fvf, stride, offset};
-    if (source == source_)
-        return;
+    if (source == source_) return;
     source_ = source;
     cache_.BindArrayBuffer(buffer);
     uint32_t enabled = 0;
     auto attribute = [&](GLuint location, int at, GLint size, GLenum type, bool normalized) {
-        if (at < 0)
-            return;
-        glVertexAttribPointer(location, size, type, normalized ? GL_TRUE : GL_FALSE,
-                              GLsizei(stride), reinterpret_cast<const void*>(offset + size_t(at)));
+        if (at < 0) return;
+        glVertexAttribPointer(location, size, type, normalized ? GL_TRUE : GL_FALSE, GLsizei(stride),
+                              reinterpret_cast<const void*>(offset + size_t(at)));
         enabled |= 1u << location;
     };
     attribute(ATTRIB_POSITION, layout.position, layout.rhw ? 4 : 3, GL_FLOAT, false);
@@ -120,17 +104,12 @@ void GLBatcher::BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride
     enabledArrays_ = enabled;
 }
 
-bool GLBatcher::Batchable(const DrawCall& call)
-{
-    return call.userVertices && call.type >= D3DPT_TRIANGLELIST;
-}
+bool GLBatcher::Batchable(const DrawCall& call) { return call.userVertices && call.type >= D3DPT_TRIANGLELIST; }
 
-void GLBatcher::Append(const DeviceState& state, const DrawCall& call)
-{
+void GLBatcher::Append(const DeviceState& state, const DrawCall& call) {
     const UINT vertices = call.indexed ? call.minIndex + call.numVertices : call.vertexCount;
     const size_t base = batchVertices_.size() / std::max(1u, batchStride_);
-    if (batchState_ && (call.userStride != batchStride_ || base + vertices > 0xFFFF))
-        DrawBatch();
+    if (batchState_ && (call.userStride != batchStride_ || base + vertices > 0xFFFF)) DrawBatch();
     if (!batchState_) {
         batchState_ = &state;
         batchStride_ = call.userStride;
@@ -151,9 +130,7 @@ void GLBatcher::Append(const DeviceState& state, const DrawCall& call)
     };
     for (UINT t = 0; t < triangles; ++t, out += 3) {
         switch (call.type) {
-        case D3DPT_TRIANGLELIST:
-            out[0] = index(3 * t), out[1] = index(3 * t + 1), out[2] = index(3 * t + 2);
-            break;
+        case D3DPT_TRIANGLELIST: out[0] = index(3 * t), out[1] = index(3 * t + 1), out[2] = index(3 * t + 2); break;
         case D3DPT_TRIANGLESTRIP:
             // Every other triangle swaps its first two vertices, keeping the winding.
             out[0] = index(t + (t & 1)), out[1] = index(t + 1 - (t & 1)), out[2] = index(t + 2);
@@ -165,40 +142,32 @@ void GLBatcher::Append(const DeviceState& state, const DrawCall& call)
     }
 }
 
-void GLBatcher::DrawBatch()
-{
-    if (!batchState_)
-        return;
+void GLBatcher::DrawBatch() {
+    if (!batchState_) return;
     const DeviceState& state = *batchState_;
     batchState_ = nullptr;
     if (!batchIndices_.empty() && fixed_.Apply(state, batchTextures_)) {
-        const size_t vbOffset = streamVertices_.Write(batchVertices_.data(),
-                                                       batchVertices_.size(), batchStride_);
-        const size_t ibOffset = streamIndices_.Write(batchIndices_.data(),
-                                                      batchIndices_.size() * 2, 2);
+        const size_t vbOffset = streamVertices_.Write(batchVertices_.data(), batchVertices_.size(), batchStride_);
+        const size_t ibOffset = streamIndices_.Write(batchIndices_.data(), batchIndices_.size() * 2, 2);
         BindVertices(state.layout, streamVertices_.Name(), batchStride_, 0);
         cache_.BindElementBuffer(streamIndices_.Name());
         glDrawElementsBaseVertex(GL_TRIANGLES, GLsizei(batchIndices_.size()), GL_UNSIGNED_SHORT,
-                                 reinterpret_cast<const void*>(ibOffset),
-                                 GLint(vbOffset / batchStride_));
+                                 reinterpret_cast<const void*>(ibOffset), GLint(vbOffset / batchStride_));
         ++stats_.glDraws;
     }
     batchVertices_.clear();
     batchIndices_.clear();
 }
 
-void GLBatcher::DrawUser(const DeviceState& state, const DrawCall& call)
-{
+void GLBatcher::DrawUser(const DeviceState& state, const DrawCall& call) {
     const UINT vertices = call.indexed ? call.minIndex + call.numVertices : call.vertexCount;
-    const size_t vbOffset = streamVertices_.Write(call.userVertices,
-                                                   size_t(vertices) * call.userStride,
-                                                   call.userStride);
+    const size_t vbOffset =
+        streamVertices_.Write(call.userVertices, size_t(vertices) * call.userStride, call.userStride);
     BindVertices(state.layout, streamVertices_.Name(), call.userStride, 0);
     const GLint first = GLint(vbOffset / call.userStride);
     if (call.indexed) {
         const size_t size = call.userIndices32 ? 4 : 2;
-        const size_t ibOffset = streamIndices_.Write(call.userIndices,
-                                                      call.vertexCount * size, size);
+        const size_t ibOffset = streamIndices_.Write(call.userIndices, call.vertexCount * size, size);
         cache_.BindElementBuffer(streamIndices_.Name());
         glDrawElementsBaseVertex(ModeOf(call.type), GLsizei(call.vertexCount),
                                  call.userIndices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
@@ -209,18 +178,16 @@ void GLBatcher::DrawUser(const DeviceState& state, const DrawCall& call)
     ++stats_.glDraws;
 }
 
-void GLBatcher::DrawBuffers(const DeviceState& state, const DrawCall& call)
-{
+void GLBatcher::DrawBuffers(const DeviceState& state, const DrawCall& call) {
     auto* vb = static_cast<GLBuffer*>(call.vertexBuffer);
     BindVertices(state.layout, vb->Name(), call.vertexStride, 0);
     if (call.indexed) {
         auto* ib = static_cast<GLBuffer*>(call.indexBuffer);
         const UINT size = call.indexSize;
         cache_.BindElementBuffer(ib->Name());
-        glDrawElementsBaseVertex(ModeOf(call.type), GLsizei(call.vertexCount),
-                                 size == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                                 reinterpret_cast<const void*>(size_t(call.startIndex) * size),
-                                 GLint(call.baseVertexIndex));
+        glDrawElementsBaseVertex(
+            ModeOf(call.type), GLsizei(call.vertexCount), size == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+            reinterpret_cast<const void*>(size_t(call.startIndex) * size), GLint(call.baseVertexIndex));
     } else {
         glDrawArrays(ModeOf(call.type), GLint(call.startVertex), GLsizei(call.vertexCount));
     }

@@ -17,8 +17,7 @@ GLContext* g_current = nullptr;
 
 }  // namespace
 
-void SetGLAttributes()
-{
+void SetGLAttributes() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -31,17 +30,14 @@ void SetGLAttributes()
 // once a context has been made: the system's GL driver keeps allocations of
 // its own until exit, and unloading it early would only hide where they came
 // from from leak checkers (and cost a reload for the next device).
-static void KeepGLLoaded()
-{
+static void KeepGLLoaded() {
     static const bool kept = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && SDL_GL_LoadLibrary(nullptr) == 0;
     (void)kept;
 }
 
-std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height, bool fullScreen)
-{
+std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height, bool fullScreen) {
     std::unique_ptr<GLContext> gl(new GLContext());
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
     KeepGLLoaded();
     gl->videoInit_ = true;
     SetGLAttributes();
@@ -52,15 +48,12 @@ std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height,
     }
     if (!gl->context_) {
         // No usable window of the program's: draw into a hidden one of ours.
-        gl->window_ = SDL_CreateWindow("halcyon2 d3d8", SDL_WINDOWPOS_UNDEFINED,
-                                       SDL_WINDOWPOS_UNDEFINED, width, height,
+        gl->window_ = SDL_CreateWindow("halcyon2 d3d8", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!gl->window_)
-            return nullptr;
+        if (!gl->window_) return nullptr;
         gl->ownWindow_ = true;
         gl->context_ = SDL_GL_CreateContext(gl->window_);
-        if (!gl->context_)
-            return nullptr;
+        if (!gl->context_) return nullptr;
     } else if (fullScreen) {
         gl->SetFullScreen(true);
     }
@@ -70,36 +63,26 @@ std::unique_ptr<GLContext> GLContext::Create(HWND window, int width, int height,
     return gl;
 }
 
-GLContext::~GLContext()
-{
+GLContext::~GLContext() {
     if (context_) {
-        if (g_current == this)
-            g_current = nullptr;
+        if (g_current == this) g_current = nullptr;
         SDL_GL_DeleteContext(context_);
     }
-    if (ownWindow_ && window_)
-        SDL_DestroyWindow(window_);
-    if (videoInit_)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (ownWindow_ && window_) SDL_DestroyWindow(window_);
+    if (videoInit_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void GLContext::MakeCurrent()
-{
+void GLContext::MakeCurrent() {
     if (g_current != this) {
         SDL_GL_MakeCurrent(window_, context_);
         g_current = this;
     }
 }
 
-void GLContext::Swap()
-{
-    SDL_GL_SwapWindow(window_);
-}
+void GLContext::Swap() { SDL_GL_SwapWindow(window_); }
 
-void GLContext::SetFullScreen(bool fullScreen)
-{
-    if (ownWindow_)
-        return;
+void GLContext::SetFullScreen(bool fullScreen) {
+    if (ownWindow_) return;
     const bool isFullScreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
     if (fullScreen && !isFullScreen) {
         SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
@@ -121,40 +104,32 @@ void GLContext::SetFullScreen(bool fullScreen)
     }
 }
 
-void GLContext::ResizeOwnWindow(int width, int height)
-{
-    if (ownWindow_)
-        SDL_SetWindowSize(window_, width, height);
+void GLContext::ResizeOwnWindow(int width, int height) {
+    if (ownWindow_) SDL_SetWindowSize(window_, width, height);
 }
 
-void GLContext::SetSwapInterval(int interval)
-{
+void GLContext::SetSwapInterval(int interval) {
     MakeCurrent();
-    if (SDL_GL_SetSwapInterval(interval) != 0 && interval != 0)
-        SDL_GL_SetSwapInterval(0);
+    if (SDL_GL_SetSwapInterval(interval) != 0 && interval != 0) SDL_GL_SetSwapInterval(0);
 }
 
-int GLContext::DrawableWidth() const
-{
+int GLContext::DrawableWidth() const {
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
     return w;
 }
 
-int GLContext::DrawableHeight() const
-{
+int GLContext::DrawableHeight() const {
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
     return h;
 }
 
-const GLProbe& ProbeGL()
-{
+const GLProbe& ProbeGL() {
     static const GLProbe probe = [] {
         GLProbe p;
         std::unique_ptr<GLContext> gl = GLContext::Create(nullptr, 16, 16, false);
-        if (!gl)
-            return p;
+        if (!gl) return p;
         const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         int major = 0;
@@ -168,8 +143,7 @@ const GLProbe& ProbeGL()
         glGetIntegerv(GL_NUM_EXTENSIONS, &count);
         for (GLint i = 0; i < count; ++i) {
             const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
-            if (e && (std::strcmp(e, "GL_EXT_texture_compression_s3tc") == 0))
-                p.s3tc = true;
+            if (e && (std::strcmp(e, "GL_EXT_texture_compression_s3tc") == 0)) p.s3tc = true;
         }
         return p;
     }();

@@ -19,15 +19,13 @@ public:
     ~GLDevice() override;
 
     std::unique_ptr<BackendResource> CreateTexture(const TextureDesc& desc) override;
-    void UploadTexture(BackendResource& texture, UINT level, const TextureLevelView& data,
-                       const RECT& dirty) override;
+    void UploadTexture(BackendResource& texture, UINT level, const TextureLevelView& data, const RECT& dirty) override;
     std::unique_ptr<BackendResource> CreateBuffer(UINT size, bool index) override;
-    void UploadBuffer(BackendResource& buffer, const uint8_t* data, UINT offset, UINT size,
-                      bool discard) override;
+    void UploadBuffer(BackendResource& buffer, const uint8_t* data, UINT offset, UINT size, bool discard) override;
     void Flush() override;
     void Draw(const DeviceState& state, const DrawCall& call) override;
-    void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags,
-               D3DCOLOR color, float z, DWORD stencil) override;
+    void Clear(const DeviceState& state, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+               DWORD stencil) override;
     void Present() override;
     HRESULT ReadBackBuffer(void* pixels, UINT pitch) override;
     HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) override;

@@ -14,34 +14,27 @@ namespace {
 // centres on the side the top-left fill rule puts them.
 constexpr float kPixelShift = 0.5f * 63.0f / 64.0f;
 
-void ColorOf(const D3DCOLORVALUE& c, float out[4])
-{
-    out[0] = c.r, out[1] = c.g, out[2] = c.b, out[3] = c.a;
-}
+void ColorOf(const D3DCOLORVALUE& c, float out[4]) { out[0] = c.r, out[1] = c.g, out[2] = c.b, out[3] = c.a; }
 
-float FloatOf(DWORD bits)
-{
+float FloatOf(DWORD bits) {
     float f;
     std::memcpy(&f, &bits, 4);
     return f;
 }
 
-GLenum CompareOf(DWORD func)
-{
-    static const GLenum kFuncs[9] = {GL_ALWAYS, GL_NEVER,  GL_LESS,     GL_EQUAL, GL_LEQUAL,
+GLenum CompareOf(DWORD func) {
+    static const GLenum kFuncs[9] = {GL_ALWAYS,  GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
                                      GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
     return func <= 8 ? kFuncs[func] : GL_ALWAYS;
 }
 
-GLenum StencilOpOf(DWORD op)
-{
-    static const GLenum kOps[9] = {GL_KEEP,   GL_KEEP,   GL_ZERO,      GL_REPLACE, GL_INCR,
-                                   GL_DECR,   GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
+GLenum StencilOpOf(DWORD op) {
+    static const GLenum kOps[9] = {GL_KEEP, GL_KEEP,   GL_ZERO,      GL_REPLACE,  GL_INCR,
+                                   GL_DECR, GL_INVERT, GL_INCR_WRAP, GL_DECR_WRAP};
     return op <= 8 ? kOps[op] : GL_KEEP;
 }
 
-GLenum BlendOf(DWORD blend)
-{
+GLenum BlendOf(DWORD blend) {
     static const GLenum kFactors[12] = {GL_ONE,
                                         GL_ZERO,
                                         GL_ONE,
@@ -57,8 +50,7 @@ GLenum BlendOf(DWORD blend)
     return blend <= 11 ? kFactors[blend] : GL_ONE;
 }
 
-GLenum AddressOf(DWORD address)
-{
+GLenum AddressOf(DWORD address) {
     switch (address) {
     case D3DTADDRESS_MIRROR:
     case D3DTADDRESS_MIRRORONCE: return GL_MIRRORED_REPEAT;
@@ -68,14 +60,12 @@ GLenum AddressOf(DWORD address)
     }
 }
 
-bool Invert3(const float m[9], float out[9])
-{
+bool Invert3(const float m[9], float out[9]) {
     const float c0 = m[4] * m[8] - m[5] * m[7];
     const float c1 = m[5] * m[6] - m[3] * m[8];
     const float c2 = m[3] * m[7] - m[4] * m[6];
     const float det = m[0] * c0 + m[1] * c1 + m[2] * c2;
-    if (std::fabs(det) < 1e-30f)
-        return false;
+    if (std::fabs(det) < 1e-30f) return false;
     const float r = 1.0f / det;
     out[0] = c0 * r;
     out[1] = (m[2] * m[7] - m[1] * m[8]) * r;
@@ -91,31 +81,25 @@ bool Invert3(const float m[9], float out[9])
 
 }  // namespace
 
-void GLColorOf(D3DCOLOR c, float out[4])
-{
+void GLColorOf(D3DCOLOR c, float out[4]) {
     out[0] = float((c >> 16) & 0xFF) / 255.0f;
     out[1] = float((c >> 8) & 0xFF) / 255.0f;
     out[2] = float(c & 0xFF) / 255.0f;
     out[3] = float(c >> 24) / 255.0f;
 }
 
-GLFixedFunction::GLFixedFunction(GLBindCache& cache, D3D8Stats& stats)
-    : cache_(cache), stats_(stats)
-{
+GLFixedFunction::GLFixedFunction(GLBindCache& cache, D3D8Stats& stats) : cache_(cache), stats_(stats) {
     glGenSamplers(STAGES, samplers_);
-    for (int i = 0; i < STAGES; ++i)
-        cache_.BindSampler(i, samplers_[i]);
+    for (int i = 0; i < STAGES; ++i) cache_.BindSampler(i, samplers_[i]);
     uniforms_.pixelOffset[0] = 0;
 }
 
-GLFixedFunction::~GLFixedFunction()
-{
+GLFixedFunction::~GLFixedFunction() {
     programs_ = GLProgramCache();
     glDeleteSamplers(STAGES, samplers_);
 }
 
-void GLFixedFunction::SetTarget(UINT height, bool depthBuffer, bool stencilBuffer)
-{
+void GLFixedFunction::SetTarget(UINT height, bool depthBuffer, bool stencilBuffer) {
     height_ = height;
     depthBuffer_ = depthBuffer;
     stencilBuffer_ = stencilBuffer;
@@ -123,8 +107,7 @@ void GLFixedFunction::SetTarget(UINT height, bool depthBuffer, bool stencilBuffe
     pipelineInvalid_ = true;
 }
 
-void GLFixedFunction::ComputeTransforms(const DeviceState& s)
-{
+void GLFixedFunction::ComputeTransforms(const DeviceState& s) {
     const D3DMATRIX worldView = Multiply(s.world, s.view);
     std::memcpy(uniforms_.worldView, &worldView, sizeof(uniforms_.worldView));
     std::memcpy(uniforms_.projection, &s.projection, sizeof(uniforms_.projection));
@@ -133,19 +116,15 @@ void GLFixedFunction::ComputeTransforms(const DeviceState& s)
     const float* wv = uniforms_.worldView;
     const float a[9] = {wv[0], wv[1], wv[2], wv[4], wv[5], wv[6], wv[8], wv[9], wv[10]};
     float inv[9];
-    if (!Invert3(a, inv))
-        std::memcpy(inv, a, sizeof inv);
+    if (!Invert3(a, inv)) std::memcpy(inv, a, sizeof inv);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            uniforms_.normalMatrix[c * 3 + r] = inv[r * 3 + c];
+        for (int c = 0; c < 3; ++c) uniforms_.normalMatrix[c * 3 + r] = inv[r * 3 + c];
     Bump(kGroupTransform);
 }
 
-void GLFixedFunction::ComputeViewport(const DeviceState& s)
-{
+void GLFixedFunction::ComputeViewport(const DeviceState& s) {
     const D3DVIEWPORT8& vp = s.viewport;
-    cache_.Viewport(GLint(vp.X), GLint(height_) - GLint(vp.Y + vp.Height), GLsizei(vp.Width),
-                    GLsizei(vp.Height));
+    cache_.Viewport(GLint(vp.X), GLint(height_) - GLint(vp.Y + vp.Height), GLsizei(vp.Width), GLsizei(vp.Height));
     cache_.DepthRange(vp.MinZ, vp.MaxZ);
     uniforms_.viewport[0] = float(vp.X) - kPixelShift;
     uniforms_.viewport[1] = float(vp.Y) - kPixelShift;
@@ -156,8 +135,7 @@ void GLFixedFunction::ComputeViewport(const DeviceState& s)
     Bump(kGroupViewport);
 }
 
-void GLFixedFunction::ComputeLights(const DeviceState& s)
-{
+void GLFixedFunction::ComputeLights(const DeviceState& s) {
     const LightSlot* lights[MAX_ACTIVE_LIGHTS];
     const int n = s.ActiveLights(lights);
     uniforms_.lightCount = n;
@@ -172,14 +150,12 @@ void GLFixedFunction::ComputeLights(const DeviceState& s)
             uniforms_.lightPosition[i][c] = p.x * v.m[0][c] + p.y * v.m[1][c] + p.z * v.m[2][c] + v.m[3][c];
         const D3DVECTOR& d = l.Direction;
         float dir[3];
-        for (int c = 0; c < 3; ++c)
-            dir[c] = d.x * v.m[0][c] + d.y * v.m[1][c] + d.z * v.m[2][c];
+        for (int c = 0; c < 3; ++c) dir[c] = d.x * v.m[0][c] + d.y * v.m[1][c] + d.z * v.m[2][c];
         float len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
         len = len > 0 ? len : 1;
         // Directional lights store the direction towards the light.
         const float sign = l.Type == D3DLIGHT_DIRECTIONAL ? -1.0f : 1.0f;
-        for (int c = 0; c < 3; ++c)
-            uniforms_.lightDirection[i][c] = sign * dir[c] / len;
+        for (int c = 0; c < 3; ++c) uniforms_.lightDirection[i][c] = sign * dir[c] / len;
         uniforms_.lightAtten[i][0] = l.Range;
         uniforms_.lightAtten[i][1] = l.Attenuation0;
         uniforms_.lightAtten[i][2] = l.Attenuation1;
@@ -191,8 +167,7 @@ void GLFixedFunction::ComputeLights(const DeviceState& s)
     Bump(kGroupLights);
 }
 
-void GLFixedFunction::ComputeMaterial(const DeviceState& s)
-{
+void GLFixedFunction::ComputeMaterial(const DeviceState& s) {
     ColorOf(s.material.Diffuse, uniforms_.matDiffuse);
     ColorOf(s.material.Ambient, uniforms_.matAmbient);
     ColorOf(s.material.Specular, uniforms_.matSpecular);
@@ -201,8 +176,7 @@ void GLFixedFunction::ComputeMaterial(const DeviceState& s)
     Bump(kGroupMaterial);
 }
 
-void GLFixedFunction::ComputeConstants(const DeviceState& s)
-{
+void GLFixedFunction::ComputeConstants(const DeviceState& s) {
     GLColorOf(s.rs[D3DRS_TEXTUREFACTOR], uniforms_.tfactor);
     float fog[4];
     GLColorOf(s.rs[D3DRS_FOGCOLOR], fog);
@@ -219,8 +193,7 @@ void GLFixedFunction::ComputeConstants(const DeviceState& s)
     Bump(kGroupConstants);
 }
 
-void GLFixedFunction::ApplyPipeline(const DeviceState& s)
-{
+void GLFixedFunction::ApplyPipeline(const DeviceState& s) {
     const DWORD* rs = s.rs;
     BlendState blend;
     blend.enable = rs[D3DRS_ALPHABLENDENABLE] != 0;
@@ -235,8 +208,8 @@ void GLFixedFunction::ApplyPipeline(const DeviceState& s)
         }
         blend.src = BlendOf(src);
         blend.dst = BlendOf(dst);
-        static const GLenum kEquations[6] = {GL_FUNC_ADD, GL_FUNC_ADD, GL_FUNC_SUBTRACT,
-                                             GL_FUNC_REVERSE_SUBTRACT, GL_MIN, GL_MAX};
+        static const GLenum kEquations[6] = {GL_FUNC_ADD, GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT,
+                                             GL_MIN,      GL_MAX};
         blend.equation = rs[D3DRS_BLENDOP] <= 5 ? kEquations[rs[D3DRS_BLENDOP]] : GL_FUNC_ADD;
     }
     cache_.SetBlend(blend);
@@ -274,11 +247,9 @@ void GLFixedFunction::ApplyPipeline(const DeviceState& s)
     pipelineInvalid_ = false;
 }
 
-void GLFixedFunction::ApplySamplers(const DeviceState& s)
-{
+void GLFixedFunction::ApplySamplers(const DeviceState& s) {
     for (int i = 0; i < STAGES; ++i) {
-        if (!(dirtySamplerStages_ & (1u << i)))
-            continue;
+        if (!(dirtySamplerStages_ & (1u << i))) continue;
         const DWORD* t = s.tss[i];
         const GLuint sampler = samplers_[i];
         const bool magLinear = t[D3DTSS_MAGFILTER] >= D3DTEXF_LINEAR;
@@ -301,30 +272,22 @@ void GLFixedFunction::ApplySamplers(const DeviceState& s)
     dirtySamplerStages_ = 0;
 }
 
-bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const textures[STAGES])
-{
+bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const textures[STAGES]) {
     const uint32_t d = dirty_;
     dirty_ = 0;
-    if (d & (DIRTY_WORLD_VIEW | DIRTY_PROJECTION))
-        ComputeTransforms(s);
-    if (d & DIRTY_VIEWPORT)
-        ComputeViewport(s);
+    if (d & (DIRTY_WORLD_VIEW | DIRTY_PROJECTION)) ComputeTransforms(s);
+    if (d & DIRTY_VIEWPORT) ComputeViewport(s);
     if (d & DIRTY_TEX_MATRIX) {
-        for (int i = 0; i < STAGES; ++i)
-            std::memcpy(uniforms_.texMatrix[i], &s.texture[i], sizeof(D3DMATRIX));
+        for (int i = 0; i < STAGES; ++i) std::memcpy(uniforms_.texMatrix[i], &s.texture[i], sizeof(D3DMATRIX));
         Bump(kGroupTexMatrix);
     }
-    if (d & DIRTY_LIGHTS)
-        ComputeLights(s);
-    if (d & DIRTY_MATERIAL)
-        ComputeMaterial(s);
-    if (d & DIRTY_CONSTANTS)
-        ComputeConstants(s);
+    if (d & DIRTY_LIGHTS) ComputeLights(s);
+    if (d & DIRTY_MATERIAL) ComputeMaterial(s);
+    if (d & DIRTY_CONSTANTS) ComputeConstants(s);
     if (!keyValid_ || (d & (DIRTY_SHADER | DIRTY_VERTEX_FORMAT | DIRTY_TEXTURES | DIRTY_PROJECTION))) {
         uint32_t bound = 0;
         for (int i = 0; i < STAGES; ++i)
-            if (s.textures[i])
-                bound |= 1u << i;
+            if (s.textures[i]) bound |= 1u << i;
         const ShaderKey key = MakeShaderKey(s, bound, depthBuffer_);
         if (!keyValid_ || !(key == key_)) {
             key_ = key;
@@ -333,18 +296,13 @@ bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const texture
             ++stats_.programSwitches;
         }
     }
-    if (!program_)
-        return false;
+    if (!program_) return false;
     cache_.UseProgram(program_->Name());
     program_->Update(uniforms_);
-    if ((d & DIRTY_PIPELINE) || pipelineInvalid_)
-        ApplyPipeline(s);
-    if (dirtySamplerStages_)
-        ApplySamplers(s);
+    if ((d & DIRTY_PIPELINE) || pipelineInvalid_) ApplyPipeline(s);
+    if (dirtySamplerStages_) ApplySamplers(s);
     for (int i = 0; i < key_.stageCount; ++i)
-        if (key_.stages[i].sample)
-            cache_.BindTexture(
-                i, static_cast<GLTexture*>(textures[i])->Name());
+        if (key_.stages[i].sample) cache_.BindTexture(i, static_cast<GLTexture*>(textures[i])->Name());
     return true;
 }
 

@@ -25,8 +25,7 @@ public:
     // Something other than a draw changed GL's pipeline state.
     void InvalidatePipeline() { pipelineInvalid_ = true; }
     // Takes note of what changed in the state since the last draw.
-    void Note(const DeviceState& state)
-    {
+    void Note(const DeviceState& state) {
         dirty_ |= state.dirty;
         dirtySamplerStages_ |= state.dirtySamplerStages;
     }

@@ -19,8 +19,7 @@ PictureRect FitPicture(UINT width, UINT height, int windowWidth, int windowHeigh
 
 class GLPresenter {
 public:
-    GLPresenter(GLContext& context, GLBindCache& cache, GLFixedFunction& fixed,
-                const D3DPRESENT_PARAMETERS& params);
+    GLPresenter(GLContext& context, GLBindCache& cache, GLFixedFunction& fixed, const D3DPRESENT_PARAMETERS& params);
     ~GLPresenter();
     GLPresenter(const GLPresenter&) = delete;
     GLPresenter& operator=(const GLPresenter&) = delete;
@@ -30,8 +29,8 @@ public:
     bool DepthBuffer() const { return depthBuffer_; }
     bool StencilBuffer() const { return stencilBuffer_; }
 
-    void Clear(const D3DVIEWPORT8& viewport, DWORD count, const D3DRECT* rects, DWORD flags,
-               D3DCOLOR color, float z, DWORD stencil);
+    void Clear(const D3DVIEWPORT8& viewport, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+               DWORD stencil);
     void Present();
     void ReadBackBuffer(void* pixels, UINT pitch);
     void WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect);

@@ -29,7 +29,7 @@ struct UniformValues {
     float worldView[16];
     float projection[16];
     float normalMatrix[9];
-    float viewport[4];     // x, y, 2 / width, 2 / height
+    float viewport[4];  // x, y, 2 / width, 2 / height
     float pixelOffset[2];
     float texMatrix[8][16];
     int lightCount;
@@ -55,8 +55,7 @@ private:
     GLuint program_;
     uint64_t uploaded_[kGroupCount];
     GLint worldView_, projection_, normalMatrix_, viewport_, pixelOffset_, texMatrix_;
-    GLint lightDiffuse_, lightSpecular_, lightAmbient_, lightPosition_, lightDirection_,
-        lightAtten_, lightSpot_;
+    GLint lightDiffuse_, lightSpecular_, lightAmbient_, lightPosition_, lightDirection_, lightAtten_, lightSpot_;
     GLint matDiffuse_, matAmbient_, matSpecular_, matEmissive_, matPower_;
     GLint tfactor_, fogColor_, fogVS_, ambient_, alphaRef_;
 };
@@ -66,8 +65,7 @@ public:
     // Null if the program does not compile or link: reported on standard
     // error and counted once, then remembered, so a failing key is neither
     // rebuilt nor reported again on every draw.
-    GLProgram* Get(const ShaderKey& key, GLBindCache& cache, unsigned long long& built,
-                   unsigned long long& failed);
+    GLProgram* Get(const ShaderKey& key, GLBindCache& cache, unsigned long long& built, unsigned long long& failed);
     size_t Size() const { return programs_.size(); }
 
 private:

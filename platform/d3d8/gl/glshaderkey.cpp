@@ -7,21 +7,16 @@
 namespace d3d8 {
 namespace {
 
-uint8_t MaterialSource(DWORD source, bool colorVertex, bool diffuse, bool specular)
-{
-    if (!colorVertex)
-        return D3DMCS_MATERIAL;
-    if (source == D3DMCS_COLOR1 && diffuse)
-        return D3DMCS_COLOR1;
-    if (source == D3DMCS_COLOR2 && specular)
-        return D3DMCS_COLOR2;
+uint8_t MaterialSource(DWORD source, bool colorVertex, bool diffuse, bool specular) {
+    if (!colorVertex) return D3DMCS_MATERIAL;
+    if (source == D3DMCS_COLOR1 && diffuse) return D3DMCS_COLOR1;
+    if (source == D3DMCS_COLOR2 && specular) return D3DMCS_COLOR2;
     return D3DMCS_MATERIAL;
 }
 
 }  // namespace
 
-size_t ShaderKeyHash::operator()(const ShaderKey& key) const
-{
+size_t ShaderKeyHash::operator()(const ShaderKey& key) const {
     uint32_t words[sizeof(ShaderKey) / 4];
     std::memcpy(words, &key, sizeof words);
     uint64_t h = 1469598103934665603ull;
@@ -32,8 +27,7 @@ size_t ShaderKeyHash::operator()(const ShaderKey& key) const
     return size_t(h);
 }
 
-ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool depthBuffer)
-{
+ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool depthBuffer) {
     ShaderKey k;
     std::memset(&k, 0, sizeof k);
     const DWORD* rs = state.rs;
@@ -48,8 +42,7 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
     int n = 0;
     for (; n < STAGES; ++n) {
         const DWORD* t = state.tss[n];
-        if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE)
-            break;
+        if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
         StageKey& s = k.stages[n];
         const bool texture = (boundTextures >> n) & 1;
         const StageOps ops = NormaliseStage(t, texture);
@@ -62,8 +55,7 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
         const DWORD alphaIn[3] = {s.alphaArg[0], s.alphaArg[1], s.alphaArg[2]};
         s.sample = texture && (StageOpReadsTexture(s.colorOp, colorIn, StageOpArgs(s.colorOp)) ||
                                (s.alphaOp && StageOpReadsTexture(s.alphaOp, alphaIn, StageOpArgs(s.alphaOp))));
-        if (!s.sample)
-            continue;
+        if (!s.sample) continue;
         const DWORD index = t[D3DTSS_TEXCOORDINDEX];
         s.coordGen = uint8_t(layout.rhw ? 0 : std::min<DWORD>(index >> 16, 3));
         if (s.coordGen == 0) {
@@ -90,14 +82,12 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
         k.ambientSource = MaterialSource(rs[D3DRS_AMBIENTMATERIALSOURCE], cv, k.hasDiffuse, k.hasSpecular);
         k.emissiveSource = MaterialSource(rs[D3DRS_EMISSIVEMATERIALSOURCE], cv, k.hasDiffuse, k.hasSpecular);
         if (rs[D3DRS_SPECULARENABLE]) {
-            k.specularSource =
-                MaterialSource(rs[D3DRS_SPECULARMATERIALSOURCE], cv, k.hasDiffuse, k.hasSpecular);
+            k.specularSource = MaterialSource(rs[D3DRS_SPECULARMATERIALSOURCE], cv, k.hasDiffuse, k.hasSpecular);
             k.localViewer = k.hasNormal && rs[D3DRS_LOCALVIEWER] != 0;
         }
         const LightSlot* lights[MAX_ACTIVE_LIGHTS];
         k.lightCount = uint8_t(state.ActiveLights(lights));
-        for (int i = 0; i < k.lightCount; ++i)
-            k.lightTypes[i] = uint8_t(lights[i]->light.Type);
+        for (int i = 0; i < k.lightCount; ++i) k.lightTypes[i] = uint8_t(lights[i]->light.Type);
     }
     k.specularAdd = rs[D3DRS_SPECULARENABLE] && (lit || k.hasSpecular);
 
@@ -106,8 +96,7 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
         if (rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE && rs[D3DRS_FOGTABLEMODE] <= D3DFOG_LINEAR) {
             k.tableFog = uint8_t(rs[D3DRS_FOGTABLEMODE]);
             k.tableFogW = layout.rhw || !(p._14 == 0 && p._24 == 0 && p._34 == 0 && p._44 == 1);
-        } else if (rs[D3DRS_FOGVERTEXMODE] != D3DFOG_NONE &&
-                   rs[D3DRS_FOGVERTEXMODE] <= D3DFOG_LINEAR && !layout.rhw) {
+        } else if (rs[D3DRS_FOGVERTEXMODE] != D3DFOG_NONE && rs[D3DRS_FOGVERTEXMODE] <= D3DFOG_LINEAR && !layout.rhw) {
             k.vertexFog = uint8_t(rs[D3DRS_FOGVERTEXMODE]);
             k.rangeFog = rs[D3DRS_RANGEFOGENABLE] != 0;
         } else {
@@ -115,8 +104,8 @@ ShaderKey MakeShaderKey(const DeviceState& state, uint32_t boundTextures, bool d
         }
     }
     k.flatDepth = layout.rhw && !(rs[D3DRS_ZENABLE] && depthBuffer);
-    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS &&
-        rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER && rs[D3DRS_ALPHAFUNC] <= D3DCMP_ALWAYS)
+    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
+        rs[D3DRS_ALPHAFUNC] <= D3DCMP_ALWAYS)
         k.alphaFunc = uint8_t(rs[D3DRS_ALPHAFUNC]);
     return k;
 }

@@ -18,8 +18,8 @@ struct StageKey {
     uint8_t colorArg[3];  // arg0, arg1, arg2
     uint8_t alphaOp;
     uint8_t alphaArg[3];
-    uint8_t resultTemp;   // writes the temporary register instead of current
-    uint8_t sample;       // the stage samples its texture
+    uint8_t resultTemp;  // writes the temporary register instead of current
+    uint8_t sample;      // the stage samples its texture
     // Texture coordinates (only when sample is set).
     uint8_t coordSource;  // vertex coordinate set
     uint8_t coordSize;    // floats in that set; 0 = absent (reads as zero)
@@ -38,26 +38,23 @@ struct ShaderKey {
     uint8_t lighting;
     uint8_t normalize;
     uint8_t localViewer;
-    uint8_t diffuseSource;   // D3DMCS_*, already masked to MATERIAL when absent
+    uint8_t diffuseSource;  // D3DMCS_*, already masked to MATERIAL when absent
     uint8_t ambientSource;
     uint8_t specularSource;
     uint8_t emissiveSource;
     uint8_t lightCount;
     uint8_t lightTypes[MAX_ACTIVE_LIGHTS];
-    uint8_t vertexFog;       // D3DFOG_* evaluated per vertex, or 4: from specular alpha
+    uint8_t vertexFog;  // D3DFOG_* evaluated per vertex, or 4: from specular alpha
     uint8_t rangeFog;
-    uint8_t tableFog;        // D3DFOG_* evaluated per pixel
-    uint8_t tableFogW;       // per-pixel fog on eye distance w (else on depth z)
-    uint8_t flatDepth;       // pre-transformed vertices without depth test
+    uint8_t tableFog;   // D3DFOG_* evaluated per pixel
+    uint8_t tableFogW;  // per-pixel fog on eye distance w (else on depth z)
+    uint8_t flatDepth;  // pre-transformed vertices without depth test
     uint8_t specularAdd;
-    uint8_t alphaFunc;       // D3DCMP_* when alpha testing, else 0
+    uint8_t alphaFunc;  // D3DCMP_* when alpha testing, else 0
     uint8_t stageCount;
     StageKey stages[STAGES];
 
-    bool operator==(const ShaderKey& other) const
-    {
-        return std::memcmp(this, &other, sizeof(ShaderKey)) == 0;
-    }
+    bool operator==(const ShaderKey& other) const { return std::memcmp(this, &other, sizeof(ShaderKey)) == 0; }
 };
 
 static_assert(sizeof(ShaderKey) % 4 == 0, "the key is hashed in words");

@@ -8,61 +8,32 @@
 
 namespace d3d8 {
 
-bool GLFormatOf(D3DFORMAT format, bool s3tc, GLFormat& f)
-{
+bool GLFormatOf(D3DFORMAT format, bool s3tc, GLFormat& f) {
     f = GLFormat();
     switch (format) {
-    case D3DFMT_A8R8G8B8:
-        f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV};
-        return true;
-    case D3DFMT_X8R8G8B8:
-        f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false, true};
-        return true;
-    case D3DFMT_R8G8B8:
-        f = {GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE};
-        return true;
-    case D3DFMT_R5G6B5:
-        f = {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5};
-        return true;
-    case D3DFMT_X1R5G5B5:
-        f = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false, true};
-        return true;
-    case D3DFMT_A1R5G5B5:
-        f = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV};
-        return true;
-    case D3DFMT_A4R4G4B4:
-        f = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV};
-        return true;
-    case D3DFMT_X4R4G4B4:
-        f = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false, true};
-        return true;
-    case D3DFMT_R3G3B2:
-        f = {GL_R3_G3_B2, GL_RGB, GL_UNSIGNED_BYTE_3_3_2};
-        return true;
-    case D3DFMT_A8R3G3B2:
-        f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false, false, true};
-        return true;
-    case D3DFMT_DXT1:
-        f = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
-        return s3tc;
+    case D3DFMT_A8R8G8B8: f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV}; return true;
+    case D3DFMT_X8R8G8B8: f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false, true}; return true;
+    case D3DFMT_R8G8B8: f = {GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE}; return true;
+    case D3DFMT_R5G6B5: f = {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5}; return true;
+    case D3DFMT_X1R5G5B5: f = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false, true}; return true;
+    case D3DFMT_A1R5G5B5: f = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV}; return true;
+    case D3DFMT_A4R4G4B4: f = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV}; return true;
+    case D3DFMT_X4R4G4B4: f = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false, true}; return true;
+    case D3DFMT_R3G3B2: f = {GL_R3_G3_B2, GL_RGB, GL_UNSIGNED_BYTE_3_3_2}; return true;
+    case D3DFMT_A8R3G3B2: f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false, false, true}; return true;
+    case D3DFMT_DXT1: f = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true}; return s3tc;
     case D3DFMT_DXT2:
-    case D3DFMT_DXT3:
-        f = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
-        return s3tc;
+    case D3DFMT_DXT3: f = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true}; return s3tc;
     case D3DFMT_DXT4:
-    case D3DFMT_DXT5:
-        f = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
-        return s3tc;
-    default:
-        return false;
+    case D3DFMT_DXT5: f = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true}; return s3tc;
+    default: return false;
     }
 }
 
 namespace {
 
 // 3 bits to 8 and 2 bits to 8 the way a GL implementation widens them.
-uint8_t Widen(unsigned value, unsigned bits)
-{
+uint8_t Widen(unsigned value, unsigned bits) {
     const unsigned max = (1u << bits) - 1;
     return uint8_t((value * 255 + max / 2) / max);
 }
@@ -70,48 +41,43 @@ uint8_t Widen(unsigned value, unsigned bits)
 }  // namespace
 
 GLTexture::GLTexture(GLDevice& device, const TextureDesc& desc, const GLFormat& format)
-    : device_(device), desc_(desc), format_(format)
-{
+    : device_(device), desc_(desc), format_(format) {
     device_.MakeCurrent();
     glGenTextures(1, &name_);
     device_.Cache().BindTexture(0, name_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(desc.levels) - 1);
-    if (format_.opaque)
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    if (format_.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
     const FormatInfo* info = FindFormat(desc.format);
     UINT w = desc.width, h = desc.height;
     for (UINT level = 0; level < desc.levels; ++level) {
         if (format_.compressed) {
             std::vector<uint8_t> zero(FormatLevelSize(*info, w, h), 0);
-            glCompressedTexImage2D(GL_TEXTURE_2D, GLint(level), format_.internal, GLsizei(w),
-                                   GLsizei(h), 0, GLsizei(zero.size()), zero.data());
+            glCompressedTexImage2D(GL_TEXTURE_2D, GLint(level), format_.internal, GLsizei(w), GLsizei(h), 0,
+                                   GLsizei(zero.size()), zero.data());
         } else {
-            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(format_.internal), GLsizei(w),
-                         GLsizei(h), 0, format_.format, format_.type, nullptr);
+            glTexImage2D(GL_TEXTURE_2D, GLint(level), GLint(format_.internal), GLsizei(w), GLsizei(h), 0,
+                         format_.format, format_.type, nullptr);
         }
         w = std::max(1u, w / 2);
         h = std::max(1u, h / 2);
     }
 }
 
-GLTexture::~GLTexture()
-{
+GLTexture::~GLTexture() {
     device_.MakeCurrent();
     device_.Cache().ForgetTexture(name_);
     glDeleteTextures(1, &name_);
 }
 
-void GLTexture::Upload(UINT level, const TextureLevelView& data, const RECT& dirty)
-{
+void GLTexture::Upload(UINT level, const TextureLevelView& data, const RECT& dirty) {
     device_.MakeCurrent();
     device_.Cache().BindTexture(0, name_);
     device_.CountTextureUpload();
     if (format_.compressed) {
         const FormatInfo* info = FindFormat(desc_.format);
-        glCompressedTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(data.width),
-                                  GLsizei(data.height), format_.internal,
-                                  GLsizei(FormatLevelSize(*info, data.width, data.height)),
+        glCompressedTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(data.width), GLsizei(data.height),
+                                  format_.internal, GLsizei(FormatLevelSize(*info, data.width, data.height)),
                                   data.bits);
         return;
     }
@@ -124,43 +90,39 @@ void GLTexture::Upload(UINT level, const TextureLevelView& data, const RECT& dir
             uint8_t* dst = scratch_.data() + size_t(row) * w * 4;
             for (UINT col = 0; col < w; ++col) {
                 const unsigned v = src[2 * col] | (src[2 * col + 1] << 8);
-                dst[4 * col + 0] = Widen(v & 3, 2);          // blue
-                dst[4 * col + 1] = Widen((v >> 2) & 7, 3);   // green
-                dst[4 * col + 2] = Widen((v >> 5) & 7, 3);   // red
-                dst[4 * col + 3] = uint8_t(v >> 8);          // alpha
+                dst[4 * col + 0] = Widen(v & 3, 2);         // blue
+                dst[4 * col + 1] = Widen((v >> 2) & 7, 3);  // green
+                dst[4 * col + 2] = Widen((v >> 5) & 7, 3);  // red
+                dst[4 * col + 3] = uint8_t(v >> 8);         // alpha
             }
         }
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        glTexSubImage2D(GL_TEXTURE_2D, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h),
-                        format_.format, format_.type, scratch_.data());
+        glTexSubImage2D(GL_TEXTURE_2D, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h), format_.format,
+                        format_.type, scratch_.data());
         return;
     }
     const FormatInfo* info = FindFormat(desc_.format);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(data.pitch / info->bytesPerPixel));
-    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h),
-                    format_.format, format_.type,
-                    data.bits + y * data.pitch + x * info->bytesPerPixel);
+    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h), format_.format,
+                    format_.type, data.bits + y * data.pitch + x * info->bytesPerPixel);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-GLBuffer::GLBuffer(GLDevice& device, UINT size, bool) : device_(device), size_(size)
-{
+GLBuffer::GLBuffer(GLDevice& device, UINT size, bool) : device_(device), size_(size) {
     device_.MakeCurrent();
     glGenBuffers(1, &name_);
     device_.Cache().BindArrayBuffer(name_);
     glBufferData(GL_ARRAY_BUFFER, size_, nullptr, GL_STATIC_DRAW);
 }
 
-GLBuffer::~GLBuffer()
-{
+GLBuffer::~GLBuffer() {
     device_.MakeCurrent();
     device_.Cache().ForgetBuffer(name_);
     device_.ForgetVertexSource(name_);
     glDeleteBuffers(1, &name_);
 }
 
-void GLBuffer::Upload(const uint8_t* data, UINT offset, UINT size, bool discard)
-{
+void GLBuffer::Upload(const uint8_t* data, UINT offset, UINT size, bool discard) {
     device_.MakeCurrent();
     device_.CountBufferUpload();
     // Index buffers are filled through the array target too: the element

@@ -16,7 +16,7 @@ struct GLFormat {
     GLenum format = 0;
     GLenum type = 0;
     bool compressed = false;
-    bool opaque = false;      // X formats: alpha reads as one
+    bool opaque = false;          // X formats: alpha reads as one
     bool expandA8R3G3B2 = false;  // no GL type holds it: widened to 8 bits on upload
 };
 

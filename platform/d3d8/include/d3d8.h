@@ -21,14 +21,14 @@ struct IDirect3DSurface8;
 struct IDirect3DVertexBuffer8;
 struct IDirect3DIndexBuffer8;
 
-typedef struct IDirect3D8* LPDIRECT3D8, *PDIRECT3D8;
-typedef struct IDirect3DDevice8* LPDIRECT3DDEVICE8, *PDIRECT3DDEVICE8;
-typedef struct IDirect3DResource8* LPDIRECT3DRESOURCE8, *PDIRECT3DRESOURCE8;
-typedef struct IDirect3DBaseTexture8* LPDIRECT3DBASETEXTURE8, *PDIRECT3DBASETEXTURE8;
-typedef struct IDirect3DTexture8* LPDIRECT3DTEXTURE8, *PDIRECT3DTEXTURE8;
-typedef struct IDirect3DSurface8* LPDIRECT3DSURFACE8, *PDIRECT3DSURFACE8;
-typedef struct IDirect3DVertexBuffer8* LPDIRECT3DVERTEXBUFFER8, *PDIRECT3DVERTEXBUFFER8;
-typedef struct IDirect3DIndexBuffer8* LPDIRECT3DINDEXBUFFER8, *PDIRECT3DINDEXBUFFER8;
+typedef struct IDirect3D8 *LPDIRECT3D8, *PDIRECT3D8;
+typedef struct IDirect3DDevice8 *LPDIRECT3DDEVICE8, *PDIRECT3DDEVICE8;
+typedef struct IDirect3DResource8 *LPDIRECT3DRESOURCE8, *PDIRECT3DRESOURCE8;
+typedef struct IDirect3DBaseTexture8 *LPDIRECT3DBASETEXTURE8, *PDIRECT3DBASETEXTURE8;
+typedef struct IDirect3DTexture8 *LPDIRECT3DTEXTURE8, *PDIRECT3DTEXTURE8;
+typedef struct IDirect3DSurface8 *LPDIRECT3DSURFACE8, *PDIRECT3DSURFACE8;
+typedef struct IDirect3DVertexBuffer8 *LPDIRECT3DVERTEXBUFFER8, *PDIRECT3DVERTEXBUFFER8;
+typedef struct IDirect3DIndexBuffer8 *LPDIRECT3DINDEXBUFFER8, *PDIRECT3DINDEXBUFFER8;
 
 // The dirty-region argument of Present; only null is ever passed here.
 struct _RGNDATA;
@@ -76,26 +76,21 @@ typedef struct _RGNDATA RGNDATA;
 struct IDirect3D8 : public IUnknown {
     virtual HRESULT RegisterSoftwareDevice(void* pInitializeFunction) = 0;
     virtual UINT GetAdapterCount() = 0;
-    virtual HRESULT GetAdapterIdentifier(UINT Adapter, DWORD Flags,
-                                         D3DADAPTER_IDENTIFIER8* pIdentifier) = 0;
+    virtual HRESULT GetAdapterIdentifier(UINT Adapter, DWORD Flags, D3DADAPTER_IDENTIFIER8* pIdentifier) = 0;
     virtual UINT GetAdapterModeCount(UINT Adapter) = 0;
     virtual HRESULT EnumAdapterModes(UINT Adapter, UINT Mode, D3DDISPLAYMODE* pMode) = 0;
     virtual HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) = 0;
     virtual HRESULT CheckDeviceType(UINT Adapter, D3DDEVTYPE CheckType, D3DFORMAT DisplayFormat,
                                     D3DFORMAT BackBufferFormat, BOOL Windowed) = 0;
-    virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
-                                      DWORD Usage, D3DRESOURCETYPE RType,
-                                      D3DFORMAT CheckFormat) = 0;
-    virtual HRESULT CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE DeviceType,
-                                               D3DFORMAT SurfaceFormat, BOOL Windowed,
-                                               D3DMULTISAMPLE_TYPE MultiSampleType) = 0;
-    virtual HRESULT CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType,
-                                           D3DFORMAT AdapterFormat, D3DFORMAT RenderTargetFormat,
-                                           D3DFORMAT DepthStencilFormat) = 0;
+    virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
+                                      D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
+    virtual HRESULT CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT SurfaceFormat,
+                                               BOOL Windowed, D3DMULTISAMPLE_TYPE MultiSampleType) = 0;
+    virtual HRESULT CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                           D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) = 0;
     virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS8* pCaps) = 0;
     virtual HMONITOR GetAdapterMonitor(UINT Adapter) = 0;
-    virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                                 DWORD BehaviorFlags,
+    virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
                                  D3DPRESENT_PARAMETERS* pPresentationParameters,
                                  IDirect3DDevice8** ppReturnedDeviceInterface) = 0;
 
@@ -113,30 +108,25 @@ struct IDirect3DDevice8 : public IUnknown {
     virtual HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* pParameters) = 0;
     virtual BOOL ShowCursor(BOOL bShow) = 0;
     virtual HRESULT Reset(D3DPRESENT_PARAMETERS* pPresentationParameters) = 0;
-    virtual HRESULT Present(CONST RECT* pSourceRect, CONST RECT* pDestRect,
-                            HWND hDestWindowOverride, CONST RGNDATA* pDirtyRegion) = 0;
-    virtual HRESULT GetBackBuffer(UINT BackBuffer, D3DBACKBUFFER_TYPE Type,
-                                  IDirect3DSurface8** ppBackBuffer) = 0;
+    virtual HRESULT Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDestWindowOverride,
+                            CONST RGNDATA* pDirtyRegion) = 0;
+    virtual HRESULT GetBackBuffer(UINT BackBuffer, D3DBACKBUFFER_TYPE Type, IDirect3DSurface8** ppBackBuffer) = 0;
     virtual HRESULT GetRasterStatus(D3DRASTER_STATUS* pRasterStatus) = 0;
-    virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
-                                  D3DFORMAT Format, D3DPOOL Pool,
+    virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                   IDirect3DTexture8** ppTexture) = 0;
     virtual HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                        IDirect3DVertexBuffer8** ppVertexBuffer) = 0;
     virtual HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                       IDirect3DIndexBuffer8** ppIndexBuffer) = 0;
-    virtual HRESULT CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format,
-                                       IDirect3DSurface8** ppSurface) = 0;
-    virtual HRESULT CopyRects(IDirect3DSurface8* pSourceSurface, CONST RECT* pSourceRectsArray,
-                              UINT cRects, IDirect3DSurface8* pDestinationSurface,
-                              CONST POINT* pDestPointsArray) = 0;
+    virtual HRESULT CreateImageSurface(UINT Width, UINT Height, D3DFORMAT Format, IDirect3DSurface8** ppSurface) = 0;
+    virtual HRESULT CopyRects(IDirect3DSurface8* pSourceSurface, CONST RECT* pSourceRectsArray, UINT cRects,
+                              IDirect3DSurface8* pDestinationSurface, CONST POINT* pDestPointsArray) = 0;
     virtual HRESULT GetFrontBuffer(IDirect3DSurface8* pDestSurface) = 0;
     virtual HRESULT GetRenderTarget(IDirect3DSurface8** ppRenderTarget) = 0;
     virtual HRESULT GetDepthStencilSurface(IDirect3DSurface8** ppZStencilSurface) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    virtual HRESULT Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
-                          float Z, DWORD Stencil) = 0;
+    virtual HRESULT Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMatrix) = 0;
     virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
     virtual HRESULT MultiplyTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMatrix) = 0;
@@ -152,30 +142,22 @@ struct IDirect3DDevice8 : public IUnknown {
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) = 0;
     virtual HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture8** ppTexture) = 0;
     virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture8* pTexture) = 0;
-    virtual HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                         DWORD* pValue) = 0;
-    virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                         DWORD Value) = 0;
+    virtual HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) = 0;
+    virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) = 0;
     virtual HRESULT ValidateDevice(DWORD* pNumPasses) = 0;
-    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
-                                  UINT PrimitiveCount) = 0;
-    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex,
-                                         UINT NumVertices, UINT startIndex, UINT primCount) = 0;
+    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) = 0;
+    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT minIndex, UINT NumVertices,
+                                         UINT startIndex, UINT primCount) = 0;
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
-                                    CONST void* pVertexStreamZeroData,
-                                    UINT VertexStreamZeroStride) = 0;
-    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
-                                           UINT NumVertexIndices, UINT PrimitiveCount,
-                                           CONST void* pIndexData, D3DFORMAT IndexDataFormat,
-                                           CONST void* pVertexStreamZeroData,
-                                           UINT VertexStreamZeroStride) = 0;
+                                    CONST void* pVertexStreamZeroData, UINT VertexStreamZeroStride) = 0;
+    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex, UINT NumVertexIndices,
+                                           UINT PrimitiveCount, CONST void* pIndexData, D3DFORMAT IndexDataFormat,
+                                           CONST void* pVertexStreamZeroData, UINT VertexStreamZeroStride) = 0;
     // Only FVF codes are accepted as vertex "shaders": no shader objects exist.
     virtual HRESULT SetVertexShader(DWORD Handle) = 0;
     virtual HRESULT GetVertexShader(DWORD* pHandle) = 0;
-    virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStreamData,
-                                    UINT Stride) = 0;
-    virtual HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8** ppStreamData,
-                                    UINT* pStride) = 0;
+    virtual HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8* pStreamData, UINT Stride) = 0;
+    virtual HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer8** ppStreamData, UINT* pStride) = 0;
     virtual HRESULT SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT BaseVertexIndex) = 0;
     virtual HRESULT GetIndices(IDirect3DIndexBuffer8** ppIndexData, UINT* pBaseVertexIndex) = 0;
 
@@ -206,8 +188,7 @@ protected:
 struct IDirect3DTexture8 : public IDirect3DBaseTexture8 {
     virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
     virtual HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface8** ppSurfaceLevel) = 0;
-    virtual HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* pRect,
-                             DWORD Flags) = 0;
+    virtual HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* pRect, DWORD Flags) = 0;
     virtual HRESULT UnlockRect(UINT Level) = 0;
     virtual HRESULT AddDirtyRect(CONST RECT* pDirtyRect) = 0;
 

@@ -121,8 +121,7 @@ void D3D8Trace_Clear();
 // Present) as top-down rows of A8R8G8B8 pixels (alpha forced to 0xFF) into
 // pixels, pitch bytes apart. width and height receive the back-buffer size;
 // pixels may be null to ask only for the size.
-HRESULT D3D8_ReadBackBuffer(IDirect3DDevice8* device, void* pixels, UINT pitch, UINT* width,
-                            UINT* height);
+HRESULT D3D8_ReadBackBuffer(IDirect3DDevice8* device, void* pixels, UINT pitch, UINT* width, UINT* height);
 
 // Calls hook(user, device) inside every Present, before the frame is shown,
 // so D3D8_ReadBackBuffer there reads the presented frame. Null removes it.
@@ -139,9 +138,9 @@ void D3D8_SetDefaultPresentHook(D3D8PresentHook hook, void* user);
 // ignoredStates), for tests and benchmarks: what reached OpenGL and what the
 // front end and the bind cache kept from it.
 struct D3D8Stats {
-    unsigned long long draws;          // Draw* calls accepted
-    unsigned long long glDraws;        // GL draw calls issued
-    unsigned long long skippedDraws;   // draws that could not change the frame
+    unsigned long long draws;         // Draw* calls accepted
+    unsigned long long glDraws;       // GL draw calls issued
+    unsigned long long skippedDraws;  // draws that could not change the frame
     unsigned long long programSwitches;
     unsigned long long programsBuilt;
     unsigned long long textureUploads;

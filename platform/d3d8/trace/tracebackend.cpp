@@ -17,59 +17,44 @@ class TraceDevice final : public DeviceBackend {
 public:
     TraceDevice(UINT width, UINT height) : width_(width), height_(height) {}
 
-    std::unique_ptr<BackendResource> CreateTexture(const TextureDesc&) override
-    {
+    std::unique_ptr<BackendResource> CreateTexture(const TextureDesc&) override {
         return std::make_unique<TraceResource>();
     }
     void UploadTexture(BackendResource&, UINT, const TextureLevelView&, const RECT&) override {}
-    std::unique_ptr<BackendResource> CreateBuffer(UINT, bool) override
-    {
-        return std::make_unique<TraceResource>();
-    }
+    std::unique_ptr<BackendResource> CreateBuffer(UINT, bool) override { return std::make_unique<TraceResource>(); }
     void UploadBuffer(BackendResource&, const uint8_t*, UINT, UINT, bool) override {}
     void Flush() override {}
     // A recognisable pattern that is no sensible vertex, index or colour:
     // code that reads what it did not write after a discard shows up.
-    void Discarded(uint8_t* bytes, size_t size) override
-    {
+    void Discarded(uint8_t* bytes, size_t size) override {
         static const uint8_t kPoison[4] = {0xDE, 0xAD, 0xBE, 0xEF};
-        for (size_t i = 0; i < size; ++i)
-            bytes[i] = kPoison[i & 3];
+        for (size_t i = 0; i < size; ++i) bytes[i] = kPoison[i & 3];
     }
     void Draw(const DeviceState&, const DrawCall&) override {}
     // Nothing is drawn: frames are black but for the pixels a program wrote
     // into a lockable back buffer itself, which a Clear of the target wipes.
-    void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD flags, D3DCOLOR, float,
-               DWORD) override
-    {
-        if (flags & D3DCLEAR_TARGET)
-            image_.clear();
+    void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD flags, D3DCOLOR, float, DWORD) override {
+        if (flags & D3DCLEAR_TARGET) image_.clear();
     }
     void Present() override { front_ = image_; }
-    HRESULT ReadBackBuffer(void* pixels, UINT pitch) override
-    {
+    HRESULT ReadBackBuffer(void* pixels, UINT pitch) override {
         Copy(image_, pixels, pitch);
         return D3D_OK;
     }
-    HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) override
-    {
-        if (image_.empty())
-            image_.assign(size_t(width_) * height_, 0xFF000000u);
+    HRESULT WriteBackBuffer(const void* pixels, UINT pitch, const RECT& rect) override {
+        if (image_.empty()) image_.assign(size_t(width_) * height_, 0xFF000000u);
         const size_t w = size_t(rect.right - rect.left);
         for (LONG y = rect.top; y < rect.bottom; ++y)
             std::memcpy(&image_[size_t(y) * width_ + size_t(rect.left)],
                         static_cast<const uint8_t*>(pixels) + size_t(y - rect.top) * pitch, w * 4);
         return D3D_OK;
     }
-    HRESULT ReadFrontBuffer(void* pixels, UINT pitch) override
-    {
+    HRESULT ReadFrontBuffer(void* pixels, UINT pitch) override {
         Copy(front_, pixels, pitch);
         return D3D_OK;
     }
-    HRESULT Reset(D3DPRESENT_PARAMETERS& params) override
-    {
-        CompletePresentParams(params, UNMEASURED_WINDOW_WIDTH, UNMEASURED_WINDOW_HEIGHT,
-                              D3DFMT_UNKNOWN);
+    HRESULT Reset(D3DPRESENT_PARAMETERS& params) override {
+        CompletePresentParams(params, UNMEASURED_WINDOW_WIDTH, UNMEASURED_WINDOW_HEIGHT, D3DFMT_UNKNOWN);
         width_ = params.BackBufferWidth;
         height_ = params.BackBufferHeight;
         image_.clear();
@@ -80,8 +65,7 @@ public:
     void CountIgnoredState() override { ++stats_.ignoredStates; }
 
 private:
-    void Copy(const std::vector<uint32_t>& from, void* pixels, UINT pitch) const
-    {
+    void Copy(const std::vector<uint32_t>& from, void* pixels, UINT pitch) const {
         for (UINT y = 0; y < height_; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + size_t(y) * pitch);
             if (from.empty())
@@ -99,19 +83,14 @@ private:
 
 class TraceBackend final : public Backend {
 public:
-    explicit TraceBackend(const D3D8TraceConfig& config)
-        : config_(config)
-    {
+    explicit TraceBackend(const D3D8TraceConfig& config) : config_(config) {
         for (const D3D8TraceAdapter& a : config_.adapters) {
             AdapterInfo info;
             std::strncpy(info.identifier.Driver, a.driver.c_str(), MAX_DEVICE_IDENTIFIER_STRING - 1);
-            std::strncpy(info.identifier.Description, a.description.c_str(),
-                         MAX_DEVICE_IDENTIFIER_STRING - 1);
+            std::strncpy(info.identifier.Description, a.description.c_str(), MAX_DEVICE_IDENTIFIER_STRING - 1);
             info.modes = a.modes;
-            if (info.modes.empty())
-                info.modes = ModesFromEnvironment();
-            if (info.modes.empty())
-                info.modes = StandardModes();
+            if (info.modes.empty()) info.modes = ModesFromEnvironment();
+            if (info.modes.empty()) info.modes = StandardModes();
             info.desktop = a.desktop;
             info.desktopModeFails = a.desktopModeFails;
             info.caps = a.caps;
@@ -122,20 +101,16 @@ public:
 
     const std::vector<AdapterInfo>& Adapters() const override { return adapters_; }
 
-    bool SupportsFormat(UINT, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) const override
-    {
+    bool SupportsFormat(UINT, DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) const override {
         const std::vector<D3DFORMAT>& list =
             (usage & D3DUSAGE_DEPTHSTENCIL) ? config_.depthFormats : config_.textureFormats;
-        if ((usage & D3DUSAGE_DEPTHSTENCIL) && type != D3DRTYPE_SURFACE)
-            return false;
+        if ((usage & D3DUSAGE_DEPTHSTENCIL) && type != D3DRTYPE_SURFACE) return false;
         return std::find(list.begin(), list.end(), format) != list.end();
     }
 
     HRESULT CreateDevice(UINT adapter, HWND, DWORD behaviour, D3DPRESENT_PARAMETERS& params,
-                         std::shared_ptr<DeviceBackend>& device) override
-    {
-        if (calls_++ < config_.failCreateDeviceCount ||
-            (behaviour & config_.failCreateDeviceBehaviors))
+                         std::shared_ptr<DeviceBackend>& device) override {
+        if (calls_++ < config_.failCreateDeviceCount || (behaviour & config_.failCreateDeviceBehaviors))
             return D3DERR_NOTAVAILABLE;
         CompletePresentParams(params, UNMEASURED_WINDOW_WIDTH, UNMEASURED_WINDOW_HEIGHT,
                               adapters_[adapter].desktop.Format);
@@ -146,8 +121,7 @@ public:
     std::vector<unsigned> LosePresents() const override { return config_.losePresents; }
     int LostChecks() const override { return config_.lostChecks; }
 
-    bool FailCreate(D3DRESOURCETYPE type) const override
-    {
+    bool FailCreate(D3DRESOURCETYPE type) const override {
         switch (type) {
         case D3DRTYPE_TEXTURE: return config_.failCreateTexture;
         case D3DRTYPE_VERTEXBUFFER: return config_.failCreateVertexBuffer;
@@ -164,8 +138,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config)
-{
+std::unique_ptr<Backend> CreateTraceBackend(const D3D8TraceConfig& config) {
     return std::make_unique<TraceBackend>(config);
 }
 

@@ -11,9 +11,9 @@ typedef struct FSOUND_STREAM FSOUND_STREAM;
 // Error codes reported by FSOUND_GetError.
 enum FMOD_ERRORS {
     FMOD_ERR_NONE = 0,
-    FMOD_ERR_BUSY = 1,            // command not allowed after FSOUND_Init
-    FMOD_ERR_UNINITIALIZED = 2,   // FSOUND_Init was not called
-    FMOD_ERR_INIT = 3,            // the output device could not be opened
+    FMOD_ERR_BUSY = 1,           // command not allowed after FSOUND_Init
+    FMOD_ERR_UNINITIALIZED = 2,  // FSOUND_Init was not called
+    FMOD_ERR_INIT = 3,           // the output device could not be opened
     FMOD_ERR_ALLOCATED = 4,
     FMOD_ERR_PLAY = 5,
     FMOD_ERR_OUTPUT_FORMAT = 6,

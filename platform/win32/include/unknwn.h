@@ -27,13 +27,10 @@ protected:
 };
 typedef IUnknown* LPUNKNOWN;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b)
-{
-    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
-        return false;
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
     for (int i = 0; i < 8; ++i)
-        if (a.Data4[i] != b.Data4[i])
-            return false;
+        if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
 #define IsEqualIID(a, b) IsEqualGUID(a, b)

@@ -46,7 +46,9 @@ typedef LONG_PTR LRESULT;
 typedef WORD ATOM;
 typedef DWORD COLORREF;
 
-#define DECLARE_HANDLE(name) struct name##__; typedef struct name##__* name
+#define DECLARE_HANDLE(name) \
+    struct name##__;         \
+    typedef struct name##__* name
 typedef void* HANDLE;
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
@@ -72,13 +74,22 @@ typedef HANDLE HGDIOBJ;
 #define MAX_PATH 260
 #endif
 
-typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *LPRECT;
+typedef struct tagRECT {
+    LONG left, top, right, bottom;
+} RECT, *LPRECT;
 typedef const RECT* LPCRECT;
-typedef struct tagPOINT { LONG x, y; } POINT, *LPPOINT;
-typedef struct tagSIZE { LONG cx, cy; } SIZE, *LPSIZE;
+typedef struct tagPOINT {
+    LONG x, y;
+} POINT, *LPPOINT;
+typedef struct tagSIZE {
+    LONG cx, cy;
+} SIZE, *LPSIZE;
 
 typedef union _LARGE_INTEGER {
-    struct { DWORD LowPart; LONG HighPart; };
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
     LONGLONG QuadPart;
 } LARGE_INTEGER;
 
@@ -101,13 +112,13 @@ typedef const IID& REFIID;
 #define E_INVALIDARG ((HRESULT)0x80070057L)
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-#define MAKE_HRESULT(sev, fac, code) \
-    ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
+#define MAKE_HRESULT(sev, fac, code) ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b) \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))

@@ -114,10 +114,9 @@ HDC WINAPI CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output, const DEVMODEA
 HDC WINAPI CreateCompatibleDC(HDC hdc);
 BOOL WINAPI DeleteDC(HDC hdc);
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height);
-int WINAPI SetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, const VOID* bits,
-                     const BITMAPINFO* info, UINT colorUse);
-BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY,
-                   DWORD rop);
+int WINAPI SetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, const VOID* bits, const BITMAPINFO* info,
+                     UINT colorUse);
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 HGDIOBJ WINAPI GetStockObject(int index);

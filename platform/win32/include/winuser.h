@@ -24,8 +24,7 @@
 #define WS_TABSTOP 0x00010000L
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_MAXIMIZEBOX 0x00010000L
-#define WS_OVERLAPPEDWINDOW \
-    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
 
 #define WS_EX_DLGMODALFRAME 0x00000001L
@@ -455,9 +454,8 @@ typedef LPCDLGTEMPLATEA LPCDLGTEMPLATE;
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc);
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                            int y, int width, int height, HWND parent, HMENU menu,
-                            HINSTANCE instance, LPVOID param);
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 #define CreateWindowA(cls, name, style, x, y, w, h, parent, menu, inst, param) \
     CreateWindowExA(0L, cls, name, style, x, y, w, h, parent, menu, inst, param)
 BOOL WINAPI DestroyWindow(HWND hwnd);
@@ -525,10 +523,9 @@ DWORD WINAPI GetSysColor(int index);
 HBRUSH WINAPI GetSysColorBrush(int index);
 
 // --- dialogs --------------------------------------------------------------
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc,
-                               LPARAM initParam);
-INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dlgTemplate, HWND owner,
-                                       DLGPROC proc, LPARAM initParam);
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM initParam);
+INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dlgTemplate, HWND owner, DLGPROC proc,
+                                       LPARAM initParam);
 #define DialogBoxParam DialogBoxParamA
 #define DialogBoxA(inst, name, owner, proc) DialogBoxParamA(inst, name, owner, proc, 0L)
 #define DialogBox DialogBoxA

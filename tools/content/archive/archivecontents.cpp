@@ -10,18 +10,15 @@
 namespace content {
 namespace {
 
-void Tga(std::vector<ArchiveEntry>& out, const std::string& name, const Picture& p, bool alpha = true)
-{
+void Tga(std::vector<ArchiveEntry>& out, const std::string& name, const Picture& p, bool alpha = true) {
     out.push_back({name, p.Tga(alpha)});
 }
 
-void Jpg(std::vector<ArchiveEntry>& out, const std::string& name, const Picture& p, int quality = 90)
-{
+void Jpg(std::vector<ArchiveEntry>& out, const std::string& name, const Picture& p, int quality = 90) {
     out.push_back({name, p.Jpeg(quality)});
 }
 
-void Font(std::vector<ArchiveEntry>& out)
-{
+void Font(std::vector<ArchiveEntry>& out) {
     Picture sheet = MakeFontSheet();
     SheetMeasure m = MeasureFontSheet(sheet);
     if (m.glyphs != static_cast<int>(GlyphOrder().size()) || m.side >= 512)
@@ -30,8 +27,7 @@ void Font(std::vector<ArchiveEntry>& out)
     Tga(out, "font.tga", sheet);
 }
 
-void SmokeAndCredits(std::vector<ArchiveEntry>& out)
-{
+void SmokeAndCredits(std::vector<ArchiveEntry>& out) {
     Tga(out, "smokeandcredits/quillmark_logo.tga", MakeLogo());
     Tga(out, "smokeandcredits/halcyon2.tga", MakeTitle());
     Tga(out, "smokeandcredits/byquillmark.tga", MakeByLine());
@@ -47,8 +43,7 @@ void SmokeAndCredits(std::vector<ArchiveEntry>& out)
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeArchiveContents()
-{
+std::vector<ArchiveEntry> MakeArchiveContents() {
     std::vector<ArchiveEntry> entries;
     Progress("font");
     Font(entries);
@@ -57,12 +52,10 @@ std::vector<ArchiveEntry> MakeArchiveContents()
     Progress("muikula pictures, greetings, violet ripple");
     Jpg(entries, "muikula/backwob.jpg", MakeSwirl());
     Tga(entries, "muikula/lintu.tga", MakeBird());
-    for (int i = 0; i < 7; ++i)
-        Tga(entries, "greets/greet" + std::to_string(i + 1) + ".tga", MakeGreeting(i));
+    for (int i = 0; i < 7; ++i) Tga(entries, "greets/greet" + std::to_string(i + 1) + ".tga", MakeGreeting(i));
     Jpg(entries, "kukka/violetti.jpg", MakeVioletRipple());
     Progress("scenes");
-    for (ArchiveEntry& a : MakeScenes())
-        entries.push_back(std::move(a));
+    for (ArchiveEntry& a : MakeScenes()) entries.push_back(std::move(a));
     return entries;
 }
 

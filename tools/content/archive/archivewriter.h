@@ -27,8 +27,7 @@ private:
 
 // The encrypted form of one entry's compressed bytes: the 12-byte header
 // (ten seeded filler bytes, then the CRC's two high bytes) and the payload.
-std::vector<std::uint8_t> EncryptEntry(const std::vector<std::uint8_t>& compressed,
-                                       const std::string& password, std::uint32_t crc,
-                                       std::uint32_t seed);
+std::vector<std::uint8_t> EncryptEntry(const std::vector<std::uint8_t>& compressed, const std::string& password,
+                                       std::uint32_t crc, std::uint32_t seed);
 
 }  // namespace content

@@ -16,9 +16,10 @@ class Noise {
 public:
     explicit Noise(std::uint32_t seed) : s_(seed ? seed : 0x9E3779B9u) {}
     // Uniform in -1..1.
-    float Next()
-    {
-        s_ ^= s_ << 13; s_ ^= s_ >> 17; s_ ^= s_ << 5;
+    float Next() {
+        s_ ^= s_ << 13;
+        s_ ^= s_ >> 17;
+        s_ ^= s_ << 5;
         return static_cast<float>(s_) * (2.0f / 4294967295.0f) - 1.0f;
     }
 
@@ -31,15 +32,13 @@ private:
 class Oscillator {
 public:
     void SetPhase(double p) { phase_ = p; }
-    double Saw(double hz)
-    {
+    double Saw(double hz) {
         double dt = hz / SAMPLE_RATE;
         double v = 2.0 * phase_ - 1.0 - Blep(phase_, dt);
         Advance(dt);
         return v;
     }
-    double Pulse(double hz, double width)
-    {
+    double Pulse(double hz, double width) {
         double dt = hz / SAMPLE_RATE;
         double v = phase_ < width ? 1.0 : -1.0;
         v += Blep(phase_, dt);
@@ -48,8 +47,7 @@ public:
         Advance(dt);
         return v;
     }
-    double Sine(double hz)
-    {
+    double Sine(double hz) {
         double v = std::sin(2.0 * PI * phase_);
         Advance(hz / SAMPLE_RATE);
         return v;
@@ -57,8 +55,7 @@ public:
     double Phase() const { return phase_; }
 
 private:
-    static double Blep(double t, double dt)
-    {
+    static double Blep(double t, double dt) {
         if (t < dt) {
             t /= dt;
             return t + t - t * t - 1.0;
@@ -69,8 +66,7 @@ private:
         }
         return 0.0;
     }
-    void Advance(double dt)
-    {
+    void Advance(double dt) {
         phase_ += dt;
         phase_ -= std::floor(phase_);
     }
@@ -81,18 +77,14 @@ private:
 // note's end, the level ramps are exponential-ish for a natural decay.
 struct Adsr {
     double attack = 0.01, decay = 0.1, sustain = 0.7, release = 0.2;
-    double At(double t, double length) const
-    {
+    double At(double t, double length) const {
         auto held = [&](double x) {
-            if (x < attack)
-                return x / attack;
+            if (x < attack) return x / attack;
             double d = (x - attack) / decay;
             return sustain + (1.0 - sustain) * std::exp(-3.0 * d);
         };
-        if (t < 0.0)
-            return 0.0;
-        if (t < length)
-            return held(t);
+        if (t < 0.0) return 0.0;
+        if (t < length) return held(t);
         double r = (t - length) / release;
         return held(length) * std::exp(-5.0 * r) * (r < 1.5 ? 1.0 : 0.0);
     }
@@ -102,15 +94,13 @@ struct Adsr {
 // Topology-preserving state-variable filter: stable under fast cutoff sweeps.
 class Svf {
 public:
-    void Set(double hz, double q)
-    {
+    void Set(double hz, double q) {
         hz = std::fmin(std::fmax(hz, 20.0), SAMPLE_RATE * 0.45);
         g_ = std::tan(PI * hz / SAMPLE_RATE);
         k_ = 1.0 / q;
         a1_ = 1.0 / (1.0 + g_ * (g_ + k_));
     }
-    void Process(double x)
-    {
+    void Process(double x) {
         double v3 = x - ic2_;
         double v1 = a1_ * ic1_ + g_ * a1_ * v3;
         double v2 = ic2_ + g_ * v1;

@@ -10,15 +10,13 @@ namespace {
 
 std::size_t Frame(double t) { return static_cast<std::size_t>(std::llround(std::max(0.0, t) * SAMPLE_RATE)); }
 
-std::uint32_t Seed(double t, double salt)
-{
+std::uint32_t Seed(double t, double salt) {
     return static_cast<std::uint32_t>(std::llround(t * 1000003.0 + salt * 7919.0)) * 2654435761u + 12345u;
 }
 
 // Lower the music bus for a moment after a hit, the way a side-chained
 // compressor pumps in dance music; the hit itself stays in front.
-void Duck(Mix& m, double t, double depth, double time)
-{
+void Duck(Mix& m, double t, double depth, double time) {
     std::size_t s = Frame(t);
     std::size_t n = static_cast<std::size_t>(time * 5.0 * SAMPLE_RATE);
     for (std::size_t i = 0; i < n && s + i < m.Frames(); ++i) {
@@ -29,8 +27,7 @@ void Duck(Mix& m, double t, double depth, double time)
     }
 }
 
-void Pan(double pan, double& l, double& r)
-{
+void Pan(double pan, double& l, double& r) {
     double a = (pan + 1.0) * 0.25 * PI;
     l = std::cos(a) * 1.4142;
     r = std::sin(a) * 1.4142;
@@ -38,8 +35,7 @@ void Pan(double pan, double& l, double& r)
 
 }  // namespace
 
-void Kick(Mix& m, double t, double vel, double duckDepth)
-{
+void Kick(Mix& m, double t, double vel, double duckDepth) {
     Oscillator o;
     Noise nz(Seed(t, 1));
     OnePole click;
@@ -57,8 +53,7 @@ void Kick(Mix& m, double t, double vel, double duckDepth)
     Duck(m, t, duckDepth, 0.14);
 }
 
-void Snare(Mix& m, double t, double vel)
-{
+void Snare(Mix& m, double t, double vel) {
     Oscillator o;
     Noise nz(Seed(t, 2));
     Svf f;
@@ -76,8 +71,7 @@ void Snare(Mix& m, double t, double vel)
     }
 }
 
-void Clap(Mix& m, double t, double vel)
-{
+void Clap(Mix& m, double t, double vel) {
     Noise nz(Seed(t, 3));
     Svf f;
     f.Set(1400.0, 1.2);
@@ -88,8 +82,7 @@ void Clap(Mix& m, double t, double vel)
         // Three quick slaps, then the body of the clap.
         double env = std::exp(-x / 0.09);
         for (double d : {0.0, 0.011, 0.022})
-            if (x >= d && x < d + 0.008)
-                env = std::max(env, 1.2 * std::exp(-(x - d) / 0.003));
+            if (x >= d && x < d + 0.008) env = std::max(env, 1.2 * std::exp(-(x - d) / 0.003));
         f.Process(nz.Next());
         double v = f.band * env * vel * 0.9;
         m.drums.Add(s + i, v, v * 0.9);
@@ -97,8 +90,7 @@ void Clap(Mix& m, double t, double vel)
     }
 }
 
-void Rim(Mix& m, double t, double vel)
-{
+void Rim(Mix& m, double t, double vel) {
     Oscillator a, b;
     Noise nz(Seed(t, 9));
     std::size_t s = Frame(t);
@@ -113,8 +105,7 @@ void Rim(Mix& m, double t, double vel)
     }
 }
 
-void Hat(Mix& m, double t, double vel, bool open)
-{
+void Hat(Mix& m, double t, double vel, bool open) {
     Noise nz(Seed(t, open ? 5 : 4));
     Svf f;
     f.Set(8500.0, 0.8);
@@ -126,16 +117,14 @@ void Hat(Mix& m, double t, double vel, bool open)
     for (std::size_t i = 0; i < n; ++i) {
         double x = static_cast<double>(i) / SAMPLE_RATE;
         double ring = 0.0;
-        for (int k = 0; k < 3; ++k)
-            ring += metal[k].Pulse(3140.0 * ratios[k], 0.5);
+        for (int k = 0; k < 3; ++k) ring += metal[k].Pulse(3140.0 * ratios[k], 0.5);
         f.Process(nz.Next() + ring * 0.15);
         double v = f.high * std::exp(-x / decay) * vel * 0.22;
         m.drums.Add(s + i, v * 0.8, v);
     }
 }
 
-void Crash(Mix& m, double t, double vel)
-{
+void Crash(Mix& m, double t, double vel) {
     Noise nz(Seed(t, 6));
     Svf f;
     f.Set(5200.0, 0.6);
@@ -146,8 +135,7 @@ void Crash(Mix& m, double t, double vel)
     for (std::size_t i = 0; i < n; ++i) {
         double x = static_cast<double>(i) / SAMPLE_RATE;
         double ring = 0.0;
-        for (int k = 0; k < 4; ++k)
-            ring += metal[k].Pulse(hz[k], 0.5);
+        for (int k = 0; k < 4; ++k) ring += metal[k].Pulse(hz[k], 0.5);
         f.Process(nz.Next() * 0.8 + ring * 0.08);
         double env = std::exp(-x / 0.7) * (0.6 + 0.4 * std::exp(-x / 0.05));
         double v = f.high * env * vel * 0.4;
@@ -156,8 +144,7 @@ void Crash(Mix& m, double t, double vel)
     }
 }
 
-void Tom(Mix& m, double t, double note, double vel)
-{
+void Tom(Mix& m, double t, double note, double vel) {
     Oscillator o;
     Noise nz(Seed(t, 7));
     std::size_t s = Frame(t);
@@ -174,8 +161,7 @@ void Tom(Mix& m, double t, double note, double vel)
     Duck(m, t, 0.3, 0.1);
 }
 
-void Impact(Mix& m, double t, double vel)
-{
+void Impact(Mix& m, double t, double vel) {
     Oscillator o;
     Noise nz(Seed(t, 8));
     Svf f;
@@ -194,8 +180,7 @@ void Impact(Mix& m, double t, double vel)
     Duck(m, t, 0.7, 0.35);
 }
 
-void Riser(Mix& m, double from, double to, double vel)
-{
+void Riser(Mix& m, double from, double to, double vel) {
     Noise nz(Seed(from, 10));
     Svf f;
     std::size_t s = Frame(from);
@@ -212,8 +197,7 @@ void Riser(Mix& m, double from, double to, double vel)
     }
 }
 
-void Pad(Mix& m, double t, double length, const std::vector<int>& notes, const PadSound& ps)
-{
+void Pad(Mix& m, double t, double length, const std::vector<int>& notes, const PadSound& ps) {
     Adsr env{ps.attack, 1.0, 0.85, ps.release};
     std::size_t s = Frame(t);
     std::size_t n = static_cast<std::size_t>((length + env.Tail()) * SAMPLE_RATE);
@@ -221,8 +205,7 @@ void Pad(Mix& m, double t, double length, const std::vector<int>& notes, const P
     for (int note : notes) {
         Oscillator osc[3];
         Svf fl, fr;
-        for (int k = 0; k < 3; ++k)
-            osc[k].SetPhase(0.13 * (voice * 3 + k) + 0.07 * k * k);
+        for (int k = 0; k < 3; ++k) osc[k].SetPhase(0.13 * (voice * 3 + k) + 0.07 * k * k);
         double hz[3] = {MidiHz(note - ps.detune), MidiHz(note), MidiHz(note + ps.detune)};
         for (std::size_t i = 0; i < n; ++i) {
             double x = static_cast<double>(i) / SAMPLE_RATE;
@@ -243,8 +226,7 @@ void Pad(Mix& m, double t, double length, const std::vector<int>& notes, const P
     }
 }
 
-void Bass(Mix& m, double t, double length, int note, double vel, double cutoff)
-{
+void Bass(Mix& m, double t, double length, int note, double vel, double cutoff) {
     Adsr env{0.004, 0.2, 0.75, 0.06};
     Oscillator saw, sub;
     Svf f;
@@ -253,8 +235,7 @@ void Bass(Mix& m, double t, double length, int note, double vel, double cutoff)
     double hz = MidiHz(note);
     for (std::size_t i = 0; i < n; ++i) {
         double x = static_cast<double>(i) / SAMPLE_RATE;
-        if ((i & 7) == 0)
-            f.Set(cutoff * (1.0 + 3.0 * std::exp(-x / 0.07)), 1.6);
+        if ((i & 7) == 0) f.Set(cutoff * (1.0 + 3.0 * std::exp(-x / 0.07)), 1.6);
         f.Process(saw.Saw(hz));
         double v = (f.low * 0.7 + sub.Sine(hz) * 0.6) * env.At(x, length) * vel * 0.5;
         v = std::tanh(v * 1.5) / 1.5;
@@ -262,8 +243,7 @@ void Bass(Mix& m, double t, double length, int note, double vel, double cutoff)
     }
 }
 
-void Lead(Mix& m, double t, double length, int note, double vel, double brightness)
-{
+void Lead(Mix& m, double t, double length, int note, double vel, double brightness) {
     Adsr env{0.02, 0.4, 0.7, 0.25};
     Oscillator a, b, c;
     b.SetPhase(0.31);
@@ -276,8 +256,7 @@ void Lead(Mix& m, double t, double length, int note, double vel, double brightne
         double x = static_cast<double>(i) / SAMPLE_RATE;
         // Vibrato fades in once the note has settled.
         double vib = 1.0 + 0.004 * std::min(1.0, std::max(0.0, (x - 0.25) / 0.4)) * std::sin(2.0 * PI * 5.2 * x);
-        if ((i & 7) == 0)
-            f.Set(brightness * (0.5 + 2.2 * std::exp(-x / 0.18)), 2.2);
+        if ((i & 7) == 0) f.Set(brightness * (0.5 + 2.2 * std::exp(-x / 0.18)), 2.2);
         double osc = a.Saw(hz * vib * 1.003) + b.Saw(hz * vib * 0.997) + 0.7 * c.Pulse(hz * vib * 0.5, 0.3);
         f.Process(osc * 0.4);
         double v = f.low * env.At(x, length) * vel * 0.33;
@@ -287,8 +266,7 @@ void Lead(Mix& m, double t, double length, int note, double vel, double brightne
     }
 }
 
-void Pluck(Mix& m, double t, double length, int note, double vel, double pan)
-{
+void Pluck(Mix& m, double t, double length, int note, double vel, double pan) {
     Adsr env{0.002, 0.25, 0.0, 0.15};
     Oscillator a, b;
     Svf f;
@@ -299,8 +277,7 @@ void Pluck(Mix& m, double t, double length, int note, double vel, double pan)
     Pan(pan, pl, pr);
     for (std::size_t i = 0; i < n; ++i) {
         double x = static_cast<double>(i) / SAMPLE_RATE;
-        if ((i & 7) == 0)
-            f.Set(500.0 + 5000.0 * std::exp(-x / 0.06), 1.4);
+        if ((i & 7) == 0) f.Set(500.0 + 5000.0 * std::exp(-x / 0.06), 1.4);
         f.Process(a.Pulse(hz, 0.35) + 0.5 * b.Saw(hz * 2.002));
         double v = f.low * env.At(x, length) * vel * 0.16;
         m.music.Add(s + i, v * pl, v * pr);
@@ -309,8 +286,7 @@ void Pluck(Mix& m, double t, double length, int note, double vel, double pan)
     }
 }
 
-void Bell(Mix& m, double t, int note, double vel, double pan)
-{
+void Bell(Mix& m, double t, int note, double vel, double pan) {
     Oscillator car, mod, car2;
     std::size_t s = Frame(t);
     std::size_t n = static_cast<std::size_t>(3.0 * SAMPLE_RATE);

@@ -10,8 +10,7 @@ namespace content {
 
 struct Bus {
     explicit Bus(std::size_t n) : l(n, 0.0f), r(n, 0.0f) {}
-    void Add(std::size_t i, double a, double b)
-    {
+    void Add(std::size_t i, double a, double b) {
         if (i < l.size()) {
             l[i] += static_cast<float>(a);
             r[i] += static_cast<float>(b);
@@ -28,10 +27,10 @@ struct Mix {
 };
 
 struct PadSound {
-    double cutoff = 1400.0;   // Hz, swept slowly around this
+    double cutoff = 1400.0;  // Hz, swept slowly around this
     double attack = 0.9, release = 1.6;
     double level = 0.05;
-    double detune = 0.11;     // semitones between the outer saws
+    double detune = 0.11;  // semitones between the outer saws
     double reverb = 0.5;
 };
 

@@ -11,13 +11,11 @@ namespace {
 class Comb {
 public:
     explicit Comb(std::size_t n) : buf_(n, 0.0f) {}
-    float Process(float x, float feedback, float damp)
-    {
+    float Process(float x, float feedback, float damp) {
         float y = buf_[pos_];
         store_ = y * (1.0f - damp) + store_ * damp;
         buf_[pos_] = x + store_ * feedback;
-        if (++pos_ == buf_.size())
-            pos_ = 0;
+        if (++pos_ == buf_.size()) pos_ = 0;
         return y;
     }
 
@@ -30,13 +28,11 @@ private:
 class Allpass {
 public:
     explicit Allpass(std::size_t n) : buf_(n, 0.0f) {}
-    float Process(float x)
-    {
+    float Process(float x) {
         float b = buf_[pos_];
         float y = b - x;
         buf_[pos_] = x + b * 0.5f;
-        if (++pos_ == buf_.size())
-            pos_ = 0;
+        if (++pos_ == buf_.size()) pos_ = 0;
         return y;
     }
 
@@ -46,39 +42,32 @@ private:
 };
 
 void ReverbSide(const std::vector<float>& inL, const std::vector<float>& inR, std::vector<float>& out,
-                std::size_t spread, double room, double damp, double wet)
-{
+                std::size_t spread, double room, double damp, double wet) {
     const std::size_t combs[8] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
     const std::size_t passes[4] = {556, 441, 341, 225};
     std::vector<Comb> c;
     std::vector<Allpass> a;
-    for (std::size_t n : combs)
-        c.emplace_back(n + spread);
-    for (std::size_t n : passes)
-        a.emplace_back(n + spread);
+    for (std::size_t n : combs) c.emplace_back(n + spread);
+    for (std::size_t n : passes) a.emplace_back(n + spread);
     auto fb = static_cast<float>(room);
     auto dp = static_cast<float>(damp);
     for (std::size_t i = 0; i < inL.size(); ++i) {
         float x = (inL[i] + inR[i]) * 0.015f;
         float y = 0.0f;
-        for (auto& comb : c)
-            y += comb.Process(x, fb, dp);
-        for (auto& ap : a)
-            y = ap.Process(y);
+        for (auto& comb : c) y += comb.Process(x, fb, dp);
+        for (auto& ap : a) y = ap.Process(y);
         out[i] += static_cast<float>(y * wet);
     }
 }
 
 }  // namespace
 
-void ApplyReverb(const Bus& in, Bus& out, double room, double damp, double wet)
-{
+void ApplyReverb(const Bus& in, Bus& out, double room, double damp, double wet) {
     ReverbSide(in.l, in.r, out.l, 0, room, damp, wet);
     ReverbSide(in.l, in.r, out.r, 23, room, damp, wet);
 }
 
-void ApplyDelay(const Bus& in, Bus& out, double seconds, double feedback, double wet)
-{
+void ApplyDelay(const Bus& in, Bus& out, double seconds, double feedback, double wet) {
     auto d = static_cast<std::size_t>(seconds * SAMPLE_RATE);
     std::vector<float> bl(d, 0.0f), br(d, 0.0f);
     OnePole tone;
@@ -90,16 +79,14 @@ void ApplyDelay(const Bus& in, Bus& out, double seconds, double feedback, double
         // The echo bounces left, right, left..., losing treble each time.
         bl[pos] = static_cast<float>(tone.Low(x + orr * feedback));
         br[pos] = static_cast<float>(ol * feedback);
-        if (++pos == d)
-            pos = 0;
+        if (++pos == d) pos = 0;
         out.l[i] += static_cast<float>(ol * wet);
         out.r[i] += static_cast<float>(orr * wet);
     }
 }
 
-void Master(const Mix& m, const Bus& reverb, const Bus& delay, double fadeFrom, double fadeTo,
-            std::vector<float>& left, std::vector<float>& right)
-{
+void Master(const Mix& m, const Bus& reverb, const Bus& delay, double fadeFrom, double fadeTo, std::vector<float>& left,
+            std::vector<float>& right) {
     std::size_t n = m.Frames();
     left.assign(n, 0.0f);
     right.assign(n, 0.0f);

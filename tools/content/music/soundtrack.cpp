@@ -12,8 +12,8 @@ namespace content {
 namespace {
 
 struct Chord {
-    int root;               // bass note
-    std::vector<int> pad;   // voicing around the middle of the keyboard
+    int root;              // bass note
+    std::vector<int> pad;  // voicing around the middle of the keyboard
 };
 
 const Chord kDm{38, {53, 57, 62, 64}};
@@ -32,14 +32,10 @@ struct Note {
 
 // The main theme, eight bars over Dm Bb F C Dm Bb F C.
 const std::vector<std::vector<Note>> kTheme = {
-    {{0, 1.5, 69}, {1.5, 0.5, 67}, {2, 1, 65}, {3, 1, 64}},
-    {{0, 1, 65}, {1, 2, 62}, {3, 0.5, 64}, {3.5, 0.5, 65}},
-    {{0, 1.5, 72}, {1.5, 0.5, 69}, {2, 1, 67}, {3, 1, 65}},
-    {{0, 3, 64}, {3, 1, 67}},
-    {{0, 1.5, 69}, {1.5, 0.5, 74}, {2, 1, 72}, {3, 1, 69}},
-    {{0, 2, 70}, {2, 1, 69}, {3, 1, 65}},
-    {{0, 1.5, 67}, {1.5, 0.5, 69}, {2, 1, 72}, {3, 1, 69}},
-    {{0, 2, 67}, {2, 1, 65}, {3, 1, 64}},
+    {{0, 1.5, 69}, {1.5, 0.5, 67}, {2, 1, 65}, {3, 1, 64}}, {{0, 1, 65}, {1, 2, 62}, {3, 0.5, 64}, {3.5, 0.5, 65}},
+    {{0, 1.5, 72}, {1.5, 0.5, 69}, {2, 1, 67}, {3, 1, 65}}, {{0, 3, 64}, {3, 1, 67}},
+    {{0, 1.5, 69}, {1.5, 0.5, 74}, {2, 1, 72}, {3, 1, 69}}, {{0, 2, 70}, {2, 1, 69}, {3, 1, 65}},
+    {{0, 1.5, 67}, {1.5, 0.5, 69}, {2, 1, 72}, {3, 1, 69}}, {{0, 2, 67}, {2, 1, 65}, {3, 1, 64}},
 };
 
 // The intro's answer phrase over Dm9 Bb Gm A.
@@ -61,55 +57,50 @@ class Arranger {
 public:
     explicit Arranger(Mix& m) : m_(m) {}
 
-    void Pads(const Grid& g, const std::vector<const Chord*>& bars, int firstBar, const PadSound& s, int barsPerChord = 1)
-    {
+    void Pads(const Grid& g, const std::vector<const Chord*>& bars, int firstBar, const PadSound& s,
+              int barsPerChord = 1) {
         for (std::size_t i = 0; i < bars.size(); ++i) {
             double t = g.Bar(firstBar + static_cast<int>(i) * barsPerChord);
             Pad(m_, t, g.beat * 4.0 * barsPerChord, bars[i]->pad, s);
         }
     }
-    void Melody(const Grid& g, const std::vector<std::vector<Note>>& line, int firstBar, int transpose,
-                double vel, double brightness, std::size_t from = 0, std::size_t count = 99)
-    {
+    void Melody(const Grid& g, const std::vector<std::vector<Note>>& line, int firstBar, int transpose, double vel,
+                double brightness, std::size_t from = 0, std::size_t count = 99) {
         for (std::size_t b = from; b < line.size() && b < from + count; ++b)
             for (const Note& n : line[b])
                 Lead(m_, g.Bar(firstBar + static_cast<int>(b - from), n.beat), n.length * g.beat * 0.92,
                      n.pitch + transpose, vel, brightness);
     }
-    void BellLine(const Grid& g, const std::vector<std::vector<Note>>& line, int firstBar, int transpose,
-                  double vel, std::size_t count)
-    {
+    void BellLine(const Grid& g, const std::vector<std::vector<Note>>& line, int firstBar, int transpose, double vel,
+                  std::size_t count) {
         for (std::size_t b = 0; b < line.size() && b < count; ++b)
             for (const Note& n : line[b])
                 Bell(m_, g.Bar(firstBar + static_cast<int>(b), n.beat), n.pitch + transpose, vel,
                      n.pitch % 2 ? 0.3 : -0.3);
     }
     // Eighth-note bass with an octave pop on every other off-beat.
-    void BassEighths(const Grid& g, const Chord& c, int bar, double vel, double cutoff, int eighths = 8)
-    {
+    void BassEighths(const Grid& g, const Chord& c, int bar, double vel, double cutoff, int eighths = 8) {
         for (int e = 0; e < eighths; ++e) {
             int note = c.root + ((e % 4) == 3 ? 12 : 0);
             Bass(m_, g.Bar(bar, e * 0.5), g.beat * 0.42, note, vel * (e % 2 ? 0.8 : 1.0), cutoff);
         }
     }
-    void BassLong(const Grid& g, const Chord& c, int bar, double vel, double cutoff)
-    {
+    void BassLong(const Grid& g, const Chord& c, int bar, double vel, double cutoff) {
         Bass(m_, g.Bar(bar), g.beat * 2.3, c.root, vel, cutoff);
         Bass(m_, g.Bar(bar, 2.5), g.beat * 1.3, c.root, vel * 0.85, cutoff);
     }
-    void Arp(const Grid& g, const Chord& c, int bar, double vel, int octaveUp = 12, int sixteenths = 16)
-    {
+    void Arp(const Grid& g, const Chord& c, int bar, double vel, int octaveUp = 12, int sixteenths = 16) {
         static const std::array<int, 8> order = {0, 2, 1, 3, 2, 0, 3, 1};
         for (int s = 0; s < sixteenths; ++s) {
-            int note = c.pad[static_cast<std::size_t>(order[static_cast<std::size_t>(s % 8)]) % c.pad.size()] + octaveUp;
+            int note =
+                c.pad[static_cast<std::size_t>(order[static_cast<std::size_t>(s % 8)]) % c.pad.size()] + octaveUp;
             double accent = s % 4 == 0 ? 1.0 : 0.7;
             Pluck(m_, g.Bar(bar, s * 0.25), g.beat * 0.2, note, vel * accent, (s % 2 ? 0.45 : -0.45));
         }
     }
     // Hats with a touch of swing on the off sixteenths and a drummer's
     // uneven hand (a fixed pattern of small velocity changes).
-    void Hats(const Grid& g, int bar, double vel, int perBeat, bool openOffbeats)
-    {
+    void Hats(const Grid& g, int bar, double vel, int perBeat, bool openOffbeats) {
         static const double hand[8] = {1.0, 0.86, 0.94, 0.8, 0.97, 0.84, 0.91, 0.78};
         for (int s = 0; s < 4 * perBeat; ++s) {
             double beat = static_cast<double>(s) / perBeat;
@@ -122,26 +113,23 @@ public:
                 Hat(m_, g.At(bar * 4.0 + beat + swing), vel * h * (s % perBeat == 0 ? 1.0 : 0.6), false);
         }
     }
-    void SnareRoll(const Grid& g, int bar, double fromBeat, double vel)
-    {
+    void SnareRoll(const Grid& g, int bar, double fromBeat, double vel) {
         for (double b = fromBeat; b < 4.0; b += 0.25)
             Snare(m_, g.At(bar * 4.0 + b), vel * (0.35 + 0.65 * (b - fromBeat) / (4.0 - fromBeat)));
     }
     // A section change: the music stops for a breath, then everything hits.
-    void Drop(double t, double vel, bool impact)
-    {
-        const std::size_t n = static_cast<std::size_t>(0.06 * SAMPLE_RATE), ramp = static_cast<std::size_t>(0.006 * SAMPLE_RATE);
+    void Drop(double t, double vel, bool impact) {
+        const std::size_t n = static_cast<std::size_t>(0.06 * SAMPLE_RATE),
+                          ramp = static_cast<std::size_t>(0.006 * SAMPLE_RATE);
         for (std::size_t i = 0; i < n; ++i) {
             std::size_t k = static_cast<std::size_t>((t - 0.06) * SAMPLE_RATE) + i;
             // Short ramps at both ends keep the breath free of clicks.
             float edge = static_cast<float>(std::min({i, n - 1 - i, ramp})) / static_cast<float>(ramp);
-            if (k < m_.Frames())
-                m_.duck[k] = std::min(m_.duck[k], 1.0f - 0.95f * edge);
+            if (k < m_.Frames()) m_.duck[k] = std::min(m_.duck[k], 1.0f - 0.95f * edge);
         }
         Kick(m_, t, vel);
         Crash(m_, t, vel);
-        if (impact)
-            Impact(m_, t, vel * 0.8);
+        if (impact) Impact(m_, t, vel * 0.8);
     }
 
 private:
@@ -150,8 +138,7 @@ private:
 
 // 0 - 22 s: the machine. Half-time kicks on the flash pulses, a syncopated
 // accent after each, pads over Dm9 Bb Gm A, the answer phrase from the logo on.
-void Intro(Mix& m, Arranger& a)
-{
+void Intro(Mix& m, Arranger& a) {
     Grid g{0.387, 0.63};
     PadSound soft{1100.0, 2.0, 2.4, 0.045, 0.12, 0.6};
     const std::vector<const Chord*> prog = {&kDm9, &kBb, &kGm, &kA, &kDm9, &kBb, &kGm, &kA};
@@ -164,21 +151,16 @@ void Intro(Mix& m, Arranger& a)
         Tom(m, 0.862 + 1.26 * k, 45.0, 0.75);
         Hat(m, 0.862 + 1.26 * k, 0.5, true);
     }
-    for (int k = 0; k < 3; ++k)
-        Bell(m, 3.815 + 5.0 * k, k == 1 ? 81 : 76, 0.9, k % 2 ? 0.5 : -0.5);
-    for (int bar = 1; bar < 7; ++bar)
-        a.BassLong(g, *prog[static_cast<std::size_t>(bar)], bar, 0.8, 260.0);
-    for (int bar = 2; bar < 6; ++bar)
-        a.Hats(g, bar, 0.45, 2, false);
-    for (int bar = 3; bar < 7; ++bar)
-        a.Arp(g, *prog[static_cast<std::size_t>(bar)], bar, 0.45);
+    for (int k = 0; k < 3; ++k) Bell(m, 3.815 + 5.0 * k, k == 1 ? 81 : 76, 0.9, k % 2 ? 0.5 : -0.5);
+    for (int bar = 1; bar < 7; ++bar) a.BassLong(g, *prog[static_cast<std::size_t>(bar)], bar, 0.8, 260.0);
+    for (int bar = 2; bar < 6; ++bar) a.Hats(g, bar, 0.45, 2, false);
+    for (int bar = 3; bar < 7; ++bar) a.Arp(g, *prog[static_cast<std::size_t>(bar)], bar, 0.45);
     a.Melody(g, kIntroLine, 4, 0, 0.8, 1800.0);
     Riser(m, 19.9, 21.94, 0.8);
 }
 
 // 22 - 40 s: the credits. The full groove and the theme's first half.
-void Credits(Mix& m, Arranger& a)
-{
+void Credits(Mix& m, Arranger& a) {
     Grid g{22.0, 18.0 / 28.0};
     PadSound pad{1600.0, 0.5, 1.2, 0.04, 0.12, 0.5};
     const std::vector<const Chord*> prog = {&kDm, &kBb, &kF, &kC, &kDm, &kBb, &kA};
@@ -188,8 +170,7 @@ void Credits(Mix& m, Arranger& a)
         const Chord& c = *prog[static_cast<std::size_t>(bar)];
         a.BassEighths(g, c, bar, 0.85, 320.0);
         for (double b : {0.0, 2.0, 2.5})
-            if (bar > 0 || b > 0.0)
-                Kick(m, g.At(bar * 4 + b), 0.95);
+            if (bar > 0 || b > 0.0) Kick(m, g.At(bar * 4 + b), 0.95);
         if (bar < 6) {
             Snare(m, g.At(bar * 4 + 1), 0.8);
             Snare(m, g.At(bar * 4 + 3), 0.85);
@@ -205,8 +186,7 @@ void Credits(Mix& m, Arranger& a)
 
 // 40 - 60 s: the light floor. Beatless but pulsing; a deep accent every five
 // seconds with a swell into it; darkness from 57 s.
-void LightFloorSection(Mix& m, Arranger& a)
-{
+void LightFloorSection(Mix& m, Arranger& a) {
     Grid g{40.0, 0.625};
     PadSound wide{900.0, 1.4, 2.5, 0.05, 0.16, 0.7};
     const std::vector<const Chord*> prog = {&kDm9, &kBb, &kGm, &kA};
@@ -214,16 +194,13 @@ void LightFloorSection(Mix& m, Arranger& a)
     for (int k = 0; k < 4; ++k) {
         double t = 40.0 + 5.0 * k;
         a.Drop(t, 1.0, true);
-        if (k > 0)
-            Riser(m, t - 0.9, t - 0.03, 0.5);
+        if (k > 0) Riser(m, t - 0.9, t - 0.03, 0.5);
         Bell(m, t + 2.5, 74 + (k % 2) * 3, 0.7, k % 2 ? 0.6 : -0.6);
     }
     for (int bar = 0; bar < 7; ++bar) {
         const Chord& c = *prog[static_cast<std::size_t>(bar / 2)];
-        for (int e = 0; e < 8; ++e)
-            Bass(m, g.Bar(bar, e * 0.5), g.beat * 0.3, c.root + 12 * (e == 7), 0.7, 220.0);
-        for (double b : {1.0, 2.0, 3.0})
-            Kick(m, g.At(bar * 4 + b), 0.45, 0.35);
+        for (int e = 0; e < 8; ++e) Bass(m, g.Bar(bar, e * 0.5), g.beat * 0.3, c.root + 12 * (e == 7), 0.7, 220.0);
+        for (double b : {1.0, 2.0, 3.0}) Kick(m, g.At(bar * 4 + b), 0.45, 0.35);
         Rim(m, g.At(bar * 4 + 1.75), 0.6);
         Rim(m, g.At(bar * 4 + 3.5), 0.45);
         a.Hats(g, bar, 0.3, 4, false);
@@ -235,8 +212,7 @@ void LightFloorSection(Mix& m, Arranger& a)
 // 60 - 85.8 s: the fish and the greetings. Four on the floor and the whole
 // theme; then the break: hits at 82.84 and 83, a five-stroke tom run, silence
 // rising into the crash at 85.391.
-void Greetings(Mix& m, Arranger& a)
-{
+void Greetings(Mix& m, Arranger& a) {
     Grid g{60.0, 0.625};
     PadSound pad{2000.0, 0.3, 1.0, 0.035, 0.13, 0.5};
     const std::vector<const Chord*> prog = {&kDm, &kBb, &kF, &kC, &kDm, &kBb, &kF, &kC, &kGm};
@@ -249,8 +225,7 @@ void Greetings(Mix& m, Arranger& a)
             Bass(m, g.Bar(bar, e * 0.25), g.beat * 0.2, note, e % 4 == 0 ? 0.9 : 0.65, 380.0);
         }
         for (int b = 0; b < 4; ++b)
-            if (bar > 0 || b > 0)
-                Kick(m, g.At(bar * 4 + b), 0.95);
+            if (bar > 0 || b > 0) Kick(m, g.At(bar * 4 + b), 0.95);
         Clap(m, g.At(bar * 4 + 1), 0.85);
         Clap(m, g.At(bar * 4 + 3), 0.85);
         a.Hats(g, bar, 0.5, 4, true);
@@ -281,8 +256,7 @@ void Greetings(Mix& m, Arranger& a)
 
 // 85.8 - 114.3 s: the crispbread. Fog first, then half-time drums under the
 // theme an octave up, broad pads.
-void Crispbread(Mix& m, Arranger& a)
-{
+void Crispbread(Mix& m, Arranger& a) {
     Grid g{85.779, (114.299 - 85.779) / 44.0};
     PadSound big{1500.0, 1.0, 1.8, 0.05, 0.14, 0.7};
     const std::vector<const Chord*> prog = {&kBb, &kC, &kDm, &kBb, &kF, &kC, &kDm, &kBb, &kF, &kC, &kA};
@@ -298,8 +272,7 @@ void Crispbread(Mix& m, Arranger& a)
         Kick(m, g.At(bar * 4 + 2.5), 0.8);
         Snare(m, g.At(bar * 4 + 2), 0.9);
         a.Hats(g, bar, 0.45, 2, bar >= 6);
-        if (bar >= 4)
-            a.Arp(g, c, bar, 0.4);
+        if (bar >= 4) a.Arp(g, c, bar, 0.4);
     }
     a.Melody(g, kTheme, 2, 12, 0.75, 2600.0);
     Bass(m, g.Bar(10), g.beat * 3.8, kA.root, 0.9, 300.0);
@@ -309,8 +282,7 @@ void Crispbread(Mix& m, Arranger& a)
 
 // 114.3 - 131.3 s: the flower. Lighter, plucked, the theme on bells; four
 // falling hits from 128.488 and a held breath before the last part.
-void Flower(Mix& m, Arranger& a)
-{
+void Flower(Mix& m, Arranger& a) {
     Grid g{114.299, (128.488 - 114.299) / 24.0};
     PadSound airy{2600.0, 0.6, 1.5, 0.035, 0.1, 0.6};
     const std::vector<const Chord*> prog = {&kDm, &kBb, &kF, &kC, &kGm, &kA};
@@ -320,8 +292,7 @@ void Flower(Mix& m, Arranger& a)
         const Chord& c = *prog[static_cast<std::size_t>(bar)];
         a.BassEighths(g, c, bar, 0.75, 420.0);
         for (double b : {0.0, 2.0})
-            if (bar > 0 || b > 0.0)
-                Kick(m, g.At(bar * 4 + b), 0.85);
+            if (bar > 0 || b > 0.0) Kick(m, g.At(bar * 4 + b), 0.85);
         Rim(m, g.At(bar * 4 + 1), 0.7);
         Rim(m, g.At(bar * 4 + 3), 0.7);
         a.Hats(g, bar, 0.4, 4, false);
@@ -334,8 +305,7 @@ void Flower(Mix& m, Arranger& a)
         double t = 128.488 + 0.44 * k;
         Kick(m, t, 1.0);
         Tom(m, t, 48 - 4 * k, 0.9);
-        if (k == 3)
-            Crash(m, t, 0.8);
+        if (k == 3) Crash(m, t, 0.8);
     }
     Pad(m, 129.9, 1.3, kA.pad, PadSound{900.0, 0.8, 0.4, 0.05, 0.2, 0.5});
     Riser(m, 129.9, 131.24, 0.9);
@@ -343,8 +313,7 @@ void Flower(Mix& m, Arranger& a)
 
 // 131.3 - 163.5 s: the landscape at dawn. The theme once more, softly, then a
 // D major chord that rings out under the closing fade.
-void Outro(Mix& m, Arranger& a)
-{
+void Outro(Mix& m, Arranger& a) {
     Grid g{131.299, 0.63};
     PadSound dawn{1300.0, 1.2, 3.0, 0.05, 0.12, 0.8};
     const std::vector<const Chord*> prog = {&kDm, &kBb, &kF, &kC, &kDm, &kBb, &kF, &kC};
@@ -359,8 +328,7 @@ void Outro(Mix& m, Arranger& a)
             Snare(m, g.At(bar * 4 + 2), 0.6);
             a.Hats(g, bar, 0.35, 2, false);
         }
-        if (bar >= 4)
-            a.Arp(g, c, bar, 0.35, 12);
+        if (bar >= 4) a.Arp(g, c, bar, 0.35, 12);
     }
     a.Melody(g, kTheme, 0, 0, 0.75, 2000.0);
     double end = g.Bar(8);
@@ -377,8 +345,7 @@ void Outro(Mix& m, Arranger& a)
 
 }  // namespace
 
-Soundtrack ComposeSoundtrack()
-{
+Soundtrack ComposeSoundtrack() {
     auto frames = static_cast<std::size_t>(SOUNDTRACK_SECONDS * SAMPLE_RATE);
     Mix m(frames);
     Arranger a(m);

@@ -20,8 +20,7 @@ const Rgba kWarm = Hex(0xFFC98A);
 const Rgba kIce = Hex(0xD4ECFF);
 
 // Box blur run three times: close to a Gaussian, cheap, and exact in floats.
-std::vector<float> Blur(const std::vector<float>& in, int w, int h, int radius)
-{
+std::vector<float> Blur(const std::vector<float>& in, int w, int h, int radius) {
     std::vector<float> a = in, b(in.size());
     for (int pass = 0; pass < 3; ++pass) {
         for (int y = 0; y < h; ++y)
@@ -44,9 +43,8 @@ std::vector<float> Blur(const std::vector<float>& in, int w, int h, int radius)
 
 // Draws a line of text centred at (cx, cy) with a vertical colour gradient
 // and a soft halo behind it.
-void Stamp(Picture& p, const TextMask& m, float cx, float cy, const Rgba& top, const Rgba& bottom,
-           const Rgba& halo, float haloStrength, int haloRadius)
-{
+void Stamp(Picture& p, const TextMask& m, float cx, float cy, const Rgba& top, const Rgba& bottom, const Rgba& halo,
+           float haloStrength, int haloRadius) {
     int ox = static_cast<int>(std::lround(cx - m.width * 0.5f));
     int oy = static_cast<int>(std::lround(cy - m.height * 0.5f));
     if (haloStrength > 0.0f) {
@@ -54,12 +52,12 @@ void Stamp(Picture& p, const TextMask& m, float cx, float cy, const Rgba& top, c
         int w = m.width + pad * 2, h = m.height + pad * 2;
         std::vector<float> grown(static_cast<std::size_t>(w * h), 0.0f);
         for (int y = 0; y < m.height; ++y)
-            for (int x = 0; x < m.width; ++x)
-                grown[static_cast<std::size_t>((y + pad) * w + x + pad)] = m.At(x, y);
+            for (int x = 0; x < m.width; ++x) grown[static_cast<std::size_t>((y + pad) * w + x + pad)] = m.At(x, y);
         std::vector<float> g = Blur(grown, w, h, haloRadius);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                p.Glow(ox + x - pad, oy + y - pad, halo, std::min(1.0f, g[static_cast<std::size_t>(y * w + x)] * haloStrength));
+                p.Glow(ox + x - pad, oy + y - pad, halo,
+                       std::min(1.0f, g[static_cast<std::size_t>(y * w + x)] * haloStrength));
     }
     for (int y = 0; y < m.height; ++y) {
         Rgba c = Mix(top, bottom, static_cast<float>(y) / static_cast<float>(m.height));
@@ -74,8 +72,7 @@ std::u32string U(const std::string& s) { return std::u32string(s.begin(), s.end(
 
 }  // namespace
 
-Picture MakeGlowPuff()
-{
+Picture MakeGlowPuff() {
     Picture p(256, 256);
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
@@ -84,14 +81,14 @@ Picture MakeGlowPuff()
             // The puffs are small on screen: a broad, soft falloff that fills
             // the quad reads as smoke rather than as a point of light.
             float r = std::sqrt(r2);
-            float v = std::pow(Clamp01(1.0f - r2), 2.2f) * (0.55f + 0.45f * std::exp(-r2 * 6.0f)) * Smooth(1.0f, 0.9f, r);
+            float v =
+                std::pow(Clamp01(1.0f - r2), 2.2f) * (0.55f + 0.45f * std::exp(-r2 * 6.0f)) * Smooth(1.0f, 0.9f, r);
             p.At(x, y) = {v * 0.92f, v * 0.95f, v * 1.0f, 1.0f};
         }
     return p;
 }
 
-Picture MakeBackLayer(int index)
-{
+Picture MakeBackLayer(int index) {
     const Ramp ramps[3] = {
         {{{0.0f, Hex(0x02040C)}, {0.45f, Hex(0x0B1E4A)}, {0.75f, Hex(0x2A5AA8)}, {1.0f, Hex(0xA8D0FF)}}, 4},
         {{{0.0f, Hex(0x05020C)}, {0.45f, Hex(0x2A1050)}, {0.75f, Hex(0x6E3AB0)}, {1.0f, Hex(0xE0B8FF)}}, 4},
@@ -111,8 +108,7 @@ Picture MakeBackLayer(int index)
     return p;
 }
 
-Picture MakeBlueCloud()
-{
+Picture MakeBlueCloud() {
     Noise2 noise(303u, 4);
     Picture p(256, 256);
     for (int y = 0; y < 256; ++y)
@@ -128,8 +124,7 @@ Picture MakeBlueCloud()
     return p;
 }
 
-Picture MakeCreditPicture(int index)
-{
+Picture MakeCreditPicture(int index) {
     Picture p(512, 512);
     Noise2 noise(404u + static_cast<std::uint32_t>(index), 8);
     for (int y = 0; y < 512; ++y)
@@ -190,8 +185,7 @@ Picture MakeCreditPicture(int index)
     return p;
 }
 
-Picture MakeCreditText(int index)
-{
+Picture MakeCreditText(int index) {
     static const char* roles[3] = {"CODE", "GRAPHICS", "MUSIC"};
     static const char* names[3] = {"fennox", "sinisiipi", "kaamos"};
     // The card is small on screen (a quarter of its width), so the handle
@@ -202,15 +196,13 @@ Picture MakeCreditText(int index)
     TextMask name;
     for (int size = 160; size >= 60; size -= 6) {
         name = TextRenderer("DejaVuSans-Bold.ttf", size).Render(U(names[index]));
-        if (name.width <= 470 && name.height <= 190)
-            break;
+        if (name.width <= 470 && name.height <= 190) break;
     }
     Stamp(p, name, 256.0f, 158.0f, kIce, kWarm, Hex(0x4060C0), 1.6f, 5);
     return p;
 }
 
-Picture MakeLogo()
-{
+Picture MakeLogo() {
     Picture p(512, 512);
     // A quill: a curved vane of fine barbs around a shaft, drawn as distances.
     for (int y = 0; y < 512; ++y)
@@ -231,7 +223,8 @@ Picture MakeLogo()
             c = Mix(c, kWarm, shaft);
             c.a = a;
             p.Over(x, y, c);
-            float glow = std::exp(-std::pow(std::max(0.0f, std::fabs(w) - halfWidth), 2.0f) * 900.0f) * (s > 0.1f && s < 1.0f);
+            float glow =
+                std::exp(-std::pow(std::max(0.0f, std::fabs(w) - halfWidth), 2.0f) * 900.0f) * (s > 0.1f && s < 1.0f);
             p.Glow(x, y, kViolet, glow * 0.35f);
         }
     TextRenderer text("DejaVuSans-Bold.ttf", 78);
@@ -239,8 +232,7 @@ Picture MakeLogo()
     return p;
 }
 
-Picture MakeTitle()
-{
+Picture MakeTitle() {
     Picture p(1024, 512);
     TextRenderer text("DejaVuSans-Bold.ttf", 150);
     TextRenderer light("DejaVuSans-ExtraLight.ttf", 190);
@@ -253,18 +245,16 @@ Picture MakeTitle()
     return p;
 }
 
-Picture MakeByLine()
-{
+Picture MakeByLine() {
     Picture p(1024, 512);
     TextRenderer text("DejaVuSans.ttf", 62);
     Stamp(p, text.Render(U("by quillmark"), 8.0f), 512.0f, 310.0f, kIce, kTeal, Hex(0x2040A0), 1.2f, 6);
     return p;
 }
 
-Picture MakeGreeting(int index)
-{
-    static const char* groups[7] = {"Pakkasukko", "Revontuli", "Tunturi Crew", "Jäälautta",
-                                    "Polar Pixel", "Kuura", "Northern Drift"};
+Picture MakeGreeting(int index) {
+    static const char* groups[7] = {"Pakkasukko",  "Revontuli", "Tunturi Crew",  "Jäälautta",
+                                    "Polar Pixel", "Kuura",     "Northern Drift"};
     Picture p(512, 128);
     std::string name = groups[index];
     std::u32string u;
@@ -280,19 +270,22 @@ Picture MakeGreeting(int index)
     TextMask m;
     for (int size = 64; size >= 30; size -= 4) {
         m = TextRenderer("DejaVuSans-Bold.ttf", size).Render(u, 1.0f);
-        if (m.width <= 440)
-            break;
+        if (m.width <= 440) break;
     }
     Rgba tints[7] = {kIce, kWarm, kTeal, kIce, kWarm, Hex(0xE0B8FF), kIce};
     Stamp(p, m, 256.0f, 64.0f, Hex(0xFFFFFF), tints[index], kViolet, 1.4f, 6);
     return p;
 }
 
-Picture MakeSwirl()
-{
+Picture MakeSwirl() {
     Noise2 noise(505u, 4);
     Picture p(512, 512);
-    const Ramp ramp{{{0.0f, Hex(0x050818)}, {0.35f, Hex(0x16306A)}, {0.6f, Hex(0x1F8C96)}, {0.8f, Hex(0x7A4AC0)}, {1.0f, Hex(0xF0E0FF)}}, 5};
+    const Ramp ramp{{{0.0f, Hex(0x050818)},
+                     {0.35f, Hex(0x16306A)},
+                     {0.6f, Hex(0x1F8C96)},
+                     {0.8f, Hex(0x7A4AC0)},
+                     {1.0f, Hex(0xF0E0FF)}},
+                    5};
     for (int y = 0; y < 512; ++y)
         for (int x = 0; x < 512; ++x) {
             float u = x / 128.0f, v = y / 128.0f;
@@ -306,8 +299,7 @@ Picture MakeSwirl()
     return p;
 }
 
-Picture MakeBird()
-{
+Picture MakeBird() {
     // A swallow seen from below, flying right: body, head, forked tail and
     // two swept wings whose flight feathers fan out at the tips.
     Picture p(512, 512);
@@ -341,7 +333,8 @@ Picture MakeBird()
                     float body = SdCircle((u - 0.04f) * 0.28f, v * 1.1f, 0.075f) / 0.4f;
                     float head = SdCircle(u - 0.33f, v + 0.01f, 0.07f);
                     float beak = SdSegment(u, v, 0.36f, 0.0f, 0.45f, 0.015f) - 0.012f;
-                    float tail = std::min(SdSegment(u, v, -0.2f, 0.0f, -0.62f, -0.16f), SdSegment(u, v, -0.2f, 0.0f, -0.62f, 0.16f)) -
+                    float tail = std::min(SdSegment(u, v, -0.2f, 0.0f, -0.62f, -0.16f),
+                                          SdSegment(u, v, -0.2f, 0.0f, -0.62f, 0.16f)) -
                                  0.035f * Smooth(-0.65f, -0.2f, u);
                     float d = std::min({body, head, beak, tail, wing(u, v, -1.0f), wing(u, v, 1.0f)});
                     acc += Cover(d, 2.5f / 256.0f);
@@ -364,8 +357,7 @@ Picture MakeBird()
     return p;
 }
 
-Picture MakeVioletRipple()
-{
+Picture MakeVioletRipple() {
     // Rings spreading from the centre and from the corners (one point on the
     // torus the wrapped texture lives on), so the picture tiles without a
     // hard seam and the two ring sets interfere like ripples on water.
@@ -379,7 +371,8 @@ Picture MakeVioletRipple()
             float n = noise.Fbm(u * 4.0f, v * 4.0f, 4);
             float cx = wrap(u - 0.5f), cy = wrap(v - 0.5f), ex = wrap(u), ey = wrap(v);
             float r1 = std::sqrt(cx * cx + cy * cy), r2 = std::sqrt(ex * ex + ey * ey);
-            float s = std::cos(kTau * 7.0f * r1 + n * 1.2f) * (1.1f - r1) + std::cos(kTau * 5.0f * r2 - n) * (1.0f - r2) * 0.7f;
+            float s = std::cos(kTau * 7.0f * r1 + n * 1.2f) * (1.1f - r1) +
+                      std::cos(kTau * 5.0f * r2 - n) * (1.0f - r2) * 0.7f;
             float t = Clamp01(0.45f + s * 0.32f);
             p.At(x, y) = ramp.At(t * t * (3.0f - 2.0f * t));
         }

@@ -8,8 +8,7 @@ struct Rgba {
     float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
 };
 
-inline Rgba Mix(const Rgba& x, const Rgba& y, float t)
-{
+inline Rgba Mix(const Rgba& x, const Rgba& y, float t) {
     return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t, x.a + (y.a - x.a) * t};
 }
 
@@ -18,7 +17,8 @@ inline Rgba Mix(const Rgba& x, const Rgba& y, float t)
 // do not band.
 class Picture {
 public:
-    Picture(int width, int height) : width_(width), height_(height), pixels_(static_cast<std::size_t>(width * height)) {}
+    Picture(int width, int height)
+        : width_(width), height_(height), pixels_(static_cast<std::size_t>(width * height)) {}
     int Width() const { return width_; }
     int Height() const { return height_; }
     Rgba& At(int x, int y) { return pixels_[static_cast<std::size_t>(y * width_ + x)]; }

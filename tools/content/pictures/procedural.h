@@ -10,8 +10,7 @@
 namespace content {
 
 inline float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
-inline float Smooth(float e0, float e1, float x)
-{
+inline float Smooth(float e0, float e1, float x) {
     float t = Clamp01((x - e0) / (e1 - e0));
     return t * t * (3.0f - 2.0f * t);
 }
@@ -43,8 +42,7 @@ struct Ramp {
     Rgba At(float t) const;
 };
 
-inline Rgba Hex(std::uint32_t rgb, float a = 1.0f)
-{
+inline Rgba Hex(std::uint32_t rgb, float a = 1.0f) {
     return {static_cast<float>((rgb >> 16) & 255) / 255.0f, static_cast<float>((rgb >> 8) & 255) / 255.0f,
             static_cast<float>(rgb & 255) / 255.0f, a};
 }

@@ -15,10 +15,8 @@ struct TextRenderer::Impl {
     int ascent = 0, descent = 0;
 };
 
-TextRenderer::TextRenderer(const std::string& face, int pixelSize) : impl_(std::make_unique<Impl>())
-{
-    if (FT_Init_FreeType(&impl_->library))
-        throw std::runtime_error("FreeType failed to start");
+TextRenderer::TextRenderer(const std::string& face, int pixelSize) : impl_(std::make_unique<Impl>()) {
+    if (FT_Init_FreeType(&impl_->library)) throw std::runtime_error("FreeType failed to start");
     std::string path = std::string(HALCYON2_DEJAVU_DIR) + "/" + face;
     if (FT_New_Face(impl_->library, path.c_str(), 0, &impl_->face)) {
         FT_Done_FreeType(impl_->library);
@@ -29,14 +27,12 @@ TextRenderer::TextRenderer(const std::string& face, int pixelSize) : impl_(std::
     impl_->descent = static_cast<int>(-(impl_->face->size->metrics.descender >> 6));
 }
 
-TextRenderer::~TextRenderer()
-{
+TextRenderer::~TextRenderer() {
     FT_Done_Face(impl_->face);
     FT_Done_FreeType(impl_->library);
 }
 
-TextMask TextRenderer::Render(const std::u32string& text, float tracking) const
-{
+TextMask TextRenderer::Render(const std::u32string& text, float tracking) const {
     FT_Face face = impl_->face;
     // First pass: pen positions, so the mask can be sized exactly.
     struct Placed {
@@ -59,14 +55,14 @@ TextMask TextRenderer::Render(const std::u32string& text, float tracking) const
         FT_Glyph_Metrics& gm = face->glyph->metrics;
         if (gm.width > 0) {
             minX = std::min(minX, static_cast<int>(std::floor(pen + static_cast<float>(gm.horiBearingX) / 64.0f)));
-            maxX = std::max(maxX, static_cast<int>(std::ceil(pen + static_cast<float>(gm.horiBearingX + gm.width) / 64.0f)));
+            maxX = std::max(maxX,
+                            static_cast<int>(std::ceil(pen + static_cast<float>(gm.horiBearingX + gm.width) / 64.0f)));
         }
         pen += static_cast<float>(face->glyph->advance.x) / 64.0f + tracking;
         previous = index;
     }
     TextMask mask;
-    if (minX > maxX)
-        return mask;
+    if (minX > maxX) return mask;
     mask.width = maxX - minX + 2;
     mask.height = impl_->ascent + impl_->descent + 2;
     mask.baseline = impl_->ascent + 1;
@@ -80,8 +76,7 @@ TextMask TextRenderer::Render(const std::u32string& text, float tracking) const
         for (unsigned y = 0; y < bm.rows; ++y)
             for (unsigned x = 0; x < bm.width; ++x) {
                 int tx = ox + static_cast<int>(x), ty = oy + static_cast<int>(y);
-                if (tx < 0 || ty < 0 || tx >= mask.width || ty >= mask.height)
-                    continue;
+                if (tx < 0 || ty < 0 || tx >= mask.width || ty >= mask.height) continue;
                 float v = bm.buffer[static_cast<int>(y) * bm.pitch + static_cast<int>(x)] / 255.0f;
                 float& d = mask.coverage[static_cast<std::size_t>(ty * mask.width + tx)];
                 d = std::max(d, v);
@@ -90,8 +85,7 @@ TextMask TextRenderer::Render(const std::u32string& text, float tracking) const
     return mask;
 }
 
-TextMask TextRenderer::Glyph(char32_t c) const
-{
+TextMask TextRenderer::Glyph(char32_t c) const {
     TextMask line = Render(std::u32string(1, c));
     return line;
 }

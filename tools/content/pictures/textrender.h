@@ -10,10 +10,8 @@ struct TextMask {
     int width = 0, height = 0;
     int baseline = 0;  // row of the baseline
     std::vector<float> coverage;
-    float At(int x, int y) const
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            return 0.0f;
+    float At(int x, int y) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) return 0.0f;
         return coverage[static_cast<std::size_t>(y * width + x)];
     }
 };

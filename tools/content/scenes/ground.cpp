@@ -17,8 +17,7 @@ namespace {
 
 enum : std::uint32_t { kTiles = 1, kOrbWarm, kOrbCool };
 
-std::vector<PosKey> Wander(float phase, float radius, float height)
-{
+std::vector<PosKey> Wander(float phase, float radius, float height) {
     std::vector<PosKey> keys;
     const int n = 8;
     for (int i = 0; i <= n; ++i) {
@@ -34,8 +33,7 @@ std::vector<PosKey> Wander(float phase, float radius, float height)
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeGround()
-{
+std::vector<ArchiveEntry> MakeGround() {
     const std::string dir = "lightfloor/";
     SceneKit k(20.0f);
     k.Material(kTiles, "tiles", 0xFFFFFFFF, {"tiles.jpg", "", ""});
@@ -66,7 +64,10 @@ std::vector<ArchiveEntry> MakeGround()
     std::vector<PosKey> paths[2] = {Wander(0.0f, 70.0f, 12.0f), Wander(2.4f, 85.0f, 15.0f)};
     std::vector<PosKey> lights[2] = {Wander(0.0f, 70.0f, -9.0f), Wander(2.4f, 85.0f, -9.0f)};
     for (int d = 0; d < 8; ++d) {
-        const std::vector<PosKey>& path = d == 6 ? lights[0] : d == 7 ? lights[1] : d < 2 ? lights[d] : Wander(1.1f * d, 60.0f + 5.0f * d, 20.0f);
+        const std::vector<PosKey>& path = d == 6   ? lights[0]
+                                          : d == 7 ? lights[1]
+                                          : d < 2  ? lights[d]
+                                                   : Wander(1.1f * d, 60.0f + 5.0f * d, 20.0f);
         std::uint32_t w = k.Node("wanderer", NONE, path.front().value);
         k.Positions(w, path, true, 2, 2);
     }

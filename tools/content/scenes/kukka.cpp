@@ -19,8 +19,7 @@ struct Builder {
     MeshData mesh;
     std::vector<std::vector<KlxWeight>> weights;
 
-    std::uint32_t Add(const Vector3& p, float u, float v, std::vector<KlxWeight> w)
-    {
+    std::uint32_t Add(const Vector3& p, float u, float v, std::vector<KlxWeight> w) {
         KlxVertex vert;
         vert.position = p;
         vert.uv[0] = Vector2(u, v);
@@ -34,8 +33,7 @@ struct Builder {
 // a height.
 const float kBoneY[4] = {0.0f, 25.0f, 50.0f, kHeadY};
 
-std::vector<KlxWeight> StemWeights(float y)
-{
+std::vector<KlxWeight> StemWeights(float y) {
     for (std::uint32_t b = 0; b < 3; ++b)
         if (y <= kBoneY[b + 1]) {
             float f = (y - kBoneY[b]) / (kBoneY[b + 1] - kBoneY[b]);
@@ -45,8 +43,7 @@ std::vector<KlxWeight> StemWeights(float y)
     return {{3, 1.0f}};
 }
 
-void Stem(Builder& b)
-{
+void Stem(Builder& b) {
     const int rings = 16, around = 10;
     auto first = static_cast<std::uint32_t>(b.mesh.vertices.size());
     for (int i = 0; i <= rings; ++i) {
@@ -86,8 +83,7 @@ void Stem(Builder& b)
 }
 
 // A petal from the head outwards in direction theta, curled up (closed).
-void Petal(Builder& b, int index)
-{
+void Petal(Builder& b, int index) {
     float theta = 6.2831853f * static_cast<float>(index) / kPetals;
     Vector3 out(std::cos(theta), 0.0f, std::sin(theta)), side(-std::sin(theta), 0.0f, std::cos(theta));
     const int along = 10, across = 4;
@@ -95,7 +91,8 @@ void Petal(Builder& b, int index)
     for (int i = 0; i <= along; ++i) {
         float t = static_cast<float>(i) / along;
         // Closed: nearly upright, curling inwards at the tip.
-        Vector3 spine = Vector3(0.0f, kHeadY + 1.0f, 0.0f) + out * (2.0f + 7.0f * t - 5.0f * t * t) + Vector3(0.0f, 24.0f * t, 0.0f);
+        Vector3 spine = Vector3(0.0f, kHeadY + 1.0f, 0.0f) + out * (2.0f + 7.0f * t - 5.0f * t * t) +
+                        Vector3(0.0f, 24.0f * t, 0.0f);
         float width = 9.0f * std::sin(3.1415927f * std::min(1.0f, t * 0.85f + 0.1f));
         for (int j = 0; j <= across; ++j) {
             float s = static_cast<float>(j) / across * 2.0f - 1.0f;
@@ -113,20 +110,17 @@ void Petal(Builder& b, int index)
         }
 }
 
-void Heart(Builder& b)
-{
+void Heart(Builder& b) {
     MeshData s = Sphere(4.0f, 12, 6);
     auto base = static_cast<std::uint32_t>(b.mesh.vertices.size());
     for (const KlxVertex& v : s.vertices)
         b.Add(v.position + Vector3(0.0f, kHeadY + 3.0f, 0.0f), v.uv[0].u, v.uv[0].v, {{3, 1.0f}});
-    for (std::uint16_t i : s.indices)
-        b.mesh.indices.push_back(static_cast<std::uint16_t>(base + i));
+    for (std::uint16_t i : s.indices) b.mesh.indices.push_back(static_cast<std::uint16_t>(base + i));
 }
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeKukka()
-{
+std::vector<ArchiveEntry> MakeKukka() {
     const std::string dir = "kukka/";
     SceneKit k(16.0f);
     k.Fog(0xFF2A1040, 0.0f, 1.0f);
@@ -142,9 +136,12 @@ std::vector<ArchiveEntry> MakeKukka()
     bones[0] = k.Node("stem-0", NONE, {0.0f, 0.0f, 0.0f});
     for (int i = 1; i < 4; ++i)
         bones[i] = k.Node("stem-" + std::to_string(i), bones[i - 1], {0.0f, kBoneY[i] - kBoneY[i - 1], 0.0f});
-    k.Rotations(bones[1], {{0.0f, AxisAngle({0, 0, 1}, 0.06f)}, {2.2f, AxisAngle({0.3f, 0, 1}, -0.08f)}}, true, 4, 4, 0.5f);
-    k.Rotations(bones[2], {{0.0f, AxisAngle({1, 0, 0.2f}, -0.05f)}, {1.7f, AxisAngle({1, 0, 0}, 0.09f)}}, true, 4, 4, 0.5f);
-    k.Rotations(bones[3], {{0.0f, AxisAngle({0, 0, 1}, -0.04f)}, {2.9f, AxisAngle({0.2f, 0, 1}, 0.1f)}}, true, 4, 4, 0.5f);
+    k.Rotations(bones[1], {{0.0f, AxisAngle({0, 0, 1}, 0.06f)}, {2.2f, AxisAngle({0.3f, 0, 1}, -0.08f)}}, true, 4, 4,
+                0.5f);
+    k.Rotations(bones[2], {{0.0f, AxisAngle({1, 0, 0.2f}, -0.05f)}, {1.7f, AxisAngle({1, 0, 0}, 0.09f)}}, true, 4, 4,
+                0.5f);
+    k.Rotations(bones[3], {{0.0f, AxisAngle({0, 0, 1}, -0.04f)}, {2.9f, AxisAngle({0.2f, 0, 1}, 0.1f)}}, true, 4, 4,
+                0.5f);
     for (int p = 0; p < kPetals; ++p) {
         float theta = 6.2831853f * static_cast<float>(p) / kPetals;
         Vector3 out(std::cos(theta), 0.0f, std::sin(theta)), axis(-std::sin(theta), 0.0f, std::cos(theta));
@@ -152,17 +149,17 @@ std::vector<ArchiveEntry> MakeKukka()
         // Open means the tip falls outwards: pick the turn that does that.
         float angle = 1.25f;
         Matrix4 m(AxisAngle(axis, angle));
-        if (m.TransformVector({0.0f, 1.0f, 0.0f}).Dot(out) < 0.0f)
-            angle = -angle;
+        if (m.TransformVector({0.0f, 1.0f, 0.0f}).Dot(out) < 0.0f) angle = -angle;
         float lag = 0.25f * static_cast<float>(p);
-        k.Rotations(bones[4 + p], {{0.0f, Quaternion()}, {2.0f + lag, Quaternion()}, {9.0f + lag, AxisAngle(axis, angle)}}, true, 1, 1, 0.4f);
+        k.Rotations(bones[4 + p],
+                    {{0.0f, Quaternion()}, {2.0f + lag, Quaternion()}, {9.0f + lag, AxisAngle(axis, angle)}}, true, 1,
+                    1, 0.4f);
     }
 
     Builder b;
     Stem(b);
     std::size_t stemIndices = b.mesh.indices.size();
-    for (int p = 0; p < kPetals; ++p)
-        Petal(b, p);
+    for (int p = 0; p < kPetals; ++p) Petal(b, p);
     std::size_t petalIndices = b.mesh.indices.size();
     Heart(b);
     b.mesh.ComputeNormals();
@@ -174,16 +171,15 @@ std::vector<ArchiveEntry> MakeKukka()
     KlxMesh& mesh = k.Mesh(flower, stemPart, kStem);
     KlxFaceGroup petals;
     petals.materialId = kPetal;
-    petals.indices.assign(b.mesh.indices.begin() + static_cast<long>(stemIndices), b.mesh.indices.begin() + static_cast<long>(petalIndices));
+    petals.indices.assign(b.mesh.indices.begin() + static_cast<long>(stemIndices),
+                          b.mesh.indices.begin() + static_cast<long>(petalIndices));
     mesh.faceGroups.push_back(petals);
     KlxFaceGroup heart;
     heart.materialId = kHeart;
     heart.indices.assign(b.mesh.indices.begin() + static_cast<long>(petalIndices), b.mesh.indices.end());
     mesh.faceGroups.push_back(heart);
-    for (std::uint32_t i = 0; i < 4 + kPetals; ++i)
-        mesh.bones.push_back(bones[i]);
-    for (std::size_t v = 0; v < mesh.vertices.size(); ++v)
-        mesh.vertices[v].weights = b.weights[v];
+    for (std::uint32_t i = 0; i < 4 + kPetals; ++i) mesh.bones.push_back(bones[i]);
+    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) mesh.vertices[v].weights = b.weights[v];
 
     // Moss underfoot, lit by a baked pool of light.
     MeshData ground = Lathe({{0.0f, 0.0f}, {40.0f, 0.0f}, {90.0f, -3.0f}, {160.0f, -12.0f}}, 40);
@@ -201,7 +197,9 @@ std::vector<ArchiveEntry> MakeKukka()
     k.Light(glow, 1, 0xFFB060FF, 0x1 | 0x2 | 0x40, 200.0f);
 
     std::uint32_t cam = k.Node("camera", NONE, {0.0f, 30.0f, -110.0f});
-    k.Positions(cam, {{0.0f, {-20.0f, 35.0f, -120.0f}}, {8.0f, {10.0f, 80.0f, -105.0f}}, {16.0f, {45.0f, 110.0f, -80.0f}}}, true, 1, 1, 0.3f);
+    k.Positions(cam,
+                {{0.0f, {-20.0f, 35.0f, -120.0f}}, {8.0f, {10.0f, 80.0f, -105.0f}}, {16.0f, {45.0f, 110.0f, -80.0f}}},
+                true, 1, 1, 0.3f);
     std::uint32_t target = k.Node("camera-target", NONE, {0.0f, 60.0f, 0.0f});
     k.Positions(target, {{0.0f, {0.0f, 55.0f, 0.0f}}, {16.0f, {0.0f, 75.0f, 0.0f}}}, true, 1, 1, 0.3f);
     k.SetTarget(cam, target);

@@ -17,8 +17,7 @@ enum : std::uint32_t { kTerrain = 1, kWater, kStone };
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeMaasto()
-{
+std::vector<ArchiveEntry> MakeMaasto() {
     const std::string dir = "landscape/";
     SceneKit k(32.0f);
     k.Fog(0xFF5A4A72, 0.0f, 1.0f);
@@ -30,8 +29,7 @@ std::vector<ArchiveEntry> MakeMaasto()
     k.Mesh(terrain, Grid(98, 41, TERRAIN_SIZE_X, TERRAIN_SIZE_Z, TerrainHeight), kTerrain);
 
     MeshData water = Grid(43, 33, 4200.0f, 3200.0f, [](float, float) { return 0.0f; });
-    for (KlxVertex& v : water.vertices)
-        v.uv[0] = Vector2(v.uv[0].u * 20.0f, v.uv[0].v * 15.0f);
+    for (KlxVertex& v : water.vertices) v.uv[0] = Vector2(v.uv[0].u * 20.0f, v.uv[0].v * 15.0f);
     // The lake is one triangle strip.
     KlxMesh& lake = k.Mesh(k.Node("lake", NONE, {0.0f, 0.0f, 0.0f}), water, kWater);
     lake.faceGroups.front().indexType = KLX_TRIANGLE_STRIP;
@@ -39,7 +37,8 @@ std::vector<ArchiveEntry> MakeMaasto()
 
     // A few standing stones on the shore, for scale.
     for (int i = 0; i < 5; ++i) {
-        float x = -200.0f + 110.0f * static_cast<float>(i), z = -150.0f + 40.0f * std::sin(static_cast<float>(i) * 1.7f);
+        float x = -200.0f + 110.0f * static_cast<float>(i),
+              z = -150.0f + 40.0f * std::sin(static_cast<float>(i) * 1.7f);
         float h = TerrainHeight(x, z);
         k.Mesh(k.Node("stone", NONE, {x, h + 6.0f, z}, AxisAngle({0.2f, 1.0f, 0.1f}, static_cast<float>(i))),
                Box({2.5f, 6.0f + static_cast<float>(i % 3) * 2.0f, 2.0f}), kStone);

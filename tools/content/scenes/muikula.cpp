@@ -16,8 +16,7 @@ constexpr float kLength = 30.0f;
 
 // The fish along +x (head at +x), flattened sideways, with a tail fin and a
 // dorsal fin; u runs along the body, v around it.
-MeshData FishBody()
-{
+MeshData FishBody() {
     const int rings = 18, around = 14;
     MeshData m;
     for (int i = 0; i <= rings; ++i) {
@@ -43,8 +42,7 @@ MeshData FishBody()
         Vector3 p = m.vertices[m.indices[t]].position;
         Vector3 n = (m.vertices[m.indices[t + 1]].position - p).Cross(m.vertices[m.indices[t + 2]].position - p);
         Vector3 out(0.0f, p.y, p.z);
-        if (n.Dot(out) < 0.0f)
-            std::swap(m.indices[t + 1], m.indices[t + 2]);
+        if (n.Dot(out) < 0.0f) std::swap(m.indices[t + 1], m.indices[t + 2]);
     }
     // Tail fin: a forked fan behind the body; dorsal fin: a small sail.
     auto fin = [&](std::vector<Vector3> pts) {
@@ -55,8 +53,7 @@ MeshData FishBody()
             v.uv[0] = Vector2(0.05f, 0.5f + p.y / 20.0f);
             m.vertices.push_back(v);
         }
-        for (std::uint32_t i = 1; i + 1 < pts.size(); ++i)
-            m.Triangle(base, base + i, base + i + 1);
+        for (std::uint32_t i = 1; i + 1 < pts.size(); ++i) m.Triangle(base, base + i, base + i + 1);
     };
     float tx = -0.5f * kLength;
     fin({{tx + 1.0f, 0.0f, 0.0f}, {tx - 9.0f, 8.0f, 0.0f}, {tx - 6.0f, 0.0f, 0.0f}, {tx - 9.0f, -8.0f, 0.0f}});
@@ -66,8 +63,7 @@ MeshData FishBody()
 }
 
 // Bends the body sideways: nothing at the nose, most at the tail.
-std::vector<KlxVertex> Bent(const MeshData& m, float phase)
-{
+std::vector<KlxVertex> Bent(const MeshData& m, float phase) {
     std::vector<KlxVertex> out = m.vertices;
     for (KlxVertex& v : out) {
         float s = (0.5f * kLength - v.position.x) / (1.5f * kLength);  // 0 nose .. ~1 tail tip
@@ -79,8 +75,7 @@ std::vector<KlxVertex> Bent(const MeshData& m, float phase)
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeMuikula()
-{
+std::vector<ArchiveEntry> MakeMuikula() {
     const std::string dir = "muikula/";
     SceneKit k(3.0f);
     k.Material(kSilver, "silver", 0xFFFFFFFF, {"scales.jpg", "", "silver.jpg"});

@@ -13,17 +13,16 @@ namespace {
 
 enum : std::uint32_t { kBread = 1, kRays, kPlate, kGlass, kMilk, kBackdrop };
 
-std::vector<P2> BreadProfile(bool coarse)
-{
+std::vector<P2> BreadProfile(bool coarse) {
     if (coarse)
-        return {{10.0f, 2.0f}, {30.0f, 3.8f}, {54.0f, 1.5f}, {54.0f, -1.5f}, {30.0f, -3.4f}, {10.0f, -1.5f}, {10.0f, 2.0f}};
-    return {{10.0f, 2.0f}, {14.0f, 3.5f}, {22.0f, 4.2f}, {30.0f, 3.8f}, {40.0f, 4.0f}, {50.0f, 3.2f}, {54.0f, 1.5f},
-            {55.0f, 0.0f}, {54.0f, -1.5f}, {50.0f, -3.0f}, {30.0f, -3.4f}, {14.0f, -3.0f}, {10.0f, -1.5f}, {9.5f, 0.0f},
-            {10.0f, 2.0f}};
+        return {{10.0f, 2.0f},  {30.0f, 3.8f},  {54.0f, 1.5f}, {54.0f, -1.5f},
+                {30.0f, -3.4f}, {10.0f, -1.5f}, {10.0f, 2.0f}};
+    return {{10.0f, 2.0f},  {14.0f, 3.5f},  {22.0f, 4.2f},  {30.0f, 3.8f},  {40.0f, 4.0f},
+            {50.0f, 3.2f},  {54.0f, 1.5f},  {55.0f, 0.0f},  {54.0f, -1.5f}, {50.0f, -3.0f},
+            {30.0f, -3.4f}, {14.0f, -3.0f}, {10.0f, -1.5f}, {9.5f, 0.0f},   {10.0f, 2.0f}};
 }
 
-MeshData Bread(bool coarse)
-{
+MeshData Bread(bool coarse) {
     MeshData m = Lathe(BreadProfile(coarse), coarse ? 16 : 48);
     // Faces out of the ring's own cross-section.
     for (std::size_t t = 0; t + 2 < m.indices.size(); t += 3) {
@@ -32,8 +31,7 @@ MeshData Bread(bool coarse)
         Vector3 mid = (a + b + c) / 3.0f;
         float r = std::sqrt(mid.x * mid.x + mid.z * mid.z);
         Vector3 core = r > 0.0f ? Vector3(mid.x / r * 32.0f, 0.0f, mid.z / r * 32.0f) : Vector3();
-        if ((b - a).Cross(c - a).Dot(mid - core) < 0.0f)
-            std::swap(m.indices[t + 1], m.indices[t + 2]);
+        if ((b - a).Cross(c - a).Dot(mid - core) < 0.0f) std::swap(m.indices[t + 1], m.indices[t + 2]);
     }
     m.ComputeNormals();
     // Planar coordinates from above: set 0 for the crust, set 1 for the light map.
@@ -46,8 +44,7 @@ MeshData Bread(bool coarse)
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeNakyleipa()
-{
+std::vector<ArchiveEntry> MakeNakyleipa() {
     const std::string dir = "nakyleipa/";
     SceneKit k(40.0f);
     k.Fog(0xFF1A1430, 0.0f, 1.0f);
@@ -70,13 +67,21 @@ std::vector<ArchiveEntry> MakeNakyleipa()
     k.Mesh(bread, Bread(false), kBread, lightMap, 2);
     k.Mesh(rays, Bread(true), kRays);
 
-    MeshData plate = Lathe({{0.0f, -9.0f}, {62.0f, -9.0f}, {70.0f, -6.0f}, {72.0f, -5.5f}, {70.0f, -7.0f}, {62.0f, -10.5f}, {0.0f, -10.5f}}, 48);
+    MeshData plate = Lathe({{0.0f, -9.0f},
+                            {62.0f, -9.0f},
+                            {70.0f, -6.0f},
+                            {72.0f, -5.5f},
+                            {70.0f, -7.0f},
+                            {62.0f, -10.5f},
+                            {0.0f, -10.5f}},
+                           48);
     plate.OrientAway({0.0f, -9.75f, 0.0f});
     plate.ComputeNormals();
     k.Mesh(k.Node("plate", NONE, {0.0f, -6.0f, 0.0f}), plate, kPlate);
 
     std::uint32_t glass = k.Node("glass", NONE, {-95.0f, -16.0f, 45.0f});
-    MeshData cup = Lathe({{0.0f, 0.0f}, {11.0f, 0.0f}, {12.0f, 38.0f}, {11.0f, 38.0f}, {10.0f, 1.5f}, {0.0f, 1.5f}}, 28);
+    MeshData cup =
+        Lathe({{0.0f, 0.0f}, {11.0f, 0.0f}, {12.0f, 38.0f}, {11.0f, 38.0f}, {10.0f, 1.5f}, {0.0f, 1.5f}}, 28);
     cup.ComputeNormals();
     k.Mesh(glass, cup, kGlass);
     k.Mesh(k.Node("milk", glass, {0.0f, 0.0f, 0.0f}), Cylinder(9.8f, 26.0f, 24), kMilk);
@@ -110,12 +115,15 @@ std::vector<ArchiveEntry> MakeNakyleipa()
     std::vector<PosKey> high;
     for (int i = 0; i <= 4; ++i) {
         float a = -1.5707963f + 0.35f * static_cast<float>(i);
-        high.push_back({10.0f * static_cast<float>(i), {150.0f * std::cos(a), 110.0f - 10.0f * static_cast<float>(i), 150.0f * std::sin(a)}});
+        high.push_back({10.0f * static_cast<float>(i),
+                        {150.0f * std::cos(a), 110.0f - 10.0f * static_cast<float>(i), 150.0f * std::sin(a)}});
     }
     k.Positions(cam0, high, true, 1, 1, 0.2f);
     k.Camera(cam0, 1.0f, 2.0f, 3000.0f, 150.0f, 750.0f);
     std::uint32_t cam1 = k.Node("camera", NONE, {-150.0f, 30.0f, -90.0f});
-    k.Positions(cam1, {{0.0f, {-160.0f, 40.0f, -110.0f}}, {20.0f, {-90.0f, 22.0f, -80.0f}}, {40.0f, {-40.0f, 30.0f, -110.0f}}}, true, 1, 1, 0.3f);
+    k.Positions(
+        cam1, {{0.0f, {-160.0f, 40.0f, -110.0f}}, {20.0f, {-90.0f, 22.0f, -80.0f}}, {40.0f, {-40.0f, 30.0f, -110.0f}}},
+        true, 1, 1, 0.3f);
     k.Camera(cam1, 1.1f, 2.0f, 3000.0f, 120.0f, 650.0f);
     std::uint32_t target = k.Node("camera-target", NONE, {0.0f, 0.0f, 0.0f});
     k.SetTarget(cam0, target);

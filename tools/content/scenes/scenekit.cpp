@@ -9,8 +9,8 @@ namespace content {
 namespace {
 
 template <class Key>
-void SetRange(KlxTrack<Key>& t, const std::vector<int32_t>& times, bool curve, std::uint32_t before, std::uint32_t after)
-{
+void SetRange(KlxTrack<Key>& t, const std::vector<int32_t>& times, bool curve, std::uint32_t before,
+              std::uint32_t after) {
     t.keyType = curve ? KLX_CURVE_KEYS : 0;
     t.start = times.front();
     t.end = times.back();
@@ -19,25 +19,21 @@ void SetRange(KlxTrack<Key>& t, const std::vector<int32_t>& times, bool curve, s
 
 }  // namespace
 
-SceneKit::SceneKit(float seconds)
-{
+SceneKit::SceneKit(float seconds) {
     doc_.sceneTime.startTick = 0;
     doc_.sceneTime.endTick = Ticks(seconds);
     doc_.sceneTime.framesPerSecond = 30;
     doc_.sceneTime.ticksPerFrame = 160;
 }
 
-KlxNode& SceneKit::Find(std::uint32_t id)
-{
+KlxNode& SceneKit::Find(std::uint32_t id) {
     KlxNode* n = doc_.FindNode(id);
-    if (!n)
-        throw std::runtime_error("scene node " + std::to_string(id) + " does not exist");
+    if (!n) throw std::runtime_error("scene node " + std::to_string(id) + " does not exist");
     return *n;
 }
 
 std::uint32_t SceneKit::Node(const std::string& name, std::uint32_t parent, const Vector3& position,
-                             const Quaternion& rotation, const Vector3& scale)
-{
+                             const Quaternion& rotation, const Vector3& scale) {
     KlxNode n;
     n.name = cvcore::String(name.c_str());
     n.id = nextId_++;
@@ -54,13 +50,11 @@ std::uint32_t SceneKit::Node(const std::string& name, std::uint32_t parent, cons
 void SceneKit::SetTarget(std::uint32_t node, std::uint32_t target) { Find(node).targetId = target; }
 
 void SceneKit::Positions(std::uint32_t node, const std::vector<PosKey>& keys, bool curve, std::uint32_t ortBefore,
-                         std::uint32_t ortAfter, float ease)
-{
+                         std::uint32_t ortAfter, float ease) {
     KlxTrack<PositionKey>& t = Find(node).positionTrack;
     t = {};
     std::vector<int32_t> times;
-    for (const PosKey& k : keys)
-        times.push_back(Ticks(k.time));
+    for (const PosKey& k : keys) times.push_back(Ticks(k.time));
     SetRange(t, times, curve, ortBefore, ortAfter);
     std::size_t n = keys.size();
     bool closed = n > 2 && keys.front().value == keys.back().value;
@@ -82,13 +76,11 @@ void SceneKit::Positions(std::uint32_t node, const std::vector<PosKey>& keys, bo
 }
 
 void SceneKit::Rotations(std::uint32_t node, const std::vector<RotKey>& keys, bool curve, std::uint32_t ortBefore,
-                         std::uint32_t ortAfter, float ease)
-{
+                         std::uint32_t ortAfter, float ease) {
     KlxTrack<RotationKey>& t = Find(node).rotationTrack;
     t = {};
     std::vector<int32_t> times;
-    for (const RotKey& k : keys)
-        times.push_back(Ticks(k.time));
+    for (const RotKey& k : keys) times.push_back(Ticks(k.time));
     SetRange(t, times, curve, ortBefore, ortAfter);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         RotationKey k;
@@ -105,13 +97,13 @@ void SceneKit::Rotations(std::uint32_t node, const std::vector<RotKey>& keys, bo
     }
 }
 
-void SceneKit::Spin(std::uint32_t node, const Vector3& axis, float period, float phase, std::uint32_t ort)
-{
+void SceneKit::Spin(std::uint32_t node, const Vector3& axis, float period, float phase, std::uint32_t ort) {
     float dir = period < 0.0f ? -1.0f : 1.0f;
     float t = std::fabs(period);
     std::vector<RotKey> keys;
     for (int k = 0; k <= 3; ++k)
-        keys.push_back({t * static_cast<float>(k) / 3.0f, AxisAngle(axis, dir * (phase + 2.0943951f * static_cast<float>(k)))});
+        keys.push_back(
+            {t * static_cast<float>(k) / 3.0f, AxisAngle(axis, dir * (phase + 2.0943951f * static_cast<float>(k)))});
     if (ort == 3) {
         // Loop runs from the last key back to the first by itself.
         keys.pop_back();
@@ -125,13 +117,11 @@ void SceneKit::Spin(std::uint32_t node, const Vector3& axis, float period, float
 void SceneKit::RotationEnd(std::uint32_t node, float seconds) { Find(node).rotationTrack.end = Ticks(seconds); }
 
 void SceneKit::Scales(std::uint32_t node, const std::vector<PosKey>& keys, bool curve, std::uint32_t ortBefore,
-                      std::uint32_t ortAfter)
-{
+                      std::uint32_t ortAfter) {
     KlxTrack<ScaleKey>& t = Find(node).scaleTrack;
     t = {};
     std::vector<int32_t> times;
-    for (const PosKey& k : keys)
-        times.push_back(Ticks(k.time));
+    for (const PosKey& k : keys) times.push_back(Ticks(k.time));
     SetRange(t, times, curve, ortBefore, ortAfter);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         ScaleKey k;
@@ -142,8 +132,7 @@ void SceneKit::Scales(std::uint32_t node, const std::vector<PosKey>& keys, bool 
 
 void SceneKit::Material(std::uint32_t id, const std::string& name, std::uint32_t diffuse, const Maps& maps,
                         float opacity, std::uint32_t flags, std::uint32_t ambient, std::uint32_t emissive,
-                        std::uint32_t specular)
-{
+                        std::uint32_t specular) {
     KlxMaterial m;
     m.name = cvcore::String(name.c_str());
     m.id = id;
@@ -154,8 +143,7 @@ void SceneKit::Material(std::uint32_t id, const std::string& name, std::uint32_t
     m.opacity = opacity;
     m.flags = flags;
     auto slot = [&](int index, const std::string& file) {
-        if (file.empty())
-            return;
+        if (file.empty()) return;
         m.maps[index].enabled = true;
         m.maps[index].fileName = cvcore::String(file.c_str());
     };
@@ -165,8 +153,7 @@ void SceneKit::Material(std::uint32_t id, const std::string& name, std::uint32_t
     doc_.materials.push_back(m);
 }
 
-int32_t SceneKit::Image(std::uint32_t chunkId, const std::vector<std::uint8_t>& file)
-{
+int32_t SceneKit::Image(std::uint32_t chunkId, const std::vector<std::uint8_t>& file) {
     KlxImage image;
     image.chunkId = chunkId;
     image.file = file;
@@ -174,13 +161,12 @@ int32_t SceneKit::Image(std::uint32_t chunkId, const std::vector<std::uint8_t>& 
     return static_cast<int32_t>(doc_.images.size() - 1);
 }
 
-KlxMesh& SceneKit::Mesh(std::uint32_t node, const MeshData& data, std::uint32_t material, int32_t lightMap, int sets)
-{
-    if (data.vertices.size() > 65535)
-        throw std::runtime_error("mesh has too many vertices");
+KlxMesh& SceneKit::Mesh(std::uint32_t node, const MeshData& data, std::uint32_t material, int32_t lightMap, int sets) {
+    if (data.vertices.size() > 65535) throw std::runtime_error("mesh has too many vertices");
     KlxMesh m;
     m.nodeId = node;
-    m.vertexFlags = KLX_VERTEX_POSITION | KLX_VERTEX_NORMAL | (static_cast<std::uint32_t>(sets) << KLX_VERTEX_SET_SHIFT);
+    m.vertexFlags =
+        KLX_VERTEX_POSITION | KLX_VERTEX_NORMAL | (static_cast<std::uint32_t>(sets) << KLX_VERTEX_SET_SHIFT);
     m.vertices = data.vertices;
     KlxFaceGroup g;
     g.materialId = material;
@@ -192,8 +178,7 @@ KlxMesh& SceneKit::Mesh(std::uint32_t node, const MeshData& data, std::uint32_t 
     return doc_.meshes.back();
 }
 
-void SceneKit::Camera(std::uint32_t node, float fov, float nearClip, float farClip, float envNear, float envFar)
-{
+void SceneKit::Camera(std::uint32_t node, float fov, float nearClip, float farClip, float envNear, float envFar) {
     KlxCamera c;
     c.nodeId = node;
     c.environmentNear = envNear;
@@ -206,8 +191,7 @@ void SceneKit::Camera(std::uint32_t node, float fov, float nearClip, float farCl
 }
 
 void SceneKit::Light(std::uint32_t node, std::uint8_t kind, std::uint32_t colour, std::uint32_t flags, float range,
-                     float inner, float outer)
-{
+                     float inner, float outer) {
     KlxLight l;
     l.nodeId = node;
     l.kind = kind;
@@ -219,53 +203,44 @@ void SceneKit::Light(std::uint32_t node, std::uint8_t kind, std::uint32_t colour
     doc_.lights.push_back(l);
 }
 
-void SceneKit::Fog(std::uint32_t colour, float nearFactor, float farDivisor)
-{
+void SceneKit::Fog(std::uint32_t colour, float nearFactor, float farDivisor) {
     doc_.fog = true;
     doc_.environment.fogColor = colour;
     doc_.environment.fogNear = nearFactor;
     doc_.environment.fogFar = farDivisor;
 }
 
-Matrix4 SceneKit::LocalAtStart(const KlxNode& n) const
-{
+Matrix4 SceneKit::LocalAtStart(const KlxNode& n) const {
     Vector3 s = n.scaleTrack.keys.empty() ? n.scale : n.scaleTrack.keys.front().scale;
     Quaternion r = n.rotationTrack.keys.empty() ? n.rotation : n.rotationTrack.keys.front().value;
     Vector3 p = n.positionTrack.keys.empty() ? n.position : n.positionTrack.keys.front().value;
     return Matrix4(s.x, s.y, s.z) * Matrix4(r) * Matrix4::Translation(p);
 }
 
-Matrix4 SceneKit::WorldAtStart(const KlxNode& n, int depth) const
-{
-    if (depth > 64)
-        throw std::runtime_error("scene hierarchy has a cycle");
+Matrix4 SceneKit::WorldAtStart(const KlxNode& n, int depth) const {
+    if (depth > 64) throw std::runtime_error("scene hierarchy has a cycle");
     Matrix4 local = LocalAtStart(n);
     const KlxNode* parent = doc_.FindNode(n.parentId);
     return parent ? local * WorldAtStart(*parent, depth + 1) : local;
 }
 
-std::vector<std::uint8_t> SceneKit::Finish()
-{
-    for (KlxNode& n : doc_.nodes)
-        n.bindPose = WorldAtStart(n, 0);
+std::vector<std::uint8_t> SceneKit::Finish() {
+    for (KlxNode& n : doc_.nodes) n.bindPose = WorldAtStart(n, 0);
     KlxWriter w;
     w.WriteDocument(doc_);
     return w.Take();
 }
 
-Quaternion AimY(const Vector3& direction)
-{
+Quaternion AimY(const Vector3& direction) {
     Vector3 d = direction.Normalized();
     Vector3 y(0.0f, 1.0f, 0.0f);
     Vector3 axis = y.Cross(d);
     float c = std::fmax(-1.0f, std::fmin(1.0f, y.Dot(d)));
-    if (axis.Length() < 1e-5f)
-        return c > 0.0f ? Quaternion() : AxisAngle({1.0f, 0.0f, 0.0f}, 3.1415927f);
+    if (axis.Length() < 1e-5f) return c > 0.0f ? Quaternion() : AxisAngle({1.0f, 0.0f, 0.0f}, 3.1415927f);
     Quaternion q = AxisAngle(axis, std::acos(c));
     // Pick the sense that the engine's rotation matrix agrees with.
     Matrix4 m(q);
-    if (Vector3(m.m[4], m.m[5], m.m[6]).Dot(d) < 0.99f)
-        q = AxisAngle(axis, -std::acos(c));
+    if (Vector3(m.m[4], m.m[5], m.m[6]).Dot(d) < 0.99f) q = AxisAngle(axis, -std::acos(c));
     return q;
 }
 

@@ -6,8 +6,7 @@
 
 namespace content {
 
-Picture MetalTexture(unsigned seed, unsigned tint, bool rivets)
-{
+Picture MetalTexture(unsigned seed, unsigned tint, bool rivets) {
     Picture p(256, 256);
     Noise2 noise(seed, 4);
     Rgba base = Hex(tint);
@@ -17,22 +16,24 @@ Picture MetalTexture(unsigned seed, unsigned tint, bool rivets)
             // Brushing: noise stretched along x; plates: darker seams.
             float brush = noise.Fbm(u * 2.0f, v * 64.0f, 3) * 0.12f;
             float blot = noise.Fbm(u * 4.0f + 3.0f, v * 4.0f, 4) * 0.15f;
-            float seam = std::min(std::fabs(std::fmod(u * 2.0f, 1.0f) - 0.5f), std::fabs(std::fmod(v * 2.0f, 1.0f) - 0.5f));
+            float seam =
+                std::min(std::fabs(std::fmod(u * 2.0f, 1.0f) - 0.5f), std::fabs(std::fmod(v * 2.0f, 1.0f) - 0.5f));
             float shade = 0.8f + brush + blot - Smooth(0.49f, 0.5f, 0.5f - seam + 0.49f) * 0.0f;
-            shade -= Smooth(0.02f, 0.0f, 0.5f - std::max(std::fabs(std::fmod(u * 2.0f, 1.0f) - 0.5f), std::fabs(std::fmod(v * 2.0f, 1.0f) - 0.5f))) * 0.35f;
+            shade -= Smooth(0.02f, 0.0f,
+                            0.5f - std::max(std::fabs(std::fmod(u * 2.0f, 1.0f) - 0.5f),
+                                            std::fabs(std::fmod(v * 2.0f, 1.0f) - 0.5f))) *
+                     0.35f;
             if (rivets) {
                 float rx = std::fmod(u * 8.0f, 1.0f) - 0.5f, ry = std::fmod(v * 2.0f, 1.0f) - 0.08f;
                 float d = std::sqrt(rx * rx * 0.25f + ry * ry * 16.0f);
-                if (d < 0.06f)
-                    shade += 0.3f * (1.0f - d / 0.06f) - (ry > 0 ? 0.15f : 0.0f);
+                if (d < 0.06f) shade += 0.3f * (1.0f - d / 0.06f) - (ry > 0 ? 0.15f : 0.0f);
             }
             p.At(x, y) = {base.r * shade, base.g * shade, base.b * shade, 1.0f};
         }
     return p;
 }
 
-Picture EnvironmentMap(unsigned sky, unsigned horizon, unsigned ground, unsigned light)
-{
+Picture EnvironmentMap(unsigned sky, unsigned horizon, unsigned ground, unsigned light) {
     Picture p(256, 256);
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
@@ -45,7 +46,8 @@ Picture EnvironmentMap(unsigned sky, unsigned horizon, unsigned ground, unsigned
             // The sphere map shows the world reflected in a ball: up at the
             // top, the horizon as a band, soft window lights as hot spots.
             float ny = -v;
-            Rgba c = ny > 0.0f ? Mix(Hex(horizon), Hex(sky), Smooth(0.0f, 0.8f, ny)) : Mix(Hex(horizon), Hex(ground), Smooth(0.0f, -0.5f, ny));
+            Rgba c = ny > 0.0f ? Mix(Hex(horizon), Hex(sky), Smooth(0.0f, 0.8f, ny))
+                               : Mix(Hex(horizon), Hex(ground), Smooth(0.0f, -0.5f, ny));
             float w1 = std::exp(-((u - 0.45f) * (u - 0.45f) + (v + 0.45f) * (v + 0.45f)) * 40.0f);
             float w2 = std::exp(-((u + 0.5f) * (u + 0.5f) * 6.0f + (v + 0.2f) * (v + 0.2f) * 60.0f));
             Rgba l = Hex(light);
@@ -58,8 +60,7 @@ Picture EnvironmentMap(unsigned sky, unsigned horizon, unsigned ground, unsigned
     return p;
 }
 
-Picture GlassTexture()
-{
+Picture GlassTexture() {
     Picture p(128, 128);
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x) {
@@ -70,8 +71,7 @@ Picture GlassTexture()
     return p;
 }
 
-Picture TileTexture()
-{
+Picture TileTexture() {
     Picture p(512, 512);
     Noise2 noise(77u, 8);
     const int tiles = 12;
@@ -94,8 +94,7 @@ Picture TileTexture()
     return p;
 }
 
-Picture OrbTexture(unsigned colour)
-{
+Picture OrbTexture(unsigned colour) {
     Picture p(128, 128);
     Rgba c = Hex(colour);
     for (int y = 0; y < 128; ++y)
@@ -108,8 +107,7 @@ Picture OrbTexture(unsigned colour)
     return p;
 }
 
-Picture ScaleTexture()
-{
+Picture ScaleTexture() {
     Picture p(256, 256);
     Noise2 noise(88u, 4);
     for (int y = 0; y < 256; ++y)
@@ -128,8 +126,7 @@ Picture ScaleTexture()
     return p;
 }
 
-Picture RyeTexture()
-{
+Picture RyeTexture() {
     Picture p(512, 512);
     Noise2 noise(99u, 8);
     for (int y = 0; y < 512; ++y)
@@ -138,7 +135,8 @@ Picture RyeTexture()
             float n = noise.Fbm(u * 8.0f, v * 8.0f, 6);
             float grain = noise.Fbm(u * 64.0f, v * 64.0f, 2);
             // Docking holes in rows across the crust.
-            float du = std::fmod(u * 14.0f, 1.0f) - 0.5f, dv = std::fmod(v * 14.0f + 0.5f * std::floor(u * 14.0f), 1.0f) - 0.5f;
+            float du = std::fmod(u * 14.0f, 1.0f) - 0.5f,
+                  dv = std::fmod(v * 14.0f + 0.5f * std::floor(u * 14.0f), 1.0f) - 0.5f;
             float hole = Smooth(0.13f, 0.07f, std::sqrt(du * du + dv * dv));
             Rgba c = Mix(Hex(0x6A4028), Hex(0xC89060), Clamp01(0.55f + n * 0.8f));
             c = Mix(c, Hex(0xE8C8A0), Smooth(0.3f, 0.7f, grain) * 0.35f);
@@ -149,8 +147,7 @@ Picture RyeTexture()
     return p;
 }
 
-Picture BreadLightMap()
-{
+Picture BreadLightMap() {
     Picture p(256, 256);
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
@@ -165,8 +162,7 @@ Picture BreadLightMap()
     return p;
 }
 
-Picture PetalTexture()
-{
+Picture PetalTexture() {
     Picture p(256, 256);
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
@@ -182,8 +178,7 @@ Picture PetalTexture()
     return p;
 }
 
-Picture StemTexture()
-{
+Picture StemTexture() {
     Picture p(128, 128);
     Noise2 noise(111u, 4);
     for (int y = 0; y < 128; ++y)
@@ -195,8 +190,7 @@ Picture StemTexture()
     return p;
 }
 
-Picture MossTexture()
-{
+Picture MossTexture() {
     Picture p(256, 256);
     Noise2 noise(122u, 8);
     for (int y = 0; y < 256; ++y)
@@ -209,8 +203,7 @@ Picture MossTexture()
     return p;
 }
 
-Picture MossLightMap()
-{
+Picture MossLightMap() {
     Picture p(128, 128);
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x) {
@@ -223,8 +216,7 @@ Picture MossLightMap()
     return p;
 }
 
-float TerrainHeight(float x, float z)
-{
+float TerrainHeight(float x, float z) {
     static const Noise2 noise(1234u, 64);
     float u = x / 400.0f, v = z / 400.0f;
     float hills = noise.Fbm(u + 10.0f, v + 10.0f, 5, 0.5f) * 95.0f;
@@ -234,8 +226,7 @@ float TerrainHeight(float x, float z)
     return hills + valley + rise + 10.0f;
 }
 
-Picture TerrainColour(int size)
-{
+Picture TerrainColour(int size) {
     Picture p(size, size);
     Noise2 noise(4321u, 16);
     for (int y = 0; y < size; ++y)
@@ -259,15 +250,15 @@ Picture TerrainColour(int size)
             c = Mix(c, shore, Smooth(6.0f, 0.0f, h) * Smooth(-12.0f, -2.0f, h));
             c = Mix(c, Hex(0xE8E4F0), Smooth(110.0f, 140.0f, h + n * 20.0f));
             // Warm dawn light on the sunny faces, cool violet shade elsewhere.
-            Rgba lit = {c.r * (0.35f + 0.95f * lambert * 1.05f), c.g * (0.35f + 0.85f * lambert), c.b * (0.42f + 0.7f * lambert), 1.0f};
+            Rgba lit = {c.r * (0.35f + 0.95f * lambert * 1.05f), c.g * (0.35f + 0.85f * lambert),
+                        c.b * (0.42f + 0.7f * lambert), 1.0f};
             lit.r = Clamp01(lit.r + 0.08f * lambert);
             p.At(x, y) = lit;
         }
     return p;
 }
 
-Picture DetailTexture()
-{
+Picture DetailTexture() {
     Picture p(256, 256);
     Noise2 noise(555u, 16);
     for (int y = 0; y < 256; ++y)
@@ -279,8 +270,7 @@ Picture DetailTexture()
     return p;
 }
 
-Picture WaterTexture()
-{
+Picture WaterTexture() {
     Picture p(256, 256);
     Noise2 noise(666u, 8);
     for (int y = 0; y < 256; ++y)

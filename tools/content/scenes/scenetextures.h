@@ -5,14 +5,14 @@
 
 namespace content {
 
-Picture MetalTexture(unsigned seed, unsigned tint, bool rivets);  // brushed plates
+Picture MetalTexture(unsigned seed, unsigned tint, bool rivets);                          // brushed plates
 Picture EnvironmentMap(unsigned sky, unsigned horizon, unsigned ground, unsigned light);  // sphere map
-Picture GlassTexture();          // faint tint with alpha
-Picture TileTexture();           // floor tiles with glowing seams
+Picture GlassTexture();                                                                   // faint tint with alpha
+Picture TileTexture();  // floor tiles with glowing seams
 Picture OrbTexture(unsigned colour);
-Picture ScaleTexture();          // fish skin
-Picture RyeTexture();            // crispbread crust with docking holes
-Picture BreadLightMap();         // baked light across the bread's second coordinates
+Picture ScaleTexture();   // fish skin
+Picture RyeTexture();     // crispbread crust with docking holes
+Picture BreadLightMap();  // baked light across the bread's second coordinates
 Picture PetalTexture();
 Picture StemTexture();
 Picture MossTexture();

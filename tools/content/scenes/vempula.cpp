@@ -14,8 +14,7 @@ constexpr float PI = 3.1415927f;
 
 enum : std::uint32_t { kIron = 1, kChrome, kBrass, kGlass, kSoot, kCore };
 
-MeshData Flywheel()
-{
+MeshData Flywheel() {
     MeshData wheel;
     std::vector<P2> rim;
     for (int i = 0; i <= 12; ++i) {
@@ -26,14 +25,24 @@ MeshData Flywheel()
     wheel.Append(torus, Rotation({1, 0, 0}, PI * 0.5f));
     wheel.Append(Cylinder(5.0f, 8.0f, 16), Rotation({1, 0, 0}, PI * 0.5f));
     for (int s = 0; s < 6; ++s)
-        wheel.Append(Box({1.4f, 12.0f, 1.2f}), Matrix4::Translation(0.0f, 13.0f, 0.0f) * Rotation({0, 0, 1}, PI * static_cast<float>(s) / 3.0f));
+        wheel.Append(Box({1.4f, 12.0f, 1.2f}),
+                     Matrix4::Translation(0.0f, 13.0f, 0.0f) * Rotation({0, 0, 1}, PI * static_cast<float>(s) / 3.0f));
     return wheel;
 }
 
-MeshData Boiler()
-{
-    MeshData m = Lathe({{0.0f, -30.0f}, {12.0f, -30.0f}, {15.0f, -27.0f}, {16.0f, -20.0f}, {16.5f, -19.0f}, {16.0f, -18.0f},
-                        {16.0f, 18.0f}, {16.5f, 19.0f}, {16.0f, 20.0f}, {15.0f, 27.0f}, {12.0f, 30.0f}, {0.0f, 30.0f}},
+MeshData Boiler() {
+    MeshData m = Lathe({{0.0f, -30.0f},
+                        {12.0f, -30.0f},
+                        {15.0f, -27.0f},
+                        {16.0f, -20.0f},
+                        {16.5f, -19.0f},
+                        {16.0f, -18.0f},
+                        {16.0f, 18.0f},
+                        {16.5f, 19.0f},
+                        {16.0f, 20.0f},
+                        {15.0f, 27.0f},
+                        {12.0f, 30.0f},
+                        {0.0f, 30.0f}},
                        32, 2.0f);
     m.OrientAway({0.0f, 0.0f, 0.0f});
     m.ComputeNormals();
@@ -41,9 +50,15 @@ MeshData Boiler()
     return m;
 }
 
-MeshData Chimney()
-{
-    MeshData m = Lathe({{0.0f, -12.0f}, {9.0f, -12.0f}, {7.0f, -6.0f}, {5.0f, 10.0f}, {5.5f, 24.0f}, {8.5f, 30.0f}, {7.5f, 31.0f}, {4.5f, 31.0f}},
+MeshData Chimney() {
+    MeshData m = Lathe({{0.0f, -12.0f},
+                        {9.0f, -12.0f},
+                        {7.0f, -6.0f},
+                        {5.0f, 10.0f},
+                        {5.5f, 24.0f},
+                        {8.5f, 30.0f},
+                        {7.5f, 31.0f},
+                        {4.5f, 31.0f}},
                        24, 3.0f);
     m.OrientAway({0.0f, 8.0f, 0.0f});
     m.ComputeNormals();
@@ -52,8 +67,7 @@ MeshData Chimney()
 
 }  // namespace
 
-std::vector<ArchiveEntry> MakeVempula()
-{
+std::vector<ArchiveEntry> MakeVempula() {
     const std::string dir = "smokeandcredits/scene/";
     SceneKit k(40.0f);
     k.Material(kIron, "iron", 0xFFB0B0B8, {"iron.jpg", "", ""});
@@ -102,7 +116,8 @@ std::vector<ArchiveEntry> MakeVempula()
     capMesh.OrientAway({0.0f, 1.0f, 0.0f});
     capMesh.ComputeNormals();
     k.Mesh(cap, capMesh, kChrome);
-    k.Positions(cap, {{0.0f, {0.0f, 33.0f, 0.0f}}, {0.4f, {0.0f, 36.0f, 0.0f}}, {0.8f, {0.0f, 33.0f, 0.0f}}}, true, 6, 6, 0.3f);
+    k.Positions(cap, {{0.0f, {0.0f, 33.0f, 0.0f}}, {0.4f, {0.0f, 36.0f, 0.0f}}, {0.8f, {0.0f, 33.0f, 0.0f}}}, true, 6,
+                6, 0.3f);
 
     k.Mesh(k.Node("dome", NONE, at(-5, 20, 15)), Sphere(9.0f, 20, 10), kGlass);
     std::uint32_t core = k.Node("core", NONE, at(-5, 20, 15));
@@ -121,7 +136,8 @@ std::vector<ArchiveEntry> MakeVempula()
     for (int i = 0; i <= 4; ++i) {
         float a = -PI * 0.5f + (static_cast<float>(i) - 2.0f) * 0.28f;
         float r = 175.0f - 10.0f * static_cast<float>(i);
-        orbit.push_back({10.0f * static_cast<float>(i), at(r * std::cos(a), 55.0f - 7.0f * static_cast<float>(i), r * std::sin(a))});
+        orbit.push_back({10.0f * static_cast<float>(i),
+                         at(r * std::cos(a), 55.0f - 7.0f * static_cast<float>(i), r * std::sin(a))});
     }
     k.Positions(cam, orbit, true, 1, 1, 0.2f);
     k.Positions(target, {{0.0f, at(0, 10, 0)}, {40.0f, at(-10, 4, 10)}}, true, 1, 1, 0.5f);
