@@ -8,7 +8,7 @@ PREFIX   ?= /usr/local
 DESTDIR  ?=
 CMAKE_GEN := -G Ninja
 
-.PHONY: setup build asan windows play test test-release test-asan bench fuzz content install uninstall deb clean
+.PHONY: setup build asan windows play test test-release test-asan bench fuzz content install uninstall deb format format-check clean
 
 setup:
 	@scripts/setup
