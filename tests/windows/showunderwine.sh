@@ -7,48 +7,20 @@
 # Usage: showunderwine.sh WINDOWS_BIN_DIR
 set -euo pipefail
 
-bin=$1
-skip() { echo "skipped: $*"; exit 77; }
-wine=/usr/lib/wine/wine64
-[ -x $wine ] || skip "wine64 is not installed (scripts/setup-windows)"
+bin=$(cd "$1" && pwd)
+. "$(dirname "$0")/wineenv.sh"
+wine_require xdotool xwd convert
 for f in halcyon2.exe data.zip murikka.mp3; do
-  [ -f "$bin/$f" ] || skip "no $bin/$f (make windows)"
+  [ -f "$bin/$f" ] || wine_skip "no $bin/$f (make windows)"
 done
-for tool in Xvfb pulseaudio xdotool xwd convert; do
-  command -v $tool >/dev/null || skip "$tool is not installed (scripts/setup-windows)"
-done
+wine_start
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  WINEPREFIX=$work/prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A display number no one holds.
-for n in $(seq 91 120); do [ -e /tmp/.X$n-lock ] || break; done
-export DISPLAY=:$n
-Xvfb $DISPLAY -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-
-# Wine plays through PulseAudio; a null sink takes the samples.
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-  -L "module-null-sink sink_name=silent" -L module-native-protocol-unix >"$work/pulse.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break; sleep 0.1; done
-
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
 mkdir -p "$work/show"
 cp "$bin/halcyon2.exe" "$bin/data.zip" "$bin/murikka.mp3" "$work/show/"
 cd "$work/show"
 $wine halcyon2.exe >"$work/show.log" 2>&1 &
 show=$!
-pids+=($show)
+wine_pids+=($show)
 
 # Wine takes a while to make its prefix the first time.
 title="Halcyon 2 by quillmark"

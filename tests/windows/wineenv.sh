@@ -1,0 +1,45 @@
+# Sourced by the scripts that run the Windows build under Wine: a virtual
+# display, a silent sound server and a Wine prefix of their own, all removed
+# on exit. Leaves $work (a scratch folder), $wine, DISPLAY, WINEPREFIX and
+# XDG_RUNTIME_DIR set. A script that needs more tools names them:
+#   wine_require xdotool convert
+# Exits 77 (skipped) when Wine or a tool is missing.
+
+wine=/usr/lib/wine/wine64
+wine_skip() { echo "skipped: $*"; exit 77; }
+wine_require() {
+  [ -x $wine ] || wine_skip "wine64 is not installed (scripts/setup)"
+  for tool in Xvfb pulseaudio "$@"; do
+    command -v "$tool" >/dev/null || wine_skip "$tool is not installed (scripts/setup)"
+  done
+}
+
+work=$(mktemp -d)
+wine_pids=()
+wine_cleanup() {
+  WINEPREFIX=$work/prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  for p in "${wine_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap wine_cleanup EXIT
+
+# Starts the display and the sound server. Mono and Gecko are declined so that
+# a new prefix asks nothing and fetches nothing.
+wine_start() {
+  local n
+  for n in $(seq 91 160); do [ -e /tmp/.X$n-lock ] || break; done
+  export DISPLAY=:$n
+  Xvfb $DISPLAY -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  wine_pids+=($!)
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+
+  # Wine plays through PulseAudio; a null sink takes the samples.
+  export XDG_RUNTIME_DIR=$work/run
+  mkdir -p "$XDG_RUNTIME_DIR"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    -L "module-null-sink sink_name=silent" -L module-native-protocol-unix >"$work/pulse.log" 2>&1 &
+  wine_pids+=($!)
+  for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break; sleep 0.1; done
+
+  export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
