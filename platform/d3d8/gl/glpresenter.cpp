@@ -28,6 +28,7 @@ void GLPresenter::TakeParams(const D3DPRESENT_PARAMETERS& params) {
     height_ = params.BackBufferHeight;
     depthBuffer_ = params.EnableAutoDepthStencil != FALSE;
     stencilBuffer_ = depthBuffer_ && FormatHasStencil(params.AutoDepthStencilFormat);
+    keepFront_ = keepFront_ || (params.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
     fixed_.SetTarget(height_, depthBuffer_, stencilBuffer_);
 }
 
@@ -135,7 +136,7 @@ void GLPresenter::Clear(const D3DVIEWPORT8& vp, DWORD count, const D3DRECT* rect
 }
 
 void GLPresenter::Present() {
-    KeepFrontBuffer();
+    if (keepFront_) KeepFrontBuffer();
     if (framebuffer_) ShowScaled();
     context_.Swap();
     PaceFrames();
@@ -244,6 +245,11 @@ void GLPresenter::KeepFrontBuffer() {
 }
 
 void GLPresenter::ReadFrontBuffer(void* pixels, UINT pitch) {
+    if (!keepFront_) {
+        keepFront_ = true;
+        ReadShownFrame(pixels, pitch);
+        return;
+    }
     if (!frontFramebuffer_) {
         for (UINT y = 0; y < height_; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + size_t(y) * pitch);
@@ -254,6 +260,11 @@ void GLPresenter::ReadFrontBuffer(void* pixels, UINT pitch) {
     cache_.BindReadFramebuffer(frontFramebuffer_);
     ReadRows(pixels, pitch);
     cache_.BindReadFramebuffer(framebuffer_);
+}
+
+void GLPresenter::ReadShownFrame(void* pixels, UINT pitch) {
+    cache_.BindReadFramebuffer(framebuffer_);
+    ReadRows(pixels, pitch);
 }
 
 }  // namespace d3d8

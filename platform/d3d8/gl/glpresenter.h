@@ -45,6 +45,10 @@ private:
     void DeleteTarget();
     void ShowScaled();
     void KeepFrontBuffer();
+    // The presented frame without a kept copy: the target, which holds it
+    // until the next frame is drawn (Mesa's swap leaves the window's back
+    // buffer as it was, and our own framebuffer is never swapped).
+    void ReadShownFrame(void* pixels, UINT pitch);
     // Rows of the bound read framebuffer, top-down, into pixels.
     void ReadRows(void* pixels, UINT pitch);
     void PaceFrames();
@@ -56,7 +60,11 @@ private:
     bool depthBuffer_ = false, stencilBuffer_ = false;
     GLuint framebuffer_ = 0;  // 0: drawing straight into the window
     GLuint colorBuffer_ = 0, depthStencilBuffer_ = 0;
-    // A copy of the last presented frame, for GetFrontBuffer.
+    // A copy of the last presented frame, for GetFrontBuffer. Copying costs
+    // a full-screen pass per frame, so it is kept only for devices that read
+    // their buffers back (a lockable back buffer) and, from its first call
+    // on, for those that ask for the front buffer.
+    bool keepFront_ = false;
     GLuint frontFramebuffer_ = 0, frontBuffer_ = 0;
 
     // Fences of the frames still in flight: Present waits for the one two
