@@ -1,25 +1,33 @@
 #include "scratchdir.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace testsupport {
 
+// The system's temporary folder (TMPDIR here, TMP or TEMP on Windows); the
+// folder is made with one atomic create that fails if the name exists.
 ScratchDir::ScratchDir() {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string root = tmp && *tmp ? tmp : "/tmp";
+    const std::filesystem::path root = std::filesystem::temp_directory_path();
+    std::random_device seed;
+    std::mt19937 random(seed());
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string pattern = root + "/halcyon2-test-XXXXXX";
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        if (pattern.find("zip") == std::string::npos && pattern.find("pak") == std::string::npos) {
-            path_ = pattern;
+        std::string name = "halcyon2-test-";
+        for (int i = 0; i < 8; ++i) name += letters[random() % (sizeof letters - 1)];
+        const std::filesystem::path path = root / name;
+        if (path.string().find("zip") != std::string::npos || path.string().find("pak") != std::string::npos) continue;
+        if (std::filesystem::create_directory(path)) {
+            path_ = path.generic_string();
             return;
         }
-        std::filesystem::remove(pattern);
     }
     throw std::runtime_error("no usable temporary folder name");
 }
@@ -31,8 +39,12 @@ ScratchDir::~ScratchDir() {
 
 int Run(const std::string& command) {
     const int status = std::system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    if (status == -1) return -1;
+#ifdef _WIN32
+    return status;  // the command's own exit code
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 std::string Quote(const std::string& text) {
