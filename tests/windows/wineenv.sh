@@ -27,12 +27,14 @@ trap wine_cleanup EXIT
 # Starts the display and the sound server. Mono and Gecko are declined so that
 # a new prefix asks nothing and fetches nothing.
 wine_start() {
-  local n
-  for n in $(seq 91 160); do [ -e /tmp/.X$n-lock ] || break; done
-  export DISPLAY=:$n
-  Xvfb $DISPLAY -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # Xvfb takes the first free display number itself and tells it once it
+  # listens there: scripts started together never share a display.
+  local n=""
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   wine_pids+=($!)
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  for _ in $(seq 300); do n=$(cat "$work/display" 2>/dev/null) && [ -n "$n" ] && break; sleep 0.1; done
+  [ -n "$n" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+  export DISPLAY=:$n
 
   # Wine plays through PulseAudio; a null sink takes the samples.
   export XDG_RUNTIME_DIR=$work/run
