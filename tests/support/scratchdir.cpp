@@ -1,9 +1,5 @@
 #include "scratchdir.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,10 +8,13 @@
 
 namespace testsupport {
 
-// The system's temporary folder (TMPDIR here, TMP or TEMP on Windows); the
-// folder is made with one atomic create that fails if the name exists.
+// TMPDIR, even on Windows: under Wine it names a host folder that the
+// programs Run starts there see under the same path. Otherwise the system's
+// temporary folder. The folder is made with one atomic create that fails if
+// the name exists.
 ScratchDir::ScratchDir() {
-    const std::filesystem::path root = std::filesystem::temp_directory_path();
+    const char* tmp = std::getenv("TMPDIR");
+    const std::filesystem::path root = tmp && *tmp ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
     std::random_device seed;
     std::mt19937 random(seed());
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -35,16 +34,6 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
-}
-
-int Run(const std::string& command) {
-    const int status = std::system(command.c_str());
-    if (status == -1) return -1;
-#ifdef _WIN32
-    return status;  // the command's own exit code
-#else
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
 }
 
 std::string Quote(const std::string& text) {

@@ -15,6 +15,8 @@ wine_start
 
 # Scratch folders of the tests land in the prefix's own temporary folder.
 cd "$work"
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
 failed=0 programs=0 total=0
 while read -r exe filter; do
   programs=$((programs + 1))
