@@ -62,7 +62,8 @@ inline const std::string& PlasmaAlpha() {
         const std::string p = Path("plasma-alpha.png");
         testsupport::Run("convert " + Plasma() +
                          " \\( -size 37x23 gradient:white-black \\) -alpha off "
-                         "-compose CopyOpacity -composite " + p);
+                         "-compose CopyOpacity -composite " +
+                         p);
         return p;
     }();
     return path;

@@ -14,7 +14,8 @@ namespace testsupport {
 // the name exists.
 ScratchDir::ScratchDir() {
     const char* tmp = std::getenv("TMPDIR");
-    const std::filesystem::path root = tmp && *tmp ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
+    const std::filesystem::path root =
+        tmp && *tmp ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
     std::random_device seed;
     std::mt19937 random(seed());
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";

@@ -52,17 +52,15 @@ std::string ReadWhole(const std::string& path) {
 // than two minutes.
 int RunOnHost(const std::string& command, const std::string& outPath) {
     static int serial = 0;
-    const std::string status = "halcyon2-command-" + std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(++serial) + ".status";
-    const std::string script = "(" + command + ")" + (outPath.empty() ? "" : " >" + Quote(outPath)) +
-                               "; echo $? >" + Quote(status + ".part") + " && mv " + Quote(status + ".part") + " " +
-                               Quote(status);
+    const std::string status =
+        "halcyon2-command-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial) + ".status";
+    const std::string script = "(" + command + ")" + (outPath.empty() ? "" : " >" + Quote(outPath)) + "; echo $? >" +
+                               Quote(status + ".part") + " && mv " + Quote(status + ".part") + " " + Quote(status);
     std::string line = "/bin/sh -c " + QuoteArgument(script);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return -1;
     if (process.hThread) CloseHandle(process.hThread);
     if (process.hProcess) CloseHandle(process.hProcess);
