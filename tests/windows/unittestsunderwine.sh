@@ -13,7 +13,9 @@ wine_require timeout
 [ -f "$dir/tests.txt" ] || wine_skip "no $dir/tests.txt (make windows)"
 wine_start
 
-# Scratch folders of the tests land in the prefix's own temporary folder.
+# The tests' scratch folders are host folders (TMPDIR) that the Debian tools
+# making their fixtures reach under the same path: the current folder is on
+# Wine's Z: drive, the host's /.
 cd "$work"
 export TMPDIR=$work/tmp
 mkdir -p "$TMPDIR"
