@@ -60,7 +60,13 @@ landscape/maasto 30 0
 "
 
 # Frames where Wine breaks a Direct3D 8 rule, as "scene time: why"; they are
-# reported but do not fail the run.
+# reported but do not fail the run. None so far. What does differ, below the
+# goal: single pixels along silhouettes and where two surfaces cross (the
+# coast line), where the drivers round coverage and depth apart, and in the
+# crispbread a dashed ring
+# where the hidden ray source touches the bread's surface (at radius 30 and
+# at the hole): two meshes meeting at equal depth, which Direct3D leaves to
+# the driver, so either side is right.
 known_deviations=""
 
 goal=0.5
@@ -86,7 +92,8 @@ while read -r scene time camera; do
   (cd "$linux" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
     ./halcyon2-scene --time "$time" --camera "$camera" --out "$out/$name-linux.png" "data.zip/$scene.klx")
   (cd "$work/win" && $wine halcyon2-scene.exe --time "$time" --camera "$camera" --out "$name-wine.png" \
-    "data.zip/$scene.klx" </dev/null) || { echo "the Windows tool failed on $scene at $time"; exit 1; }
+    "data.zip/$scene.klx" </dev/null 2>>"$work/wine.log") ||
+    { echo "the Windows tool failed on $scene at $time:"; cat "$work/wine.log"; exit 1; }
   mv "$work/win/$name-wine.png" "$out/"
   share=$(differing "$out/$name-linux.png" "$out/$name-wine.png")
   note=""
@@ -106,7 +113,7 @@ if [ "$bench" -gt 0 ]; then
   for scene in $(printf "%s\n" "$frames" | awk 'NF { print $1 }' | uniq); do
     l=$(cd "$linux" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
       ./halcyon2-scene --bench "$bench" "data.zip/$scene.klx" | sed 's/.*mean \([0-9.]*\) ms.*/\1/')
-    w=$(cd "$work/win" && $wine halcyon2-scene.exe --bench "$bench" "data.zip/$scene.klx" </dev/null |
+    w=$(cd "$work/win" && $wine halcyon2-scene.exe --bench "$bench" "data.zip/$scene.klx" </dev/null 2>>"$work/wine.log" |
       tr -d '\r' | sed 's/.*mean \([0-9.]*\) ms.*/\1/')
     printf "%-12s %12s %12s\n" "$(basename "$scene")" "$l" "$w"
   done
