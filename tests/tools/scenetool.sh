@@ -19,6 +19,11 @@ colours=$(convert "$tmp/maasto.png" -format %k info:)
 out=$($tool --bench 3 --step 0.5 --size 64x48 data.zip/kukka/kukka.klx)
 [[ $out == *"3 frames at 64x48, mean "*" ms per frame"* ]] || fail "bench printed: $out"
 [ ! -e kukka.png ] || fail "--bench without --out wrote a file"
+# Where no mesh covers the frame it keeps the clear colour, the fog's:
+# channel order and the row filters of the PNG show there.
+$tool --size 64x48 --out "$tmp/kukka.png" data.zip/kukka/kukka.klx
+sky=$(convert "$tmp/kukka.png" -format "%[hex:p{0,0}] %[hex:p{40,3}]" info:)
+[ "$sky" = "2A1040 2A1040" ] || fail "the sky is $sky, not the fog colour 2A1040"
 
 # Expected exit code, then the text the message must hold, then arguments.
 expect() {
