@@ -40,5 +40,9 @@ expect 2 "bad value for --time" --time soon data.zip/kukka/kukka.klx
 expect 2 "unknown option --fast" --fast data.zip/kukka/kukka.klx
 expect 2 "no camera '7'" --camera 7 data.zip/kukka/kukka.klx
 expect 1 "cannot access file: data.zip/kukka/none.klx" data.zip/kukka/none.klx
+printf 'KLX0' >"$tmp/short.klx"
+expect 1 "Not a KLX file" "$tmp/short.klx"
+printf 'KLX garbage' >"$tmp/nocamera.klx"
+expect 1 "has no camera" "$tmp/nocamera.klx"
 expect 1 "cannot write" --out "$tmp/no/such/folder.png" data.zip/kukka/kukka.klx
 echo "halcyon2-scene: all checks passed"

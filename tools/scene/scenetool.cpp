@@ -83,6 +83,10 @@ int Run(const SceneOptions& o) {
         List(snapshot);
         return 0;
     }
+    if (snapshot.CameraNames().empty()) {
+        std::fprintf(stderr, "halcyon2-scene: %s has no camera to render through\n", o.scene.c_str());
+        return kFailed;
+    }
     const int camera = snapshot.FindCamera(o.camera);
     if (camera < 0) {
         std::fprintf(stderr, "halcyon2-scene: no camera '%s' in %s (--list shows its %zu cameras)\n", o.camera.c_str(),
