@@ -1,5 +1,6 @@
 #include "scenesnapshot.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -97,9 +98,12 @@ void SceneSnapshot::CheckBackBufferSize(int width, int height) {
 }
 
 // The scene's folder becomes the base path, as the show sets it before each
-// scene, so the texture names inside the file resolve beside it.
-void SceneSnapshot::LoadScene(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
+// scene, so the texture names inside the file resolve beside it. Backslashes
+// become slashes: archive entries are stored and matched with slashes only,
+// and Windows takes either in a file's path.
+void SceneSnapshot::LoadScene(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = path.substr(folder.size());
     cvcore::SetBasePath(folder.c_str());

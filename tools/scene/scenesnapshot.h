@@ -36,7 +36,7 @@ public:
 
 private:
     void OpenDevice(int width, int height);
-    void LoadScene(const std::string& path);
+    void LoadScene(std::string path);
     void CheckBackBufferSize(int width, int height);
 
     cvcore::WindowWrapper window_;
