@@ -7,12 +7,12 @@
 # Usage: showunderwine.sh WINDOWS_BIN_DIR
 set -euo pipefail
 
-bin=$(cd "$1" && pwd)
 . "$(dirname "$0")/wineenv.sh"
 wine_require xdotool xwd convert
 for f in halcyon2.exe data.zip murikka.mp3; do
-  [ -f "$bin/$f" ] || wine_skip "no $bin/$f (make windows)"
+  [ -f "$1/$f" ] || wine_skip "no $1/$f (make windows)"
 done
+bin=$(cd "$1" && pwd)
 wine_start
 
 mkdir -p "$work/show"
