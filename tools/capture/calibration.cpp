@@ -197,7 +197,8 @@ Calibrator::~Calibrator() {
     if (videoInit_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-double Calibrator::NsPerFragment(int layers, int runs) {
+double Calibrator::NsPerFragment(double fragments, int runs) {
+    const int layers = std::max(4, int(fragments / (double(width_) * height_)));
     SDL_GL_MakeCurrent(window_, context_);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -24,10 +24,12 @@ public:
     Calibrator(const Calibrator&) = delete;
     Calibrator& operator=(const Calibrator&) = delete;
 
-    // Best of runs: layers full-screen quads blended over each other.
-    double NsPerFragment(int layers = 24, int runs = 5);
+    // Best of runs, each of full-screen quads blended over each other until
+    // about fragments have been shaded (the same work at every size). The
+    // machine is shared: the best run is the one least disturbed.
+    double NsPerFragment(double fragments = 2.0e7, int runs = 7);
     // Best of runs: draws of the mesh, less what its fragments cost.
-    double NsPerTriangle(double nsPerFragment, int draws = 6, int runs = 3);
+    double NsPerTriangle(double nsPerFragment, int draws = 6, int runs = 5);
     Calibration Measure();
     // Triangles in one draw of the mesh.
     int MeshTriangles() const { return meshIndices_ / 3; }
