@@ -32,6 +32,11 @@ void BM_Calibration(benchmark::State& state) {
     state.counters["Mfragments/s"] = 1e3 / c.nsPerFragment;
     state.counters["Mtriangles/s"] = 1e3 / c.nsPerTriangle;
 }
-BENCHMARK(BM_Calibration)->Args({640, 480})->Args({1280, 720})->Args({1920, 1080})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Calibration)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace

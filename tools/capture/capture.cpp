@@ -104,7 +104,8 @@ void CountFrame(Capture& c, IDirect3DDevice8* device, int part) {
     c.stats.AddCounts(part, CountsBetween(c.lastStats, now));
     const unsigned long long first = c.lastStats.fragmentFrames, end = now.fragmentFrames;
     if (end > first) {
-        const double share = static_cast<double>(now.fragments - c.lastStats.fragments) / static_cast<double>(end - first);
+        const double share =
+            static_cast<double>(now.fragments - c.lastStats.fragments) / static_cast<double>(end - first);
         for (unsigned long long f = first; f < end && f < c.partOfFrame.size(); ++f)
             c.stats.AddFragments(c.partOfFrame[f], share);
     }

@@ -52,7 +52,8 @@ double FrameStats::FloorSeconds(const Part& p) const {
 }
 
 void FrameStats::Print(std::FILE* out) const {
-    std::fprintf(out, calibrated_ ? "part  frames  mean ms  p99 ms  floor ms  ratio\n" : "part  frames  mean ms  p99 ms\n");
+    std::fprintf(out,
+                 calibrated_ ? "part  frames  mean ms  p99 ms  floor ms  ratio\n" : "part  frames  mean ms  p99 ms\n");
     double worst = 0;
     int worstPart = 0;
     for (int part = 1; part <= 6; ++part) {
