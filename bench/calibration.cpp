@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <calibration.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -22,11 +21,7 @@ void BM_Calibration(benchmark::State& state) {
     }
     // The least disturbed measurement of each, as the tool's own runs take.
     Calibration c{1e30, 1e30};
-    for (auto _ : state) {
-        const Calibration m = calibrator->Measure();
-        c.nsPerFragment = std::min(c.nsPerFragment, m.nsPerFragment);
-        c.nsPerTriangle = std::min(c.nsPerTriangle, m.nsPerTriangle);
-    }
+    for (auto _ : state) c = Better(c, calibrator->Measure());
     state.counters["ns/fragment"] = c.nsPerFragment;
     state.counters["ns/triangle"] = c.nsPerTriangle;
     state.counters["Mfragments/s"] = 1e3 / c.nsPerFragment;

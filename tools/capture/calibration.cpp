@@ -231,6 +231,10 @@ Calibration Calibrator::Measure() {
     return c;
 }
 
+Calibration Better(const Calibration& a, const Calibration& b) {
+    return {std::min(a.nsPerFragment, b.nsPerFragment), std::min(a.nsPerTriangle, b.nsPerTriangle)};
+}
+
 bool Calibrate(int width, int height, Calibration& result, std::string& error) {
     std::unique_ptr<Calibrator> calibrator = Calibrator::Create(width, height, error);
     if (!calibrator) return false;
