@@ -23,6 +23,12 @@ void GLFragmentCounter::Drawing() {
 }
 
 void GLFragmentCounter::EndFrame() {
+    // Not counting and nothing outstanding: the frame shaded no counted
+    // fragments, and costs no GL call.
+    if (!active_ && pending_.empty()) {
+        ++frames_;
+        return;
+    }
     if (active_) glEndQuery(GL_SAMPLES_PASSED);
     pending_.push_back(active_);
     active_ = 0;
