@@ -192,7 +192,8 @@ D3DPRESENT_PARAMETERS Device3D::PresentParameters(const DeviceSettings& settings
     parameters.hDeviceWindow = nullptr;
     parameters.EnableAutoDepthStencil = TRUE;
     parameters.AutoDepthStencilFormat = FindDepthStencilFormat(settings);
-    parameters.Flags = 0;
+    parameters.Flags =
+        (settings.flags & DeviceSettings::LOCKABLE_BACKBUFFER) != 0 ? D3DPRESENTFLAG_LOCKABLE_BACKBUFFER : 0;
     parameters.FullScreen_PresentationInterval = 0;
     return parameters;
 }

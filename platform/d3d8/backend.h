@@ -111,6 +111,8 @@ public:
         (void)size;
     }
     virtual D3D8Stats Stats() const = 0;
+    // Counting the fragments of each frame (D3D8_SetProfiling).
+    virtual void SetProfiling(bool enable) { (void)enable; }
     virtual void CountIgnoredState() = 0;
 };
 

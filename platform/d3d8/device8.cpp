@@ -848,6 +848,7 @@ HRESULT Device8::Draw(DrawCall& call) {
         ++skippedDraws_;
         return D3D_OK;
     }
+    if (call.type >= D3DPT_TRIANGLELIST) triangles_ += call.primitiveCount;
     backend_->Draw(state_, call);
     // The back end has seen every change so far.
     state_.dirty = 0;

@@ -111,6 +111,7 @@ public:
         D3D8Stats stats = backend_->Stats();
         stats.draws = draws_;
         stats.skippedDraws = skippedDraws_;
+        stats.triangles = triangles_;
         return stats;
     }
 
@@ -143,7 +144,7 @@ private:
     HWND focus_;
     DWORD behaviour_;
     D3DPRESENT_PARAMETERS params_;
-    unsigned long long draws_ = 0, skippedDraws_ = 0;
+    unsigned long long draws_ = 0, skippedDraws_ = 0, triangles_ = 0;
     std::shared_ptr<DeviceBackend> backend_;
     DeviceState state_;
     D3DCAPS8 caps_;

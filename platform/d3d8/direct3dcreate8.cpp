@@ -119,3 +119,10 @@ HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats) {
     *stats = ours->Stats();
     return D3D_OK;
 }
+
+HRESULT D3D8_SetProfiling(IDirect3DDevice8* device, BOOL enable) {
+    Device8* ours = device ? Device8::FromInterface(device) : nullptr;
+    if (!ours) return D3DERR_INVALIDCALL;
+    ours->BackendDevice().SetProfiling(enable != FALSE);
+    return D3D_OK;
+}

@@ -40,6 +40,11 @@ UINT FormatLevelSize(const FormatInfo& info, UINT width, UINT height) {
     return FormatPitch(info, width) * FormatRows(info, height);
 }
 
+UINT FormatUploadSize(const FormatInfo& info, UINT width, UINT height, LONG left, LONG top, LONG right, LONG bottom) {
+    if (info.blockCompressed) return FormatLevelSize(info, width, height);
+    return UINT(right - left) * UINT(bottom - top) * info.bytesPerPixel;
+}
+
 bool FormatHasStencil(D3DFORMAT format) {
     const FormatInfo* info = FindFormat(format);
     return info && info->stencil;

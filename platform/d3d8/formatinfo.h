@@ -26,6 +26,9 @@ const FormatInfo* FindFormat(D3DFORMAT format);
 UINT FormatPitch(const FormatInfo& info, UINT width);
 UINT FormatRows(const FormatInfo& info, UINT height);
 UINT FormatLevelSize(const FormatInfo& info, UINT width, UINT height);
+// Bytes an upload of the rectangle [left, right) x [top, bottom) of a level
+// of width x height sends: compressed levels go whole.
+UINT FormatUploadSize(const FormatInfo& info, UINT width, UINT height, LONG left, LONG top, LONG right, LONG bottom);
 
 // Whether a depth format has stencil bits.
 bool FormatHasStencil(D3DFORMAT format);

@@ -16,6 +16,7 @@
 #include "cvcore/image.h"
 #include "cvcore/imagecodec.h"
 #include "cvcore/memorystream.h"
+#include "scratchdir.h"
 
 namespace fixtures {
 
@@ -26,41 +27,20 @@ struct Rgba {
     std::vector<uint8_t> pixels;
 };
 
-// A folder of this process's own, removed at exit.
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char name[] = "/tmp/halcyon2-images-XXXXXX";
-        const char* made = mkdtemp(name);
-        path = made ? made : "/tmp";
-    }
-    ~TempFolder() {
-        if (path != "/tmp") std::filesystem::remove_all(path);
-    }
-};
-
 inline std::string TempDir() {
-    static const TempFolder folder;
-    return folder.path;
+    static const testsupport::ScratchDir folder;
+    return folder.Path();
 }
 
 inline std::string Path(const std::string& name) { return TempDir() + "/" + name; }
 
 // Runs a shell command; fails the test when it does not succeed.
 inline void Run(const std::string& command) {
-    const int rc = std::system((command + " 2>/dev/null").c_str());
+    const int rc = testsupport::Run(command + " 2>/dev/null");
     ASSERT_EQ(rc, 0) << command;
 }
 
-inline std::string Output(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) out.append(buffer, n);
-    return out;
-}
+using testsupport::Output;
 
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -71,7 +51,7 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
 inline const std::string& Plasma() {
     static const std::string path = [] {
         const std::string p = Path("plasma.png");
-        std::system(("convert -size 37x23 -seed 4 plasma: " + p).c_str());
+        testsupport::Run("convert -size 37x23 -seed 4 plasma: " + p);
         return p;
     }();
     return path;
@@ -80,11 +60,10 @@ inline const std::string& Plasma() {
 inline const std::string& PlasmaAlpha() {
     static const std::string path = [] {
         const std::string p = Path("plasma-alpha.png");
-        std::system(("convert " + Plasma() +
-                     " \\( -size 37x23 gradient:white-black \\) -alpha off "
-                     "-compose CopyOpacity -composite " +
-                     p)
-                        .c_str());
+        testsupport::Run("convert " + Plasma() +
+                         " \\( -size 37x23 gradient:white-black \\) -alpha off "
+                         "-compose CopyOpacity -composite " +
+                         p);
         return p;
     }();
     return path;

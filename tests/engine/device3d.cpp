@@ -229,6 +229,14 @@ TEST_F(Device3DTest, WindowedDeviceTakesTheDesktopFormat) {
     EXPECT_NE(checks[0].find("CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_R5G6B5, 0x2, D3DRTYPE_SURFACE, "),
               std::string::npos)
         << checks[0];
+    EXPECT_NE(created[0].find(" 0x0 0 0}"), std::string::npos) << created[0];
+
+    // Only a tool that asks for it gets a back buffer it can lock.
+    settings.flags |= DeviceSettings::LOCKABLE_BACKBUFFER;
+    device.CreateDevice(settings);
+    const auto lockable = LinesWith("CreateDevice(");
+    ASSERT_EQ(lockable.size(), 2u);
+    EXPECT_NE(lockable[1].find(" 0x1 0 0}"), std::string::npos) << lockable[1];
 }
 
 TEST_F(Device3DTest, DepthFormatChoice) {

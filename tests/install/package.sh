@@ -33,10 +33,11 @@ echo "ok: lintian"
 
 root=$tmp/root
 dpkg -x "$deb" "$root"
-for f in usr/bin/halcyon2 usr/bin/halcyon2-capture usr/libexec/halcyon2/halcyon2 \
+for f in usr/bin/halcyon2 usr/bin/halcyon2-capture usr/bin/halcyon2-scene usr/libexec/halcyon2/halcyon2 \
          usr/share/halcyon2/data.zip usr/share/halcyon2/murikka.mp3 \
          usr/share/applications/halcyon2.desktop usr/share/icons/hicolor/48x48/apps/halcyon2.png \
          usr/share/man/man1/halcyon2.1.gz usr/share/man/man1/halcyon2-capture.1.gz \
+         usr/share/man/man1/halcyon2-scene.1.gz \
          usr/share/doc/halcyon2/copyright usr/share/doc/halcyon2/changelog.gz; do
     [ -f "$root/$f" ] || fail "missing from the package: /$f"
 done

@@ -201,10 +201,13 @@ TEST_F(RasterTest, ViewportMapsClipSpace) {
         }
 }
 
+// Also what a profile counts of them: triangles, bytes sent, and with
+// profiling on the fragments shaded, which arrive a frame or two later.
 TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw) {
     Open(64, 64);
     Plain();
     device->SetVertexShader(TL_FVF);
+    ASSERT_EQ(D3D8_SetProfiling(device, TRUE), D3D_OK);
     Clear(0);
     D3D8Stats before = {};
     D3D8_GetStats(device, &before);
@@ -230,6 +233,15 @@ TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw) {
     D3D8_GetStats(device, &after);
     EXPECT_EQ(after.draws - before.draws, 34u);
     EXPECT_EQ(after.glDraws - before.glDraws, 1u);
+    EXPECT_EQ(after.triangles - before.triangles, 68u);
+    EXPECT_GE(after.bytesUploaded - before.bytesUploaded, 34u * 4 * sizeof(TLVertex));
+    // 32 strips of 1x32 pixels, 64x8 and 64x4.
+    for (int i = 0; i < 4 && after.fragmentFrames < 1; ++i) {
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        D3D8_GetStats(device, &after);
+    }
+    EXPECT_GE(after.fragmentFrames, 1u);
+    EXPECT_EQ(after.fragments, 32u * 32 + 64 * 8 + 64 * 4);
     for (int i = 0; i < 32; ++i) {
         EXPECT_EQ(At(i * 2, 10), i % 2 ? 0x00FF00u : 0xFF0000u) << i;
         EXPECT_EQ(At(i * 2 + 1, 10), 0u) << i;

@@ -293,6 +293,7 @@ TEST_F(TraceTest, FadedOutBufferDrawsAreSkipped) {
     D3D8Stats stats = {};
     D3D8_GetStats(device, &stats);
     EXPECT_EQ(stats.draws, 5u);
+    EXPECT_EQ(stats.triangles, 3u);  // skipped draws send none
     vb->Release();
     ib->Release();
 }

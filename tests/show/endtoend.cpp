@@ -204,13 +204,42 @@ TEST_F(ShowEndToEnd, TwoCapturesGiveIdenticalFrames) {
     }
 }
 
+// The numbers on the line after the first line starting with header.
+std::vector<double> RowAfter(const std::string& output, const std::string& header) {
+    std::vector<double> row;
+    const size_t at = output.find("\n" + header);
+    if (at == std::string::npos) return row;
+    const size_t line = output.find('\n', at + 1);
+    std::istringstream in(output.substr(line + 1, output.find('\n', line + 1) - line - 1));
+    for (double v; in >> v;) row.push_back(v);
+    return row;
+}
+
+// With --profile too: the part's work and its floor, and the report's last
+// line names the worst part.
 TEST_F(ShowEndToEnd, EscapeDuringPartOneEndsTheShowNormally) {
-    const Result escape = Capture("escape", "--size 160x120 --fps 10 --to 3");
+    const Result escape = Capture("escape", "--size 160x120 --fps 10 --to 3 --profile");
     ASSERT_EQ(escape.exitCode, 0) << escape.output;
     const std::vector<Frame> frames = ReadFrameLog(work / "escape");
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.back().part, 1);
     EXPECT_LT(frames.back().music, 3.5);
+
+    const std::vector<double> counts = RowAfter(escape.output, "part  fragments  triangles");
+    ASSERT_GE(counts.size(), 3u) << escape.output;
+    EXPECT_EQ(counts[0], 1);
+    EXPECT_GT(counts[1], 0) << "fragments";
+    EXPECT_GT(counts[2], 0) << "triangles";
+    const std::vector<double> times = RowAfter(escape.output, "part  frames  mean ms  p99 ms  floor ms  ratio");
+    ASSERT_EQ(times.size(), 6u) << escape.output;
+    for (double v : times) EXPECT_TRUE(std::isfinite(v) && v > 0) << escape.output;
+    std::string last = escape.output.substr(0, escape.output.find_last_not_of('\n') + 1);
+    last = last.substr(last.rfind('\n') + 1);
+    double ratio = 0;
+    int part = 0;
+    EXPECT_EQ(std::sscanf(last.c_str(), "worst ratio: %lf (part %d)", &ratio, &part), 2) << last;
+    EXPECT_DOUBLE_EQ(ratio, std::round(times[5] * 10) / 10);
+    EXPECT_EQ(part, 1);
 }
 
 TEST_F(ShowEndToEnd, AFrameThatCannotBeWrittenFailsTheCapture) {

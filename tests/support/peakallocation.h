@@ -25,10 +25,19 @@ private:
     size_t base_;
 };
 
+// What the heap really set aside for a block, not what was asked for.
+inline size_t UsableSize(void* p) {
+#ifdef _WIN32
+    return _msize(p);
+#else
+    return malloc_usable_size(p);
+#endif
+}
+
 inline void* CountedAllocate(size_t size) {
     void* p = std::malloc(size ? size : 1);
     if (!p) throw std::bad_alloc();
-    const size_t now = liveHeapBytes += malloc_usable_size(p);
+    const size_t now = liveHeapBytes += UsableSize(p);
     size_t peak = peakHeapBytes.load();
     while (now > peak && !peakHeapBytes.compare_exchange_weak(peak, now)) {
     }
@@ -37,7 +46,7 @@ inline void* CountedAllocate(size_t size) {
 
 inline void CountedFree(void* p) noexcept {
     if (!p) return;
-    liveHeapBytes -= malloc_usable_size(p);
+    liveHeapBytes -= UsableSize(p);
     std::free(p);
 }
 

@@ -1,25 +1,33 @@
 #include "scratchdir.h"
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace testsupport {
 
+// TMPDIR, even on Windows: under Wine it names a host folder that the
+// programs Run starts there see under the same path. Otherwise the system's
+// temporary folder. The folder is made with one atomic create that fails if
+// the name exists.
 ScratchDir::ScratchDir() {
     const char* tmp = std::getenv("TMPDIR");
-    const std::string root = tmp && *tmp ? tmp : "/tmp";
+    const std::filesystem::path root =
+        tmp && *tmp ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
+    std::random_device seed;
+    std::mt19937 random(seed());
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string pattern = root + "/halcyon2-test-XXXXXX";
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        if (pattern.find("zip") == std::string::npos && pattern.find("pak") == std::string::npos) {
-            path_ = pattern;
+        std::string name = "halcyon2-test-";
+        for (int i = 0; i < 8; ++i) name += letters[random() % (sizeof letters - 1)];
+        const std::filesystem::path path = root / name;
+        if (path.string().find("zip") != std::string::npos || path.string().find("pak") != std::string::npos) continue;
+        if (std::filesystem::create_directory(path)) {
+            path_ = path.generic_string();
             return;
         }
-        std::filesystem::remove(pattern);
     }
     throw std::runtime_error("no usable temporary folder name");
 }
@@ -27,12 +35,6 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
-}
-
-int Run(const std::string& command) {
-    const int status = std::system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
 }
 
 std::string Quote(const std::string& text) {

@@ -24,7 +24,12 @@ private:
 };
 
 // Runs a shell command and returns its exit status (-1 if it could not run).
+// On Windows under Wine the command runs in the host's shell (command.cpp
+// per platform).
 int Run(const std::string& command);
+
+// A shell command's standard output ("" if it could not run).
+std::string Output(const std::string& command);
 
 // Single-quotes text for the shell.
 std::string Quote(const std::string& text);

@@ -22,21 +22,7 @@ $wine halcyon2.exe >"$work/show.log" 2>&1 &
 show=$!
 wine_pids+=($show)
 
-# Wine takes a while to make its prefix the first time.
-title="Halcyon 2 by quillmark"
-dialog=""
-for _ in $(seq 120); do dialog=$(xdotool search --name "$title" 2>/dev/null | head -1) && [ -n "$dialog" ] && break; sleep 1; done
-[ -n "$dialog" ] || { echo "the setup dialog did not appear"; cat "$work/show.log"; exit 1; }
-sleep 2
-
-# Keys held briefly: Wine reads the keyboard state, and a press and release
-# in the same instant can pass unseen.
-press() { xdotool keydown "$1"; sleep 0.2; xdotool keyup "$1"; sleep 0.3; }
-eval "$(xdotool getwindowgeometry --shell "$dialog")"
-# The full screen box: 24 x 87 pixels into the dialog with Wine's dialog font.
-xdotool mousemove $((X + 24)) $((Y + 87)) click 1
-sleep 0.5
-press Return
+wine_answer_setup_dialog || { cat "$work/show.log"; exit 1; }
 
 # The dialog and the report window are a few flat greys (under 300
 # colours); a frame of the show is lit, shaded and textured. Loading takes
@@ -54,9 +40,9 @@ done
 cp "$work/shot.png" "$bin/../showunderwine.png"
 [ $shows -eq 1 ] || { echo "the screen does not show the show"; cat "$work/show.log"; exit 1; }
 
-window=$(xdotool search --name "$title" | head -1)
+window=$(xdotool search --name "Halcyon 2 by quillmark" | head -1)
 xdotool windowfocus "$window" 2>/dev/null || true
-press Escape
+wine_press Escape
 for _ in $(seq 30); do kill -0 $show 2>/dev/null || break; sleep 1; done
 if kill -0 $show 2>/dev/null; then echo "the show did not end on Escape"; exit 1; fi
 set +e

@@ -3,6 +3,7 @@
 # on exit. Leaves $work (a scratch folder), $wine, DISPLAY, WINEPREFIX and
 # XDG_RUNTIME_DIR set. A script that needs more tools names them:
 #   wine_require xdotool convert
+# wine_answer_setup_dialog answers the show's setup dialog (windowed).
 # Exits 77 (skipped) when Wine or a tool is missing.
 
 wine=/usr/lib/wine/wine64
@@ -26,12 +27,14 @@ trap wine_cleanup EXIT
 # Starts the display and the sound server. Mono and Gecko are declined so that
 # a new prefix asks nothing and fetches nothing.
 wine_start() {
-  local n
-  for n in $(seq 91 160); do [ -e /tmp/.X$n-lock ] || break; done
-  export DISPLAY=:$n
-  Xvfb $DISPLAY -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # Xvfb takes the first free display number itself and tells it once it
+  # listens there: scripts started together never share a display.
+  local n=""
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   wine_pids+=($!)
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  for _ in $(seq 300); do n=$(cat "$work/display" 2>/dev/null) && [ -n "$n" ] && break; sleep 0.1; done
+  [ -n "$n" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+  export DISPLAY=:$n
 
   # Wine plays through PulseAudio; a null sink takes the samples.
   export XDG_RUNTIME_DIR=$work/run
@@ -42,4 +45,25 @@ wine_start() {
   for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/pulse/native" ] && break; sleep 0.1; done
 
   export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Keys held briefly: Wine reads the keyboard state, and a press and release
+# in the same instant can pass unseen.
+wine_press() { xdotool keydown "$1"; sleep 0.2; xdotool keyup "$1"; sleep 0.3; }
+
+# Waits for the show's setup dialog (a new prefix takes a while to make),
+# unticks full screen and presses Enter; fails when no dialog appears.
+wine_answer_setup_dialog() {
+  local dialog="" X Y WIDTH HEIGHT SCREEN WINDOW
+  for _ in $(seq 120); do
+    dialog=$(xdotool search --name "Halcyon 2 by quillmark" 2>/dev/null | head -1) && [ -n "$dialog" ] && break
+    sleep 1
+  done
+  [ -n "$dialog" ] || { echo "the setup dialog did not appear"; return 1; }
+  sleep 2
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  # The full screen box: 24 x 87 pixels into the dialog with Wine's dialog font.
+  xdotool mousemove $((X + 24)) $((Y + 87)) click 1
+  sleep 0.5
+  wine_press Return
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "assets.h"
+#include "calibration.h"
 #include "captureoptions.h"
 #include "cvcore/exception.h"
 #include "datafolder.h"
@@ -50,6 +51,14 @@ struct Capture {
     std::chrono::steady_clock::time_point lastPresent = std::chrono::steady_clock::now();
     double firstFrameAfter = -1.0;  // seconds from start to the first frame of part 1
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    // --profile: the device's counters at the last Present, and the part of
+    // every presented frame (0 before the music), to which fragment counts
+    // are booked when they arrive.
+    bool profiling = false;
+    Calibration calibration;
+    bool calibrated = false;
+    D3D8Stats lastStats = {};
+    std::vector<int> partOfFrame;
 };
 
 int Written(const Capture& c) { return c.writer ? c.writer->Submitted() : 0; }
@@ -74,12 +83,44 @@ int SaveFrame(Capture& c, IDirect3DDevice8* device) {
     return c.writer->Submit(std::move(pixels), static_cast<int>(w), static_cast<int>(h));
 }
 
+FrameCounts CountsBetween(const D3D8Stats& before, const D3D8Stats& after) {
+    auto d = [](unsigned long long a, unsigned long long b) { return static_cast<double>(b - a); };
+    FrameCounts c;
+    c.triangles = d(before.triangles, after.triangles);
+    c.draws = d(before.draws, after.draws);
+    c.glDraws = d(before.glDraws, after.glDraws);
+    c.programBinds = d(before.programBinds, after.programBinds);
+    c.textureBinds = d(before.textureBinds, after.textureBinds);
+    c.bytesUploaded = d(before.bytesUploaded, after.bytesUploaded);
+    return c;
+}
+
+// Books this frame's work, and the fragments of the frames whose counts
+// have come in since the last Present (usually one; shared out evenly when
+// several arrive together).
+void CountFrame(Capture& c, IDirect3DDevice8* device, int part) {
+    if (!c.profiling) c.profiling = D3D8_SetProfiling(device, TRUE) == D3D_OK;
+    D3D8Stats now = {};
+    if (FAILED(D3D8_GetStats(device, &now))) return;
+    c.partOfFrame.push_back(part);
+    c.stats.AddCounts(part, CountsBetween(c.lastStats, now));
+    const unsigned long long first = c.lastStats.fragmentFrames, end = now.fragmentFrames;
+    if (end > first) {
+        const double share =
+            static_cast<double>(now.fragments - c.lastStats.fragments) / static_cast<double>(end - first);
+        for (unsigned long long f = first; f < end && f < c.partOfFrame.size(); ++f)
+            c.stats.AddFragments(c.partOfFrame[f], share);
+    }
+    c.lastStats = now;
+}
+
 // Runs inside every Present: save the frame if it lies in the range, then
 // move the clocks on to the next frame. Frames before the range advance in
 // coarse steps (well under a second, so no scheduled event is lost).
 void OnPresent(void* user, IDirect3DDevice8* device) {
     Capture& c = *static_cast<Capture*>(user);
     const bool playing = showContent.eventTrack != nullptr;
+    if (c.options.profile) CountFrame(c, device, playing ? showState.part : 0);
     if (!playing) {
         VirtualClockAdvance(Nanoseconds(1.0 / c.options.fps));
         return;
@@ -109,6 +150,24 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
         music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
     VirtualClockAdvance(std::max<int64_t>(1, Nanoseconds(step)));
     if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, Written(c));
+}
+
+// Times raw OpenGL here at the frame size. The machine is shared and its
+// speed drifts over a long run: measured before and after the show, the
+// floor takes the better of the two figures, what the machine surely can do.
+bool CalibrateMachine(Capture& c, const char* when) {
+    Calibration now;
+    std::string error;
+    if (!Calibrate(c.options.width, c.options.height, now, error)) {
+        std::fprintf(stderr, "halcyon2-capture: cannot calibrate: %s\n", error.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "calibration at %dx%d %s: %.3f ns/fragment, %.1f ns/triangle\n", c.options.width,
+                 c.options.height, when, now.nsPerFragment, now.nsPerTriangle);
+    c.calibration = c.calibrated ? Better(c.calibration, now) : now;
+    c.calibrated = true;
+    c.stats.SetCalibration(c.calibration);
+    return true;
 }
 
 bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
@@ -160,6 +219,7 @@ int main(int argc, char** argv) {
     Win32SetIdleHook(AnswerDialog);
     D3D8_SetDefaultPresentHook(OnPresent, &c);
 
+    if (c.options.profile && !CalibrateMachine(c, "before the show")) return 1;
     c.writer = std::make_unique<FrameWriter>(c.frameDir);
     c.log.reset(std::fopen((fs::path(c.frameDir) / "frames.log").c_str(), "w"));
     c.start = std::chrono::steady_clock::now();
@@ -180,6 +240,8 @@ int main(int argc, char** argv) {
                  static_cast<double>(c.frameIndex) / std::max(seconds, 1e-9));
 
     std::fprintf(stderr, "capture: first frame of part 1 after %.2f s\n", c.firstFrameAfter);
+    if (c.options.profile && !CalibrateMachine(c, "after the show")) return 1;
+    if (c.options.profile) c.stats.PrintCounts(stderr);
     c.stats.Print(stderr);
     if (lost > 0) {
         std::fprintf(stderr, "halcyon2-capture: %d frames could not be written to %s\n", lost, c.frameDir.c_str());

@@ -23,10 +23,19 @@ const char CAPTURE_USAGE[] =
     "                  installed with the tool)\n"
     "  --no-write      save nothing; only time the frames (with HALCYON2_D3D8=trace\n"
     "                  this measures the program's own work per frame)\n"
+    "  --profile       also count each frame's work (fragments shaded, triangles,\n"
+    "                  draws, binds, bytes uploaded) and, before and after the\n"
+    "                  show, time raw OpenGL here at the frame size: the floor\n"
+    "                  of a frame is its fragments x ns/fragment + triangles x\n"
+    "                  ns/triangle, the better of the two figures of each (use\n"
+    "                  with --no-write)\n"
     "  --help          this text\n"
     "\n"
     "At the end it prints the mean and 99th-percentile frame time of each part\n"
-    "and the time from start to the first frame of part 1.\n"
+    "and the time from start to the first frame of part 1. With --profile it\n"
+    "first prints each part's mean work per frame, then adds each part's floor\n"
+    "and the ratio of its mean frame time to that floor, and ends with the line\n"
+    "\"worst ratio: R (part N)\".\n"
     "\n"
     "The setup dialog is answered (windowed, the chosen size). When the show\n"
     "fails, the report's texts go to standard error and the exit code is 1.\n";
@@ -54,6 +63,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
         }
         if (!std::strcmp(a, "--no-write")) {
             o.write = false;
+            continue;
+        }
+        if (!std::strcmp(a, "--profile")) {
+            o.profile = true;
             continue;
         }
         if (i + 1 >= argc) {

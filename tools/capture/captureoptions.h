@@ -11,6 +11,7 @@ struct CaptureOptions {
     std::string out;                 // a video file: needs ffmpeg on the path
     std::string data;                // folder holding data.zip and murikka.mp3; empty: DefaultDataFolder()
     bool write = true;               // --no-write: play and time the frames, save nothing
+    bool profile = false;            // --profile: count each frame's work, calibrate, report the floor
     bool help = false;
 };
 

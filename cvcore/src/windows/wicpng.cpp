@@ -2,7 +2,8 @@
 // the libpng codec: grey files without transparency stay one byte per pixel,
 // everything else becomes blue, green, red and alpha; a file gamma in a gAMA
 // chunk is corrected for the display the pictures were made for. The chunk
-// walk here decides those rules and the size limits before WIC allocates.
+// walk here decides those rules, the size limits and that the file is whole
+// before WIC allocates.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -39,6 +40,7 @@ struct Header {
     bool transparency = false;
     double fileGamma = 0;  // 0: no gAMA chunk
     uint64_t imageDataBytes = 0;
+    bool ended = false;  // every chunk whole, up to and with IEND
 };
 
 uint32_t Channels(uint8_t colourType) {
@@ -70,11 +72,14 @@ bool ReadHeader(const std::vector<uint8_t>& file, Header& h) {
         if (std::memcmp(type, "tRNS", 4) == 0) h.transparency = true;
         if (std::memcmp(type, "gAMA", 4) == 0 && present == 4) h.fileGamma = BigEndian32(&file[at + 8]) / 100000.0;
         if (present < length || file.size() - at - 8 - present < 4) break;
+        if (std::memcmp(type, "IEND", 4) == 0) h.ended = true;
         at += 12 + static_cast<size_t>(length);
     }
     const uint64_t raw = (uint64_t{h.width} * h.height * h.bitsPerPixel + 7) / 8;
-    return h.width > 0 && h.height > 0 && h.width <= kMaxSide && h.height <= kMaxSide && h.bitsPerPixel > 0 &&
-           raw <= h.imageDataBytes * kMaxInflateRatio + kInflateSlack;
+    // A file cut short is refused even when its pixels are all there, as
+    // libpng refuses it: some system decoders stop reading at the last row.
+    return h.ended && h.width > 0 && h.height > 0 && h.width <= kMaxSide && h.height <= kMaxSide &&
+           h.bitsPerPixel > 0 && raw <= h.imageDataBytes * kMaxInflateRatio + kInflateSlack;
 }
 
 // Colour (or grey) samples to the display's gamma; alpha is left alone.

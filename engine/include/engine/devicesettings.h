@@ -10,6 +10,9 @@ struct DeviceSettings {
     static constexpr uint8_t FULLSCREEN = 0x01;
     static constexpr uint8_t HARDWARE_TNL = 0x02;
     static constexpr uint8_t STENCIL = 0x04;  // the depth buffer should have stencil bits
+    // The back buffer can be locked and read (tools that save frames); the
+    // show never asks for it, as a lockable back buffer may cost speed.
+    static constexpr uint8_t LOCKABLE_BACKBUFFER = 0x08;
 
     uint32_t adapter = 0;   // adapter ordinal
     HWND window = nullptr;  // focus window of the device

@@ -104,6 +104,11 @@ void GLBatcher::BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride
     enabledArrays_ = enabled;
 }
 
+size_t GLBatcher::Stream(GLStreamBuffer& buffer, const void* data, size_t bytes, size_t align) {
+    stats_.bytesUploaded += bytes;
+    return buffer.Write(data, bytes, align);
+}
+
 bool GLBatcher::Batchable(const DrawCall& call) { return call.userVertices && call.type >= D3DPT_TRIANGLELIST; }
 
 void GLBatcher::Append(const DeviceState& state, const DrawCall& call) {
@@ -147,8 +152,8 @@ void GLBatcher::DrawBatch() {
     const DeviceState& state = *batchState_;
     batchState_ = nullptr;
     if (!batchIndices_.empty() && fixed_.Apply(state, batchTextures_)) {
-        const size_t vbOffset = streamVertices_.Write(batchVertices_.data(), batchVertices_.size(), batchStride_);
-        const size_t ibOffset = streamIndices_.Write(batchIndices_.data(), batchIndices_.size() * 2, 2);
+        const size_t vbOffset = Stream(streamVertices_, batchVertices_.data(), batchVertices_.size(), batchStride_);
+        const size_t ibOffset = Stream(streamIndices_, batchIndices_.data(), batchIndices_.size() * 2, 2);
         BindVertices(state.layout, streamVertices_.Name(), batchStride_, 0);
         cache_.BindElementBuffer(streamIndices_.Name());
         glDrawElementsBaseVertex(GL_TRIANGLES, GLsizei(batchIndices_.size()), GL_UNSIGNED_SHORT,
@@ -162,12 +167,12 @@ void GLBatcher::DrawBatch() {
 void GLBatcher::DrawUser(const DeviceState& state, const DrawCall& call) {
     const UINT vertices = call.indexed ? call.minIndex + call.numVertices : call.vertexCount;
     const size_t vbOffset =
-        streamVertices_.Write(call.userVertices, size_t(vertices) * call.userStride, call.userStride);
+        Stream(streamVertices_, call.userVertices, size_t(vertices) * call.userStride, call.userStride);
     BindVertices(state.layout, streamVertices_.Name(), call.userStride, 0);
     const GLint first = GLint(vbOffset / call.userStride);
     if (call.indexed) {
         const size_t size = call.userIndices32 ? 4 : 2;
-        const size_t ibOffset = streamIndices_.Write(call.userIndices, call.vertexCount * size, size);
+        const size_t ibOffset = Stream(streamIndices_, call.userIndices, call.vertexCount * size, size);
         cache_.BindElementBuffer(streamIndices_.Name());
         glDrawElementsBaseVertex(ModeOf(call.type), GLsizei(call.vertexCount),
                                  call.userIndices32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,

@@ -59,6 +59,8 @@ private:
     };
 
     void BindVertices(const FvfLayout& layout, GLuint buffer, UINT stride, size_t offset);
+    // Writes into a stream buffer, counting the bytes sent.
+    size_t Stream(GLStreamBuffer& buffer, const void* data, size_t bytes, size_t align);
 
     GLBindCache& cache_;
     GLFixedFunction& fixed_;

@@ -35,7 +35,7 @@ void GLBindCache::Reset() {
         }                          \
     } while (0)
 
-void GLBindCache::UseProgram(GLuint program) { CACHED(program_, program, glUseProgram(program)); }
+void GLBindCache::UseProgram(GLuint program) { CACHED(program_, program, (glUseProgram(program), ++programBinds_)); }
 void GLBindCache::BindVertexArray(GLuint vao) {
     if (vao_ != vao) elementBuffer_ = ~0u;  // each vertex array has its own element binding
     CACHED(vao_, vao, glBindVertexArray(vao));
@@ -75,6 +75,7 @@ void GLBindCache::BindTexture(int unit, GLuint texture) {
     ActiveUnit(unit);
     textures_[unit] = texture;
     ++calls_;
+    ++textureBinds_;
     glBindTexture(GL_TEXTURE_2D, texture);
 }
 

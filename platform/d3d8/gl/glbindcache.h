@@ -67,6 +67,8 @@ public:
 
     uint64_t Calls() const { return calls_; }
     uint64_t Saved() const { return saved_; }
+    uint64_t ProgramBinds() const { return programBinds_; }
+    uint64_t TextureBinds() const { return textureBinds_; }
 
 private:
     void ActiveUnit(int unit);
@@ -85,6 +87,7 @@ private:
     StencilState stencil_;
     RasterState raster_;
     uint64_t calls_ = 0, saved_ = 0;
+    uint64_t programBinds_ = 0, textureBinds_ = 0;
 };
 
 }  // namespace d3d8

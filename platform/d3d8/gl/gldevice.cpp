@@ -41,6 +41,7 @@ HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS& params) {
     context_->SetFullScreen(!params.Windowed);
     CompletePresentParams(params, UINT(std::max(1, context_->DrawableWidth())),
                           UINT(std::max(1, context_->DrawableHeight())), D3DFMT_UNKNOWN);
+    fragments_.Abandon();
     presenter_.Reset(params);
     return D3D_OK;
 }
@@ -74,6 +75,7 @@ void GLDevice::Flush() {
 
 void GLDevice::Draw(const DeviceState& state, const DrawCall& call) {
     MakeCurrent();
+    fragments_.Drawing();
     fixed_.Note(state);
     // A change of program ends the batch: it was drawn with the old one.
     if (fixed_.Dirty() & (DIRTY_SHADER | DIRTY_VERTEX_FORMAT | DIRTY_TEXTURES)) {
@@ -100,6 +102,7 @@ void GLDevice::Clear(const DeviceState& state, DWORD count, const D3DRECT* rects
 
 void GLDevice::Present() {
     MakeCurrent();
+    fragments_.EndFrame();
     presenter_.Present();
 }
 
@@ -125,6 +128,10 @@ D3D8Stats GLDevice::Stats() const {
     D3D8Stats stats = stats_;
     stats.bindHits = cache_.Saved();
     stats.bindMisses = cache_.Calls();
+    stats.programBinds = cache_.ProgramBinds();
+    stats.textureBinds = cache_.TextureBinds();
+    stats.fragments = fragments_.Fragments();
+    stats.fragmentFrames = fragments_.Frames();
     return stats;
 }
 

@@ -9,6 +9,7 @@
 #include "d3d8/gl/glbindcache.h"
 #include "d3d8/gl/glcontext.h"
 #include "d3d8/gl/glfixedfunction.h"
+#include "d3d8/gl/glfragmentcounter.h"
 #include "d3d8/gl/glpresenter.h"
 
 namespace d3d8 {
@@ -33,11 +34,18 @@ public:
     HRESULT Reset(D3DPRESENT_PARAMETERS& params) override;
     D3D8Stats Stats() const override;
     void CountIgnoredState() override { ++stats_.ignoredStates; }
+    void SetProfiling(bool enable) override { fragments_.Enable(enable); }
 
     void MakeCurrent() { context_->MakeCurrent(); }
     GLBindCache& Cache() { return cache_; }
-    void CountTextureUpload() { ++stats_.textureUploads; }
-    void CountBufferUpload() { ++stats_.bufferUploads; }
+    void CountTextureUpload(size_t bytes) {
+        ++stats_.textureUploads;
+        stats_.bytesUploaded += bytes;
+    }
+    void CountBufferUpload(size_t bytes) {
+        ++stats_.bufferUploads;
+        stats_.bytesUploaded += bytes;
+    }
     void ForgetVertexSource(GLuint buffer) { batcher_.ForgetVertexSource(buffer); }
 
 private:
@@ -49,6 +57,7 @@ private:
     GLFixedFunction fixed_;
     GLBatcher batcher_;
     GLPresenter presenter_;
+    GLFragmentCounter fragments_;
 };
 
 }  // namespace d3d8

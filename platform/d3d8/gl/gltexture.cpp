@@ -73,9 +73,12 @@ GLTexture::~GLTexture() {
 void GLTexture::Upload(UINT level, const TextureLevelView& data, const RECT& dirty) {
     device_.MakeCurrent();
     device_.Cache().BindTexture(0, name_);
-    device_.CountTextureUpload();
+    const FormatInfo* info = FindFormat(desc_.format);
+    device_.CountTextureUpload(
+        format_.expandA8R3G3B2
+            ? size_t(dirty.right - dirty.left) * size_t(dirty.bottom - dirty.top) * 4
+            : FormatUploadSize(*info, data.width, data.height, dirty.left, dirty.top, dirty.right, dirty.bottom));
     if (format_.compressed) {
-        const FormatInfo* info = FindFormat(desc_.format);
         glCompressedTexSubImage2D(GL_TEXTURE_2D, GLint(level), 0, 0, GLsizei(data.width), GLsizei(data.height),
                                   format_.internal, GLsizei(FormatLevelSize(*info, data.width, data.height)),
                                   data.bits);
@@ -101,7 +104,6 @@ void GLTexture::Upload(UINT level, const TextureLevelView& data, const RECT& dir
                         format_.type, scratch_.data());
         return;
     }
-    const FormatInfo* info = FindFormat(desc_.format);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(data.pitch / info->bytesPerPixel));
     glTexSubImage2D(GL_TEXTURE_2D, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h), format_.format,
                     format_.type, data.bits + y * data.pitch + x * info->bytesPerPixel);
@@ -124,11 +126,12 @@ GLBuffer::~GLBuffer() {
 
 void GLBuffer::Upload(const uint8_t* data, UINT offset, UINT size, bool discard) {
     device_.MakeCurrent();
-    device_.CountBufferUpload();
+    const bool whole = discard || (offset == 0 && size == size_);
+    device_.CountBufferUpload(whole ? size_ : size);
     // Index buffers are filled through the array target too: the element
     // binding belongs to the vertex array and would disturb the draw state.
     device_.Cache().BindArrayBuffer(name_);
-    if (discard || (offset == 0 && size == size_))
+    if (whole)
         glBufferData(GL_ARRAY_BUFFER, size_, data, GL_DYNAMIC_DRAW);
     else
         glBufferSubData(GL_ARRAY_BUFFER, offset, size, data);

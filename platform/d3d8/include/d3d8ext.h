@@ -134,9 +134,11 @@ void D3D8_SetDefaultPresentHook(D3D8PresentHook hook, void* user);
 // HALCYON2_DISPLAY_MODES="WxHxBITS[,...]" (bits 16 or 32) replaces the mode
 // list of every adapter of the OpenGL back end.
 
-// Counters of the GL back end (zero on the trace back end, but for
-// ignoredStates), for tests and benchmarks: what reached OpenGL and what the
-// front end and the bind cache kept from it.
+// Counters of the GL back end, for tests, benchmarks and profiles: what
+// reached OpenGL and what the front end and the bind cache kept from it.
+// The trace back end answers draws, skippedDraws, triangles, textureBinds
+// (changes of a stage's texture between draws), textureUploads,
+// bufferUploads, bytesUploaded and ignoredStates, and zero for the rest.
 struct D3D8Stats {
     unsigned long long draws;         // Draw* calls accepted
     unsigned long long glDraws;       // GL draw calls issued
@@ -151,8 +153,27 @@ struct D3D8Stats {
     // Generated programs that did not compile or link; draws needing one
     // draw nothing (the first failure of each also goes to standard error).
     unsigned long long programsFailed;
+    // Triangles of the draws handed to the back end (skipped draws and
+    // point and line primitives have none).
+    unsigned long long triangles;
+    unsigned long long programBinds;   // programs made current
+    unsigned long long textureBinds;   // textures bound to a unit
+    unsigned long long bytesUploaded;  // texture, buffer and user vertex/index bytes sent to GL
+    // While profiling is on: samples that passed every per-fragment test
+    // (scissor, alpha, stencil, depth) in the frames counted so far, one
+    // occlusion query per frame from its first draw to its Present. Clears
+    // and Present's own copies are not counted. Results are read only once
+    // GL has them, without waiting, so they trail the presented frames by
+    // up to two frames: fragmentFrames says how many Present calls (counted
+    // from the device's first, profiled or not) the figure covers.
+    unsigned long long fragments;
+    unsigned long long fragmentFrames;
 };
 HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats);
+
+// Turns the fragment count of D3D8Stats on or off (off by default, when it
+// costs nothing). The trace back end counts no fragments either way.
+HRESULT D3D8_SetProfiling(IDirect3DDevice8* device, BOOL enable);
 
 // Device loss on demand (both back ends): the device's next Present is lost
 // as configured above. HALCYON2_D3D8_LOSE_AT="N[,N...]" loses every device

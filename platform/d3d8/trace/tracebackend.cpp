@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "d3d8/backend.h"
+#include "d3d8/formatinfo.h"
 #include "d3d8/presentparams.h"
 
 namespace d3d8 {
@@ -13,16 +14,31 @@ namespace {
 
 class TraceResource final : public BackendResource {};
 
+// A texture knows its format, so uploads count the bytes GL would be sent.
+class TraceTexture final : public BackendResource {
+public:
+    explicit TraceTexture(const TextureDesc& desc) : info(FindFormat(desc.format)) {}
+    const FormatInfo* info;
+};
+
 class TraceDevice final : public DeviceBackend {
 public:
     TraceDevice(UINT width, UINT height) : width_(width), height_(height) {}
 
-    std::unique_ptr<BackendResource> CreateTexture(const TextureDesc&) override {
-        return std::make_unique<TraceResource>();
+    std::unique_ptr<BackendResource> CreateTexture(const TextureDesc& desc) override {
+        return std::make_unique<TraceTexture>(desc);
     }
-    void UploadTexture(BackendResource&, UINT, const TextureLevelView&, const RECT&) override {}
+    void UploadTexture(BackendResource& texture, UINT, const TextureLevelView& data, const RECT& dirty) override {
+        if (const FormatInfo* info = static_cast<TraceTexture&>(texture).info)
+            stats_.bytesUploaded +=
+                FormatUploadSize(*info, data.width, data.height, dirty.left, dirty.top, dirty.right, dirty.bottom);
+        ++stats_.textureUploads;
+    }
     std::unique_ptr<BackendResource> CreateBuffer(UINT, bool) override { return std::make_unique<TraceResource>(); }
-    void UploadBuffer(BackendResource&, const uint8_t*, UINT, UINT, bool) override {}
+    void UploadBuffer(BackendResource&, const uint8_t*, UINT, UINT size, bool) override {
+        stats_.bytesUploaded += size;
+        ++stats_.bufferUploads;
+    }
     void Flush() override {}
     // A recognisable pattern that is no sensible vertex, index or colour:
     // code that reads what it did not write after a discard shows up.
@@ -30,7 +46,18 @@ public:
         static const uint8_t kPoison[4] = {0xDE, 0xAD, 0xBE, 0xEF};
         for (size_t i = 0; i < size; ++i) bytes[i] = kPoison[i & 3];
     }
-    void Draw(const DeviceState&, const DrawCall&) override {}
+    // What a renderer would have to send and bind for the draw.
+    void Draw(const DeviceState&, const DrawCall& call) override {
+        for (int i = 0; i < STAGES; ++i)
+            if (call.textures[i] != bound_[i]) {
+                bound_[i] = call.textures[i];
+                if (bound_[i]) ++stats_.textureBinds;
+            }
+        if (!call.userVertices) return;
+        const UINT vertices = call.indexed ? call.minIndex + call.numVertices : call.vertexCount;
+        stats_.bytesUploaded += uint64_t(vertices) * call.userStride;
+        if (call.indexed) stats_.bytesUploaded += uint64_t(call.vertexCount) * (call.userIndices32 ? 4 : 2);
+    }
     // Nothing is drawn: frames are black but for the pixels a program wrote
     // into a lockable back buffer itself, which a Clear of the target wipes.
     void Clear(const DeviceState&, DWORD, const D3DRECT*, DWORD flags, D3DCOLOR, float, DWORD) override {
@@ -79,6 +106,10 @@ private:
     UINT height_;
     std::vector<uint32_t> image_, front_;  // empty: black
     D3D8Stats stats_ = {};
+    // Only compared, never followed: a texture released since may share
+    // the address of a new one, which then counts no bind (as GL's names
+    // would be reused too).
+    const BackendResource* bound_[STAGES] = {};
 };
 
 class TraceBackend final : public Backend {
