@@ -114,6 +114,8 @@ void GLPresenter::Clear(const D3DVIEWPORT8& vp, DWORD count, const D3DRECT* rect
         glClearStencil(GLint(stencil));
         mask |= GL_STENCIL_BUFFER_BIT;
     }
+    const bool whole = count == 0 && vp.X == 0 && vp.Y == 0 && vp.Width >= width_ && vp.Height >= height_;
+    mask = SkipUnchanged(mask, whole, z, stencil);
     if (!mask) return;
     cache_.SetRaster(raster);
     cache_.SetDepth(depth);
@@ -133,6 +135,22 @@ void GLPresenter::Clear(const D3DVIEWPORT8& vp, DWORD count, const D3DRECT* rect
     if (count == 0) clearRect(0, 0, LONG(width_), LONG(height_));
     for (DWORD i = 0; i < count; ++i) clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
     cache_.Scissor(false);
+}
+
+GLbitfield GLPresenter::SkipUnchanged(GLbitfield mask, bool whole, float z, DWORD stencil) {
+    if (fixed_.TakeDepthWritten()) {
+        clearedDepth_.reset();
+        clearedStencil_.reset();
+    }
+    if (mask & GL_DEPTH_BUFFER_BIT) {
+        if (whole && clearedDepth_ == z) mask &= ~GLbitfield(GL_DEPTH_BUFFER_BIT);
+        clearedDepth_ = whole ? std::optional<float>(z) : std::nullopt;
+    }
+    if (mask & GL_STENCIL_BUFFER_BIT) {
+        if (whole && clearedStencil_ == stencil) mask &= ~GLbitfield(GL_STENCIL_BUFFER_BIT);
+        clearedStencil_ = whole ? std::optional<DWORD>(stencil) : std::nullopt;
+    }
+    return mask;
 }
 
 void GLPresenter::Present() {
