@@ -15,7 +15,9 @@ bool IsDisplayFormat(D3DFORMAT format) {
 
 Direct3D8::Direct3D8(std::unique_ptr<Backend> backend, std::shared_ptr<TraceLog> log)
     : backend_(std::move(backend)), log_(std::move(log)) {
-    trace_ = log_.get();
+    // A log that keeps nothing is not handed on: its objects then skip
+    // formatting their calls' arguments, which would cost more than the work.
+    trace_ = log_ && log_->Recording() ? log_.get() : nullptr;
     if (trace_) traceName_ = trace_->NewName("d3d8");
 }
 

@@ -131,6 +131,23 @@ TEST_F(RasterTest, DepthTestKeepsTheNearerSurface) {
     device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, farQuad, sizeof(TLVertex));
     Read();
     EXPECT_EQ(At(8, 8), 0xFF0000u);
+    // Nothing wrote depth since: a depth clear to 1.0 again may be skipped,
+    // one to 0.5 may not, and a partial one is seen by the next whole one.
+    Clear(0);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, farQuad, sizeof(TLVertex));
+    Read();
+    EXPECT_EQ(At(8, 8), 0xFF0000u);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 0.5f, 0);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, farQuad, sizeof(TLVertex));
+    Read();
+    EXPECT_EQ(At(8, 8), 0u);
+    Clear(0);
+    const D3DRECT corner = {0, 0, 8, 8};
+    device->Clear(1, &corner, D3DCLEAR_ZBUFFER, 0, 0.0f, 0);
+    Clear(0);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, farQuad, sizeof(TLVertex));
+    Read();
+    EXPECT_EQ(At(4, 4), 0xFF0000u);
 }
 
 TEST_F(RasterTest, BlendFactorsFollowTheFormula) {

@@ -100,7 +100,7 @@ TEST_F(ReadBackTest, LockableBackBufferFrontBufferAndCopyRectsShowTheFrame) {
     for (IDirect3DSurface8* s : {back, copy, front, small, wide}) s->Release();
 }
 
-TEST_F(ReadBackTest, WithoutTheFlagTheBackBufferDoesNotLock) {
+TEST_F(ReadBackTest, WithoutTheFlagTheBackBufferDoesNotLockAndTheFrontIsKeptOnDemand) {
     Open(32, 32);
     IDirect3DSurface8* back = nullptr;
     ASSERT_EQ(device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
@@ -114,8 +114,24 @@ TEST_F(ReadBackTest, WithoutTheFlagTheBackBufferDoesNotLock) {
     ASSERT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
     ExpectSameAsFrame(locked, "CopyRects");
     copy->UnlockRect();
-    copy->Release();
-    back->Release();
+
+    // No copy of each presented frame is kept until the front buffer is
+    // asked for; the first request still sees the frame just presented, and
+    // from then on the device keeps it while the next one is drawn.
+    IDirect3DSurface8* front = Image(w, h, D3DFMT_A8R8G8B8);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device->GetFrontBuffer(front), D3D_OK);
+    ASSERT_EQ(front->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    ExpectSameAsFrame(locked, "first GetFrontBuffer");
+    front->UnlockRect();
+    DrawFrame();
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    Clear(0x123456);
+    ASSERT_EQ(device->GetFrontBuffer(front), D3D_OK);
+    ASSERT_EQ(front->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    ExpectSameAsFrame(locked, "later GetFrontBuffer");
+    front->UnlockRect();
+    for (IDirect3DSurface8* s : {back, copy, front}) s->Release();
 }
 
 TEST_F(ReadBackTest, ResetToAnotherSizeAndBack) {

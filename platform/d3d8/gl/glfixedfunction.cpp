@@ -105,6 +105,7 @@ void GLFixedFunction::SetTarget(UINT height, bool depthBuffer, bool stencilBuffe
     stencilBuffer_ = stencilBuffer;
     keyValid_ = false;
     pipelineInvalid_ = true;
+    depthWritten_ = true;  // a new target holds nothing known
 }
 
 void GLFixedFunction::ComputeTransforms(const DeviceState& s) {
@@ -218,6 +219,9 @@ void GLFixedFunction::ApplyPipeline(const DeviceState& s) {
     depth.test = depthBuffer_ && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
     depth.write = depth.test && rs[D3DRS_ZWRITEENABLE] != 0;
     depth.func = CompareOf(rs[D3DRS_ZFUNC]);
+    // A test that always passes and writes nothing changes nothing: off, so
+    // the rasteriser does not read the depth buffer for it.
+    if (depth.func == GL_ALWAYS && !depth.write) depth.test = false;
     cache_.SetDepth(depth);
 
     StencilState stencil;
@@ -232,6 +236,7 @@ void GLFixedFunction::ApplyPipeline(const DeviceState& s) {
         stencil.pass = StencilOpOf(rs[D3DRS_STENCILPASS]);
     }
     cache_.SetStencil(stencil);
+    depthWrites_ = depth.write || (stencil.enable && stencil.writeMask != 0);
 
     RasterState raster;
     // Rows are not mirrored on the way to the screen, so a triangle keeps
@@ -300,6 +305,7 @@ bool GLFixedFunction::Apply(const DeviceState& s, BackendResource* const texture
     cache_.UseProgram(program_->Name());
     program_->Update(uniforms_);
     if ((d & DIRTY_PIPELINE) || pipelineInvalid_) ApplyPipeline(s);
+    depthWritten_ = depthWritten_ || depthWrites_;
     if (dirtySamplerStages_) ApplySamplers(s);
     for (int i = 0; i < key_.stageCount; ++i)
         if (key_.stages[i].sample) cache_.BindTexture(i, static_cast<GLTexture*>(textures[i])->Name());

@@ -34,6 +34,13 @@ public:
     // Brings GL up to date with the state and binds the textures' native
     // objects; false when there is no program to draw with.
     bool Apply(const DeviceState& state, BackendResource* const textures[STAGES]);
+    // Whether a draw since the last call may have written depth or stencil
+    // values (a clear to the values they already hold can then be skipped).
+    bool TakeDepthWritten() {
+        const bool written = depthWritten_;
+        depthWritten_ = false;
+        return written;
+    }
 
 private:
     void ComputeTransforms(const DeviceState& state);
@@ -55,6 +62,8 @@ private:
     ShaderKey key_ = {};
     bool keyValid_ = false;
     bool pipelineInvalid_ = true;
+    bool depthWrites_ = false;  // the applied pipeline writes depth or stencil
+    bool depthWritten_ = true;
     UniformValues uniforms_ = {};
     uint64_t version_ = 0;
     uint32_t dirty_ = DIRTY_ALL;

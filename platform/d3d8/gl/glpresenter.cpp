@@ -28,6 +28,7 @@ void GLPresenter::TakeParams(const D3DPRESENT_PARAMETERS& params) {
     height_ = params.BackBufferHeight;
     depthBuffer_ = params.EnableAutoDepthStencil != FALSE;
     stencilBuffer_ = depthBuffer_ && FormatHasStencil(params.AutoDepthStencilFormat);
+    keepFront_ = keepFront_ || (params.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0;
     fixed_.SetTarget(height_, depthBuffer_, stencilBuffer_);
 }
 
@@ -113,6 +114,8 @@ void GLPresenter::Clear(const D3DVIEWPORT8& vp, DWORD count, const D3DRECT* rect
         glClearStencil(GLint(stencil));
         mask |= GL_STENCIL_BUFFER_BIT;
     }
+    const bool whole = count == 0 && vp.X == 0 && vp.Y == 0 && vp.Width >= width_ && vp.Height >= height_;
+    mask = SkipUnchanged(mask, whole, z, stencil);
     if (!mask) return;
     cache_.SetRaster(raster);
     cache_.SetDepth(depth);
@@ -134,8 +137,24 @@ void GLPresenter::Clear(const D3DVIEWPORT8& vp, DWORD count, const D3DRECT* rect
     cache_.Scissor(false);
 }
 
+GLbitfield GLPresenter::SkipUnchanged(GLbitfield mask, bool whole, float z, DWORD stencil) {
+    if (fixed_.TakeDepthWritten()) {
+        clearedDepth_.reset();
+        clearedStencil_.reset();
+    }
+    if (mask & GL_DEPTH_BUFFER_BIT) {
+        if (whole && clearedDepth_ == z) mask &= ~GLbitfield(GL_DEPTH_BUFFER_BIT);
+        clearedDepth_ = whole ? std::optional<float>(z) : std::nullopt;
+    }
+    if (mask & GL_STENCIL_BUFFER_BIT) {
+        if (whole && clearedStencil_ == stencil) mask &= ~GLbitfield(GL_STENCIL_BUFFER_BIT);
+        clearedStencil_ = whole ? std::optional<DWORD>(stencil) : std::nullopt;
+    }
+    return mask;
+}
+
 void GLPresenter::Present() {
-    KeepFrontBuffer();
+    if (keepFront_) KeepFrontBuffer();
     if (framebuffer_) ShowScaled();
     context_.Swap();
     PaceFrames();
@@ -244,6 +263,11 @@ void GLPresenter::KeepFrontBuffer() {
 }
 
 void GLPresenter::ReadFrontBuffer(void* pixels, UINT pitch) {
+    if (!keepFront_) {
+        keepFront_ = true;
+        ReadShownFrame(pixels, pitch);
+        return;
+    }
     if (!frontFramebuffer_) {
         for (UINT y = 0; y < height_; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + size_t(y) * pitch);
@@ -254,6 +278,11 @@ void GLPresenter::ReadFrontBuffer(void* pixels, UINT pitch) {
     cache_.BindReadFramebuffer(frontFramebuffer_);
     ReadRows(pixels, pitch);
     cache_.BindReadFramebuffer(framebuffer_);
+}
+
+void GLPresenter::ReadShownFrame(void* pixels, UINT pitch) {
+    cache_.BindReadFramebuffer(framebuffer_);
+    ReadRows(pixels, pitch);
 }
 
 }  // namespace d3d8

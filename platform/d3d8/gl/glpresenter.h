@@ -3,6 +3,8 @@
 // buffer (the window's own, or a framebuffer of the device's size scaled
 // into the window), clears, the copy of the last presented frame, reading
 // and writing pixels, frame pacing, and a new target on Reset.
+#include <optional>
+
 #include "d3d8/backend.h"
 #include "d3d8/gl/glbindcache.h"
 #include "d3d8/gl/glcontext.h"
@@ -45,6 +47,12 @@ private:
     void DeleteTarget();
     void ShowScaled();
     void KeepFrontBuffer();
+    // Drops the depth and stencil bits of a clear that would change nothing.
+    GLbitfield SkipUnchanged(GLbitfield mask, bool whole, float z, DWORD stencil);
+    // The presented frame without a kept copy: the target, which holds it
+    // until the next frame is drawn (Mesa's swap leaves the window's back
+    // buffer as it was, and our own framebuffer is never swapped).
+    void ReadShownFrame(void* pixels, UINT pitch);
     // Rows of the bound read framebuffer, top-down, into pixels.
     void ReadRows(void* pixels, UINT pitch);
     void PaceFrames();
@@ -56,7 +64,16 @@ private:
     bool depthBuffer_ = false, stencilBuffer_ = false;
     GLuint framebuffer_ = 0;  // 0: drawing straight into the window
     GLuint colorBuffer_ = 0, depthStencilBuffer_ = 0;
-    // A copy of the last presented frame, for GetFrontBuffer.
+    // A copy of the last presented frame, for GetFrontBuffer. Copying costs
+    // a full-screen pass per frame, so it is kept only for devices that read
+    // their buffers back (a lockable back buffer) and, from its first call
+    // on, for those that ask for the front buffer.
+    bool keepFront_ = false;
+    // What the whole depth and stencil buffers hold since their last clear,
+    // while no draw has written them: clearing them to it again is skipped
+    // (a frame of flat 2D effects clears a depth buffer it never uses).
+    std::optional<float> clearedDepth_;
+    std::optional<DWORD> clearedStencil_;
     GLuint frontFramebuffer_ = 0, frontBuffer_ = 0;
 
     // Fences of the frames still in flight: Present waits for the one two
