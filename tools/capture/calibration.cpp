@@ -1,5 +1,7 @@
 #include "calibration.h"
 
+#include <win32sdl.h>
+
 #ifndef GL_GLEXT_PROTOTYPES
 #define GL_GLEXT_PROTOTYPES 1
 #endif
@@ -112,6 +114,9 @@ bool Calibrator::Setup(std::string& error) {
         return false;
     }
     SDL_GL_MakeCurrent(window_, context_);
+    // The driver then stays loaded after this context goes, as it does for
+    // the show's own: the leak check can tell its allocations from ours.
+    Win32PinLoadedModules();
     program_ = Link();
     if (!program_) {
         error = "the calibration's shaders do not build";
