@@ -42,11 +42,4 @@ grep -qxF "shows \"$message\"" <(tr -d '\r' <"$work/probe.log") || { echo "the w
 finish=$(tr -d '\r' <"$work/probe.log" | sed -n 's/^child Button "Finish" at \([0-9-]*\) \([0-9-]*\)$/\1 \2/ip' | head -1)
 [ -n "$finish" ] || { echo "the report window has no Finish button"; exit 1; }
 xdotool mousemove $finish click 1
-for _ in $(seq 30); do kill -0 $show 2>/dev/null || break; sleep 1; done
-if kill -0 $show 2>/dev/null; then echo "the show did not end on Finish"; exit 1; fi
-set +e
-wait $show
-code=$?
-set -e
-echo "exit code $code"
-[ $code -eq 0 ]
+wine_expect_exit_zero $show "the show did not end on Finish"

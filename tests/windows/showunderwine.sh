@@ -43,11 +43,4 @@ cp "$work/shot.png" "$bin/../showunderwine.png"
 window=$(xdotool search --name "Halcyon 2 by quillmark" | head -1)
 xdotool windowfocus "$window" 2>/dev/null || true
 wine_press Escape
-for _ in $(seq 30); do kill -0 $show 2>/dev/null || break; sleep 1; done
-if kill -0 $show 2>/dev/null; then echo "the show did not end on Escape"; exit 1; fi
-set +e
-wait $show
-code=$?
-set -e
-echo "exit code $code"
-[ $code -eq 0 ]
+wine_expect_exit_zero $show "the show did not end on Escape"

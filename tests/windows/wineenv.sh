@@ -49,6 +49,20 @@ wine_start() {
 
 # Keys held briefly: Wine reads the keyboard state, and a press and release
 # in the same instant can pass unseen.
+# Waits up to 30 s for the Windows program PID to end (else fails with
+# MESSAGE) and succeeds only when it ended with exit code 0.
+wine_expect_exit_zero() {
+  local pid=$1 code
+  for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 1; done
+  if kill -0 "$pid" 2>/dev/null; then echo "$2"; exit 1; fi
+  set +e
+  wait "$pid"
+  code=$?
+  set -e
+  echo "exit code $code"
+  [ $code -eq 0 ]
+}
+
 wine_press() { xdotool keydown "$1"; sleep 0.2; xdotool keyup "$1"; sleep 0.3; }
 
 # Waits for the show's setup dialog (a new prefix takes a while to make),
