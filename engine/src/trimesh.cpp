@@ -16,20 +16,6 @@ constexpr uint32_t kTexcountMask = 0xF00;
 constexpr int kTexcountShift = 8;
 constexpr int kMaxTexcoords = 8;  // a MeshVertex holds eight sets
 
-// Bytes of the position field: position plus rhw or blend weights.
-int PositionBytes(uint32_t position) {
-    switch (position) {
-    case D3DFVF_XYZ: return 12;
-    case D3DFVF_XYZRHW:
-    case D3DFVF_XYZB1: return 16;
-    case D3DFVF_XYZB2: return 20;
-    case D3DFVF_XYZB3: return 24;
-    case D3DFVF_XYZB4: return 28;
-    case D3DFVF_XYZB5: return 32;
-    default: return 0;
-    }
-}
-
 // Blend weights stored after the position (XYZB1 .. XYZB5).
 int WeightCount(uint32_t position) {
     return position >= D3DFVF_XYZB1 ? static_cast<int>((position - D3DFVF_XYZRHW) / 2) : 0;
@@ -70,8 +56,21 @@ uint32_t TriMesh::AcceptedFVF(uint32_t requested) {
     return fvf | sets << kTexcountShift;
 }
 
+int TriMesh::PositionBytesOf(uint32_t fvf) {
+    switch (fvf & kPositionMask) {
+    case D3DFVF_XYZ: return 12;
+    case D3DFVF_XYZRHW:
+    case D3DFVF_XYZB1: return 16;
+    case D3DFVF_XYZB2: return 20;
+    case D3DFVF_XYZB3: return 24;
+    case D3DFVF_XYZB4: return 28;
+    case D3DFVF_XYZB5: return 32;
+    default: return 0;
+    }
+}
+
 int TriMesh::StrideOf(uint32_t fvf) {
-    int stride = PositionBytes(fvf & kPositionMask);
+    int stride = PositionBytesOf(fvf);
     if ((fvf & D3DFVF_NORMAL) != 0) stride += 12;
     if ((fvf & D3DFVF_DIFFUSE) != 0) stride += 4;
     if ((fvf & D3DFVF_SPECULAR) != 0) stride += 4;
@@ -377,7 +376,7 @@ void TriMesh::TransformRange(IDirect3DDevice8* d, const Submesh& submesh) {
     const float* w = &world._11;
     const float* v = &view._11;
     const uint32_t position = fvf_ & kPositionMask;
-    const int positionBytes = PositionBytes(position);
+    const int positionBytes = PositionBytesOf(position);
     auto alpha = static_cast<int>(submesh.material->opacity * 255.0f);
     alpha = std::clamp(alpha, 0, 255);
     const uint32_t alphaBits = static_cast<uint32_t>(alpha) << 24;

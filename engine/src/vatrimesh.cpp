@@ -102,20 +102,6 @@ MeshVertex VATriMesh::GetFrameVertex(int32_t frame, int32_t index) const {
 
 namespace {
 
-// Bytes of the position field (and weights) before the normal.
-size_t PositionFieldBytes(uint32_t fvf) {
-    switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZ: return 12;
-    case D3DFVF_XYZRHW:
-    case D3DFVF_XYZB1: return 16;
-    case D3DFVF_XYZB2: return 20;
-    case D3DFVF_XYZB3: return 24;
-    case D3DFVF_XYZB4: return 28;
-    case D3DFVF_XYZB5: return 32;
-    default: return 0;
-    }
-}
-
 inline void Lerp3(float* out, const float* a, const float* b, float f) {
     out[0] = a[0] + (b[0] - a[0]) * f;
     out[1] = a[1] + (b[1] - a[1]) * f;
@@ -135,7 +121,7 @@ void VATriMesh::Blend(MorphFrame& a, MorphFrame& b, float f) {
     std::memcpy(out, pa, stride * count);
     const bool position = (output_.fvf & 0x2) != 0 && stride >= 12;
     const bool normal = (output_.fvf & D3DFVF_NORMAL) != 0;
-    const size_t normalOffset = PositionFieldBytes(output_.fvf);
+    const size_t normalOffset = static_cast<size_t>(PositionBytesOf(output_.fvf));
     for (size_t v = 0; v < count; ++v) {
         const size_t at = v * stride;
         if (position) {

@@ -61,6 +61,9 @@ public:
     // The FVF code kept from a requested one and the stride it gives.
     static uint32_t AcceptedFVF(uint32_t requested);
     static int StrideOf(uint32_t fvf);
+    // Bytes of the position field (with its rhw or blend weights), which the
+    // normal follows.
+    static int PositionBytesOf(uint32_t fvf);
     // Primitives drawn by count indices of a type; other types give -1.
     static int PrimitiveCount(D3DPRIMITIVETYPE type, int indexCount);
 
