@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -73,6 +74,16 @@ void VertexLayout() {
     glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<const void*>(2 * sizeof(float)));
     glEnableVertexAttribArray(0);
     glEnableVertexAttribArray(1);
+}
+
+bool HasExtension(const char* name) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (e && std::strcmp(e, name) == 0) return true;
+    }
+    return false;
 }
 
 // Seconds fn takes once GL has finished what it queued, best of runs.
@@ -157,6 +168,7 @@ bool Calibrator::Setup(std::string& error) {
     VertexLayout();
     MakeMesh();
     glGenQueries(1, &query_);
+    countsShaded_ = HasExtension("GL_ARB_pipeline_statistics_query");
     return true;
 }
 
@@ -202,42 +214,54 @@ Calibrator::~Calibrator() {
     if (videoInit_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+// Fragments fn shades, counted the way the profile counts a frame's: shader
+// invocations where the driver counts them, else samples that pass.
+template <typename Fn>
+double Calibrator::Shaded(Fn fn) {
+    const GLenum target = countsShaded_ ? GL_FRAGMENT_SHADER_INVOCATIONS : GL_SAMPLES_PASSED;
+    glBeginQuery(target, query_);
+    fn();
+    glEndQuery(target);
+    GLuint64 fragments = 0;
+    glGetQueryObjectui64v(query_, GL_QUERY_RESULT, &fragments);
+    return double(fragments);
+}
+
 double Calibrator::NsPerFragment(double fragments, int runs) {
     const int layers = std::max(4, int(fragments / (double(width_) * height_)));
     SDL_GL_MakeCurrent(window_, context_);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glBindVertexArray(quadArray_);
-    const double seconds = BestSeconds(runs, [&] {
+    auto draw = [&] {
         for (int i = 0; i < layers; ++i) glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    });
-    return seconds * 1e9 / (double(layers) * width_ * height_);
+    };
+    const double seconds = BestSeconds(runs, draw);
+    return seconds * 1e9 / Shaded(draw);
 }
 
 double Calibrator::NsPerTriangle(double nsPerFragment, int draws, int runs) {
     SDL_GL_MakeCurrent(window_, context_);
     glDisable(GL_BLEND);
     glBindVertexArray(meshArray_);
-    GLuint64 fragments = 0;
-    const double seconds = BestSeconds(runs, [&] {
-        glBeginQuery(GL_SAMPLES_PASSED, query_);
+    auto draw = [&] {
         for (int i = 0; i < draws; ++i) glDrawElements(GL_TRIANGLES, meshIndices_, GL_UNSIGNED_INT, nullptr);
-        glEndQuery(GL_SAMPLES_PASSED);
-    });
-    glGetQueryObjectui64v(query_, GL_QUERY_RESULT, &fragments);
+    };
+    const double seconds = BestSeconds(runs, draw);
     const double triangles = double(draws) * MeshTriangles();
-    return std::max(0.0, seconds * 1e9 - double(fragments) * nsPerFragment) / triangles;
+    return std::max(0.0, seconds * 1e9 - Shaded(draw) * nsPerFragment) / triangles;
 }
 
 Calibration Calibrator::Measure() {
     Calibration c;
     c.nsPerFragment = NsPerFragment();
     c.nsPerTriangle = NsPerTriangle(c.nsPerFragment);
+    c.shaded = countsShaded_;
     return c;
 }
 
 Calibration Better(const Calibration& a, const Calibration& b) {
-    return {std::min(a.nsPerFragment, b.nsPerFragment), std::min(a.nsPerTriangle, b.nsPerTriangle)};
+    return {std::min(a.nsPerFragment, b.nsPerFragment), std::min(a.nsPerTriangle, b.nsPerTriangle), a.shaded};
 }
 
 bool Calibrate(int width, int height, Calibration& result, std::string& error) {

@@ -3,7 +3,10 @@
 // per fragment of a blended, textured full-screen quad and the time per
 // triangle of a batched mesh of small triangles, at one frame size. A frame
 // that shades F fragments of T triangles cannot take less than
-// F x nsPerFragment + T x nsPerTriangle.
+// F x nsPerFragment + T x nsPerTriangle. Fragments are counted as the
+// profile counts a frame's: shader invocations where the driver counts
+// them (a block-wise rasteriser shades whole blocks along a triangle's
+// edges), else samples that pass.
 #include <SDL.h>
 
 #include <memory>
@@ -12,6 +15,7 @@
 struct Calibration {
     double nsPerFragment = 0.0;
     double nsPerTriangle = 0.0;
+    bool shaded = false;  // fragments counted as shader invocations
 };
 
 // A GL 3.3 core context of its own on a hidden window, with a target of the
@@ -33,16 +37,20 @@ public:
     Calibration Measure();
     // Triangles in one draw of the mesh.
     int MeshTriangles() const { return meshIndices_ / 3; }
+    // Whether fragments are counted as shader invocations.
+    bool CountsShaded() const { return countsShaded_; }
 
 private:
     Calibrator(int width, int height) : width_(width), height_(height) {}
     bool Setup(std::string& error);
     void MakeMesh();
+    template <typename Fn>
+    double Shaded(Fn fn);
 
     int width_, height_;
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
-    bool videoInit_ = false;
+    bool videoInit_ = false, countsShaded_ = false;
     unsigned program_ = 0, texture_ = 0, framebuffer_ = 0, colorBuffer_ = 0, query_ = 0;
     unsigned quadArray_ = 0, quadBuffer_ = 0;
     unsigned meshArray_ = 0, meshBuffers_[2] = {};

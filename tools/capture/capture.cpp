@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,10 +107,12 @@ void CountFrame(Capture& c, IDirect3DDevice8* device, int part) {
     c.stats.AddCounts(part, CountsBetween(c.lastStats, now));
     const unsigned long long first = c.lastStats.fragmentFrames, end = now.fragmentFrames;
     if (end > first) {
-        const double share =
-            static_cast<double>(now.fragments - c.lastStats.fragments) / static_cast<double>(end - first);
+        const auto frames = static_cast<double>(end - first);
+        const double passed = static_cast<double>(now.fragments - c.lastStats.fragments) / frames;
+        std::optional<double> shaded;
+        if (now.shadedCounted) shaded = static_cast<double>(now.shadedFragments - c.lastStats.shadedFragments) / frames;
         for (unsigned long long f = first; f < end && f < c.partOfFrame.size(); ++f)
-            c.stats.AddFragments(c.partOfFrame[f], share);
+            c.stats.AddFragments(c.partOfFrame[f], passed, shaded);
     }
     c.lastStats = now;
 }
@@ -162,8 +165,8 @@ bool CalibrateMachine(Capture& c, const char* when) {
         std::fprintf(stderr, "halcyon2-capture: cannot calibrate: %s\n", error.c_str());
         return false;
     }
-    std::fprintf(stderr, "calibration at %dx%d %s: %.3f ns/fragment, %.1f ns/triangle\n", c.options.width,
-                 c.options.height, when, now.nsPerFragment, now.nsPerTriangle);
+    std::fprintf(stderr, "calibration at %dx%d %s: %.3f ns/%s fragment, %.1f ns/triangle\n", c.options.width,
+                 c.options.height, when, now.nsPerFragment, now.shaded ? "shaded" : "passed", now.nsPerTriangle);
     c.calibration = c.calibrated ? Better(c.calibration, now) : now;
     c.calibrated = true;
     c.stats.SetCalibration(c.calibration);

@@ -25,10 +25,15 @@ void FrameStats::AddCounts(int part, const FrameCounts& c) {
     ++p.countedFrames;
 }
 
-void FrameStats::AddFragments(int part, double fragments) {
+void FrameStats::AddFragments(int part, double passed, std::optional<double> shaded) {
     if (!ValidPart(part)) return;
-    parts_[part].fragments += fragments;
-    ++parts_[part].fragmentFrames;
+    Part& p = parts_[part];
+    p.passed += passed;
+    ++p.fragmentFrames;
+    if (shaded) {
+        p.shaded += *shaded;
+        ++p.shadedFrames;
+    }
 }
 
 void FrameStats::SetCalibration(const Calibration& calibration) {
@@ -36,8 +41,11 @@ void FrameStats::SetCalibration(const Calibration& calibration) {
     calibrated_ = true;
 }
 
-double FrameStats::MeanFragments(const Part& p) const {
-    return p.fragmentFrames ? p.fragments / p.fragmentFrames : 0.0;
+double FrameStats::MeanPassed(const Part& p) { return p.fragmentFrames ? p.passed / p.fragmentFrames : 0.0; }
+
+double FrameStats::FloorFragments(const Part& p) const {
+    if (calibration_.shaded && p.shadedFrames) return p.shaded / p.shadedFrames;
+    return MeanPassed(p);
 }
 
 double FrameStats::Mean(const Part& p, double FrameCounts::*field) const {
@@ -46,7 +54,7 @@ double FrameStats::Mean(const Part& p, double FrameCounts::*field) const {
 
 // The mean of the frames' floors is the floor of the mean frame.
 double FrameStats::FloorSeconds(const Part& p) const {
-    return (MeanFragments(p) * calibration_.nsPerFragment +
+    return (FloorFragments(p) * calibration_.nsPerFragment +
             Mean(p, &FrameCounts::triangles) * calibration_.nsPerTriangle) *
            1e-9;
 }
@@ -80,13 +88,19 @@ void FrameStats::Print(std::FILE* out) const {
 }
 
 void FrameStats::PrintCounts(std::FILE* out) const {
-    std::fprintf(out, "part  fragments  triangles   draws  gl draws  program binds  texture binds  KB uploaded\n");
+    std::fprintf(out,
+                 "part  fragments     shaded  triangles   draws  gl draws  program binds  texture binds  "
+                 "KB uploaded\n");
     for (int part = 1; part <= 6; ++part) {
         const Part& p = parts_[part];
         if (!p.countedFrames) continue;
-        std::fprintf(out, "%4d  %9.0f  %9.0f  %6.1f  %8.1f  %13.1f  %13.1f  %11.1f\n", part, MeanFragments(p),
-                     Mean(p, &FrameCounts::triangles), Mean(p, &FrameCounts::draws), Mean(p, &FrameCounts::glDraws),
-                     Mean(p, &FrameCounts::programBinds), Mean(p, &FrameCounts::textureBinds),
-                     Mean(p, &FrameCounts::bytesUploaded) / 1024.0);
+        std::fprintf(out, "%4d  %9.0f  ", part, MeanPassed(p));
+        if (p.shadedFrames)
+            std::fprintf(out, "%9.0f", p.shaded / p.shadedFrames);
+        else
+            std::fprintf(out, "%9s", "-");
+        std::fprintf(out, "  %9.0f  %6.1f  %8.1f  %13.1f  %13.1f  %11.1f\n", Mean(p, &FrameCounts::triangles),
+                     Mean(p, &FrameCounts::draws), Mean(p, &FrameCounts::glDraws), Mean(p, &FrameCounts::programBinds),
+                     Mean(p, &FrameCounts::textureBinds), Mean(p, &FrameCounts::bytesUploaded) / 1024.0);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "calibration.h"
@@ -17,7 +18,8 @@ class FrameStats {
 public:
     void Add(int part, double seconds);
     void AddCounts(int part, const FrameCounts& counts);
-    void AddFragments(int part, double fragments);
+    // Fragments that passed, and those shaded when the driver counts them.
+    void AddFragments(int part, double passed, std::optional<double> shaded);
     void SetCalibration(const Calibration& calibration);
     void Print(std::FILE* out) const;
     // Mean work per frame of each part.
@@ -28,10 +30,13 @@ private:
         std::vector<double> times;
         FrameCounts counts;  // sums
         int countedFrames = 0;
-        double fragments = 0;
-        int fragmentFrames = 0;
+        double passed = 0, shaded = 0;
+        int fragmentFrames = 0, shadedFrames = 0;
     };
-    double MeanFragments(const Part& p) const;
+    static double MeanPassed(const Part& p);
+    // What the floor counts: shaded fragments when both the frames and the
+    // calibration count them so, else fragments that passed.
+    double FloorFragments(const Part& p) const;
     double Mean(const Part& p, double FrameCounts::*field) const;
     double FloorSeconds(const Part& p) const;
 

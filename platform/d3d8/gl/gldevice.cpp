@@ -131,6 +131,8 @@ D3D8Stats GLDevice::Stats() const {
     stats.programBinds = cache_.ProgramBinds();
     stats.textureBinds = cache_.TextureBinds();
     stats.fragments = fragments_.Fragments();
+    stats.shadedFragments = fragments_.Invocations();
+    stats.shadedCounted = fragments_.CountsInvocations();
     stats.fragmentFrames = fragments_.Frames();
     return stats;
 }

@@ -34,7 +34,10 @@ public:
     HRESULT Reset(D3DPRESENT_PARAMETERS& params) override;
     D3D8Stats Stats() const override;
     void CountIgnoredState() override { ++stats_.ignoredStates; }
-    void SetProfiling(bool enable) override { fragments_.Enable(enable); }
+    void SetProfiling(bool enable) override {
+        MakeCurrent();
+        fragments_.Enable(enable);
+    }
 
     void MakeCurrent() { context_->MakeCurrent(); }
     GLBindCache& Cache() { return cache_; }

@@ -1,59 +1,113 @@
 #include "d3d8/gl/glfragmentcounter.h"
 
+#include <cstring>
+
 namespace d3d8 {
 
+namespace {
+
+bool HasPipelineStatistics() {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (e && std::strcmp(e, "GL_ARB_pipeline_statistics_query") == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 GLFragmentCounter::~GLFragmentCounter() {
-    if (active_) glEndQuery(GL_SAMPLES_PASSED);
-    for (GLuint query : pending_)
+    End(active_);
+    auto release = [](GLuint query) {
         if (query) glDeleteQueries(1, &query);
-    if (active_) glDeleteQueries(1, &active_);
+    };
+    release(active_.samples);
+    release(active_.invocations);
+    for (const Queries& q : pending_) release(q.samples), release(q.invocations);
     if (!free_.empty()) glDeleteQueries(GLsizei(free_.size()), free_.data());
 }
 
+void GLFragmentCounter::Enable(bool enable) {
+    if (enable && !enabled_) countsInvocations_ = HasPipelineStatistics();
+    enabled_ = enable;
+}
+
+GLFragmentCounter::Queries GLFragmentCounter::Take() {
+    auto one = [this] {
+        GLuint query = 0;
+        if (free_.empty()) {
+            glGenQueries(1, &query);
+        } else {
+            query = free_.back();
+            free_.pop_back();
+        }
+        return query;
+    };
+    Queries q;
+    q.samples = one();
+    if (countsInvocations_) q.invocations = one();
+    return q;
+}
+
+void GLFragmentCounter::Begin(const Queries& q) {
+    glBeginQuery(GL_SAMPLES_PASSED, q.samples);
+    if (q.invocations) glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS, q.invocations);
+}
+
+void GLFragmentCounter::End(const Queries& q) {
+    if (q.samples) glEndQuery(GL_SAMPLES_PASSED);
+    if (q.invocations) glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS);
+}
+
 void GLFragmentCounter::Drawing() {
-    if (!enabled_ || active_) return;
-    if (free_.empty()) {
-        active_ = 0;
-        glGenQueries(1, &active_);
-    } else {
-        active_ = free_.back();
-        free_.pop_back();
-    }
-    glBeginQuery(GL_SAMPLES_PASSED, active_);
+    if (!enabled_ || active_.samples) return;
+    active_ = Take();
+    Begin(active_);
 }
 
 void GLFragmentCounter::EndFrame() {
     // Not counting and nothing outstanding: the frame shaded no counted
     // fragments, and costs no GL call.
-    if (!active_ && pending_.empty()) {
+    if (!active_.samples && pending_.empty()) {
         ++frames_;
         return;
     }
-    if (active_) glEndQuery(GL_SAMPLES_PASSED);
+    End(active_);
     pending_.push_back(active_);
-    active_ = 0;
+    active_ = {};
     Collect();
 }
 
 void GLFragmentCounter::Abandon() {
-    if (!active_) return;
-    glEndQuery(GL_SAMPLES_PASSED);
-    free_.push_back(active_);
-    active_ = 0;
+    if (!active_.samples) return;
+    End(active_);
+    free_.push_back(active_.samples);
+    if (active_.invocations) free_.push_back(active_.invocations);
+    active_ = {};
 }
 
 void GLFragmentCounter::Collect() {
     // In order: a frame's figure is final only once those before it are.
+    auto available = [](GLuint query) {
+        GLuint ready = GL_TRUE;
+        if (query) glGetQueryObjectuiv(query, GL_QUERY_RESULT_AVAILABLE, &ready);
+        return ready == GL_TRUE;
+    };
     while (!pending_.empty()) {
-        const GLuint query = pending_.front();
-        if (query) {
-            GLuint available = GL_FALSE;
-            glGetQueryObjectuiv(query, GL_QUERY_RESULT_AVAILABLE, &available);
-            if (!available) return;
-            GLuint64 samples = 0;
-            glGetQueryObjectui64v(query, GL_QUERY_RESULT, &samples);
-            fragments_ += samples;
-            free_.push_back(query);
+        const Queries q = pending_.front();
+        if (q.samples) {
+            if (!available(q.samples) || !available(q.invocations)) return;
+            GLuint64 count = 0;
+            glGetQueryObjectui64v(q.samples, GL_QUERY_RESULT, &count);
+            fragments_ += count;
+            free_.push_back(q.samples);
+            if (q.invocations) {
+                glGetQueryObjectui64v(q.invocations, GL_QUERY_RESULT, &count);
+                invocations_ += count;
+                free_.push_back(q.invocations);
+            }
         }
         pending_.pop_front();
         ++frames_;

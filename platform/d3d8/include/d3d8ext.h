@@ -168,6 +168,12 @@ struct D3D8Stats {
     // from the device's first, profiled or not) the figure covers.
     unsigned long long fragments;
     unsigned long long fragmentFrames;
+    // Over the same frames, where the driver counts them (shadedCounted):
+    // fragment shader invocations. A rasteriser that shades pixels in
+    // blocks runs the shader on every pixel of a block a triangle's edge
+    // crosses, so small triangles shade more fragments than pass.
+    unsigned long long shadedFragments;
+    int shadedCounted;
 };
 HRESULT D3D8_GetStats(IDirect3DDevice8* device, D3D8Stats* stats);
 
