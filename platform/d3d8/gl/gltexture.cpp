@@ -131,10 +131,17 @@ void GLBuffer::Upload(const uint8_t* data, UINT offset, UINT size, bool discard)
     // Index buffers are filled through the array target too: the element
     // binding belongs to the vertex array and would disturb the draw state.
     device_.Cache().BindArrayBuffer(name_);
-    if (whole)
-        glBufferData(GL_ARRAY_BUFFER, size_, data, GL_DYNAMIC_DRAW);
-    else
+    if (whole) {
+        // New contents for the whole buffer go into a fresh store. Handing
+        // them to glBufferData would let a driver reuse the store in place,
+        // and a software rasteriser then waits for every queued frame that
+        // still reads it: a stall per buffer per frame for anything
+        // refilled each frame. A store given no data is simply replaced.
+        glBufferData(GL_ARRAY_BUFFER, size_, nullptr, GL_DYNAMIC_DRAW);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, size_, data);
+    } else {
         glBufferSubData(GL_ARRAY_BUFFER, offset, size, data);
+    }
 }
 
 }  // namespace d3d8
