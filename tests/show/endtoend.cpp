@@ -204,14 +204,15 @@ TEST_F(ShowEndToEnd, TwoCapturesGiveIdenticalFrames) {
     }
 }
 
-// The numbers on the line after the first line starting with header.
+// The numbers on the line after the first line starting with header; a
+// figure the report leaves out ("-") reads as NaN.
 std::vector<double> RowAfter(const std::string& output, const std::string& header) {
     std::vector<double> row;
     const size_t at = output.find("\n" + header);
     if (at == std::string::npos) return row;
     const size_t line = output.find('\n', at + 1);
     std::istringstream in(output.substr(line + 1, output.find('\n', line + 1) - line - 1));
-    for (double v; in >> v;) row.push_back(v);
+    for (std::string word; in >> word;) row.push_back(word == "-" ? std::nan("") : std::strtod(word.c_str(), nullptr));
     return row;
 }
 
@@ -229,8 +230,10 @@ TEST_F(ShowEndToEnd, EscapeDuringPartOneEndsTheShowNormally) {
     ASSERT_GE(counts.size(), 4u) << escape.output;
     EXPECT_EQ(counts[0], 1);
     EXPECT_GT(counts[1], 0) << "fragments";
-    // Every fragment that passes was shaded (llvmpipe counts invocations).
-    EXPECT_GE(counts[2], counts[1]) << "shaded";
+    // Every fragment that passes was shaded (where the driver counts them).
+    if (!std::isnan(counts[2])) {
+        EXPECT_GE(counts[2], counts[1]) << "shaded";
+    }
     EXPECT_GT(counts[3], 0) << "triangles";
     const std::vector<double> times = RowAfter(escape.output, "part  frames  mean ms  p99 ms  floor ms  ratio");
     ASSERT_EQ(times.size(), 6u) << escape.output;
