@@ -17,6 +17,16 @@ GLContext* g_current = nullptr;
 
 }  // namespace
 
+bool GLHasExtension(const char* name) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (e && std::strcmp(e, name) == 0) return true;
+    }
+    return false;
+}
+
 void SetGLAttributes() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -139,12 +149,7 @@ const GLProbe& ProbeGL() {
         p.usable = version && (major > 3 || (major == 3 && minor >= 3));
         p.renderer = renderer ? renderer : "OpenGL";
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &p.maxTextureSize);
-        GLint count = 0;
-        glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-        for (GLint i = 0; i < count; ++i) {
-            const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
-            if (e && (std::strcmp(e, "GL_EXT_texture_compression_s3tc") == 0)) p.s3tc = true;
-        }
+        p.s3tc = GLHasExtension("GL_EXT_texture_compression_s3tc");
         return p;
     }();
     return probe;

@@ -53,6 +53,9 @@ struct GLProbe {
 };
 const GLProbe& ProbeGL();
 
+// Whether the current context offers the named extension.
+bool GLHasExtension(const char* name);
+
 // Sets the attributes every context of the stand-in asks for.
 void SetGLAttributes();
 

@@ -1,22 +1,8 @@
 #include "d3d8/gl/glfragmentcounter.h"
 
-#include <cstring>
+#include "d3d8/gl/glcontext.h"
 
 namespace d3d8 {
-
-namespace {
-
-bool HasPipelineStatistics() {
-    GLint count = 0;
-    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-    for (GLint i = 0; i < count; ++i) {
-        const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
-        if (e && std::strcmp(e, "GL_ARB_pipeline_statistics_query") == 0) return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 GLFragmentCounter::~GLFragmentCounter() {
     End(active_);
@@ -30,7 +16,7 @@ GLFragmentCounter::~GLFragmentCounter() {
 }
 
 void GLFragmentCounter::Enable(bool enable) {
-    if (enable && !enabled_) countsInvocations_ = HasPipelineStatistics();
+    if (enable && !enabled_) countsInvocations_ = GLHasExtension("GL_ARB_pipeline_statistics_query");
     enabled_ = enable;
 }
 
