@@ -228,23 +228,26 @@ TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw) {
     Clear(0);
     D3D8Stats before = {};
     D3D8_GetStats(device, &before);
-    // 64 one-pixel-wide strips and fans alternating colours, then a strip.
-    for (int i = 0; i < 32; ++i) {
-        TLVertex q[4];
-        TLQuad(q, float(i * 2), 0, float(i * 2 + 1), 32, i % 2 ? 0xFF00FF00 : 0xFFFF0000);
-        device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(TLVertex));
-    }
-    TLVertex strip[4] = {{0, 40, 0.5f, 1, 0xFF0000FF, 0, 0},
-                         {64, 40, 0.5f, 1, 0xFF0000FF, 0, 0},
-                         {0, 48, 0.5f, 1, 0xFF0000FF, 0, 0},
-                         {64, 48, 0.5f, 1, 0xFF0000FF, 0, 0}};
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(TLVertex));
-    WORD list[6] = {0, 1, 2, 2, 1, 3};
-    TLVertex indexed[4] = {{0, 52, 0.5f, 1, 0xFFFFFF00, 0, 0},
-                           {64, 52, 0.5f, 1, 0xFFFFFF00, 0, 0},
-                           {0, 56, 0.5f, 1, 0xFFFFFF00, 0, 0},
-                           {64, 56, 0.5f, 1, 0xFFFFFF00, 0, 0}};
-    device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, list, D3DFMT_INDEX16, indexed, sizeof(TLVertex));
+    auto drawFrame = [&] {
+        // 64 one-pixel-wide strips and fans alternating colours, then a strip.
+        for (int i = 0; i < 32; ++i) {
+            TLVertex q[4];
+            TLQuad(q, float(i * 2), 0, float(i * 2 + 1), 32, i % 2 ? 0xFF00FF00 : 0xFFFF0000);
+            device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, q, sizeof(TLVertex));
+        }
+        TLVertex strip[4] = {{0, 40, 0.5f, 1, 0xFF0000FF, 0, 0},
+                             {64, 40, 0.5f, 1, 0xFF0000FF, 0, 0},
+                             {0, 48, 0.5f, 1, 0xFF0000FF, 0, 0},
+                             {64, 48, 0.5f, 1, 0xFF0000FF, 0, 0}};
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(TLVertex));
+        WORD list[6] = {0, 1, 2, 2, 1, 3};
+        TLVertex indexed[4] = {{0, 52, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                               {64, 52, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                               {0, 56, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                               {64, 56, 0.5f, 1, 0xFFFFFF00, 0, 0}};
+        device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, list, D3DFMT_INDEX16, indexed, sizeof(TLVertex));
+    };
+    drawFrame();
     Read();
     D3D8Stats after = {};
     D3D8_GetStats(device, &after);
@@ -263,6 +266,20 @@ TEST_F(RasterTest, ConsecutiveUserDrawsBecomeOneGLDraw) {
     if (after.shadedCounted) {
         EXPECT_GT(after.shadedFragments, after.fragments);
     }
+    // Later frames reuse the spent queries, each for its own target, and
+    // count the same again.
+    const D3D8Stats first = after;
+    for (int frame = 0; frame < 3; ++frame) {
+        Clear(0);
+        drawFrame();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    for (int i = 0; i < 8 && after.fragmentFrames < first.fragmentFrames + 3; ++i) {
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        D3D8_GetStats(device, &after);
+    }
+    EXPECT_EQ(after.fragments, 4 * first.fragments);
+    EXPECT_EQ(after.shadedFragments, 4 * first.shadedFragments);
     for (int i = 0; i < 32; ++i) {
         EXPECT_EQ(At(i * 2, 10), i % 2 ? 0x00FF00u : 0xFF0000u) << i;
         EXPECT_EQ(At(i * 2 + 1, 10), 0u) << i;

@@ -12,7 +12,8 @@ GLFragmentCounter::~GLFragmentCounter() {
     release(active_.samples);
     release(active_.invocations);
     for (const Queries& q : pending_) release(q.samples), release(q.invocations);
-    if (!free_.empty()) glDeleteQueries(GLsizei(free_.size()), free_.data());
+    for (std::vector<GLuint>* spare : {&freeSamples_, &freeInvocations_})
+        if (!spare->empty()) glDeleteQueries(GLsizei(spare->size()), spare->data());
 }
 
 void GLFragmentCounter::Enable(bool enable) {
@@ -21,20 +22,27 @@ void GLFragmentCounter::Enable(bool enable) {
 }
 
 GLFragmentCounter::Queries GLFragmentCounter::Take() {
-    auto one = [this] {
+    // A query object keeps the target it was first begun with: one begun
+    // with another is an error, and its result would be the old one's.
+    auto one = [](std::vector<GLuint>& spare) {
         GLuint query = 0;
-        if (free_.empty()) {
+        if (spare.empty()) {
             glGenQueries(1, &query);
         } else {
-            query = free_.back();
-            free_.pop_back();
+            query = spare.back();
+            spare.pop_back();
         }
         return query;
     };
     Queries q;
-    q.samples = one();
-    if (countsInvocations_) q.invocations = one();
+    q.samples = one(freeSamples_);
+    if (countsInvocations_) q.invocations = one(freeInvocations_);
     return q;
+}
+
+void GLFragmentCounter::Release(const Queries& q) {
+    freeSamples_.push_back(q.samples);
+    if (q.invocations) freeInvocations_.push_back(q.invocations);
 }
 
 void GLFragmentCounter::Begin(const Queries& q) {
@@ -69,8 +77,7 @@ void GLFragmentCounter::EndFrame() {
 void GLFragmentCounter::Abandon() {
     if (!active_.samples) return;
     End(active_);
-    free_.push_back(active_.samples);
-    if (active_.invocations) free_.push_back(active_.invocations);
+    Release(active_);
     active_ = {};
 }
 
@@ -88,12 +95,11 @@ void GLFragmentCounter::Collect() {
             GLuint64 count = 0;
             glGetQueryObjectui64v(q.samples, GL_QUERY_RESULT, &count);
             fragments_ += count;
-            free_.push_back(q.samples);
             if (q.invocations) {
                 glGetQueryObjectui64v(q.invocations, GL_QUERY_RESULT, &count);
                 invocations_ += count;
-                free_.push_back(q.invocations);
             }
+            Release(q);
         }
         pending_.pop_front();
         ++frames_;

@@ -42,6 +42,7 @@ private:
     Queries Take();
     void Begin(const Queries& q);
     void End(const Queries& q);
+    void Release(const Queries& q);
     void Collect();
 
     bool enabled_ = false, countsInvocations_ = false;
@@ -49,7 +50,8 @@ private:
     // Queries of presented frames whose results are not yet taken, oldest
     // first.
     std::deque<Queries> pending_;
-    std::vector<GLuint> free_;
+    // Spent queries for reuse, one list per target.
+    std::vector<GLuint> freeSamples_, freeInvocations_;
     uint64_t fragments_ = 0, invocations_ = 0, frames_ = 0;
 };
 
