@@ -265,8 +265,17 @@ Calibration Better(const Calibration& a, const Calibration& b) {
 }
 
 bool Calibrate(int width, int height, Calibration& result, std::string& error) {
-    std::unique_ptr<Calibrator> calibrator = Calibrator::Create(width, height, error);
-    if (!calibrator) return false;
-    result = calibrator->Measure();
-    return true;
+    SDL_Window* const window = SDL_GL_GetCurrentWindow();
+    const SDL_GLContext context = SDL_GL_GetCurrentContext();
+    if (context) glFinish();
+    bool made = false;
+    {
+        std::unique_ptr<Calibrator> calibrator = Calibrator::Create(width, height, error);
+        if (calibrator) {
+            result = calibrator->Measure();
+            made = true;
+        }
+    }
+    if (context) SDL_GL_MakeCurrent(window, context);
+    return made;
 }

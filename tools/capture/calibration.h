@@ -60,5 +60,7 @@ private:
 // The faster figure of each.
 Calibration Better(const Calibration& a, const Calibration& b);
 
-// Calibrator::Create(...)->Measure(), or false with a message.
+// Calibrator::Create(...)->Measure(), or false with a message. Whatever the
+// current context has queued runs to its end first, so that nothing shares
+// the machine with the measurement; that context is current again after.
 bool Calibrate(int width, int height, Calibration& result, std::string& error);

@@ -56,8 +56,11 @@ struct Capture {
     // every presented frame (0 before the music), to which fragment counts
     // are booked when they arrive.
     bool profiling = false;
-    Calibration calibration;
-    bool calibrated = false;
+    // --profile: the machine measured before the show, as each part after
+    // the first begins and after the show, in that order, with the part that
+    // was beginning (0 after the show).
+    std::vector<std::pair<int, Calibration>> calibrations;
+    int lastPart = 0;
     D3D8Stats lastStats = {};
     std::vector<int> partOfFrame;
 };
@@ -117,6 +120,43 @@ void CountFrame(Capture& c, IDirect3DDevice8* device, int part) {
     c.lastStats = now;
 }
 
+// Times raw OpenGL at the frame size, with the show's frames so far run to
+// their end. The machine is shared and its speed drifts over a run: each
+// part's floor takes the better of the measurements at its start and at its
+// end, what the machine surely could do while the part played.
+bool CalibrateMachine(Capture& c, int part, const std::string& when) {
+    Calibration now;
+    std::string error;
+    if (!Calibrate(c.options.width, c.options.height, now, error)) {
+        std::fprintf(stderr, "\rhalcyon2-capture: cannot calibrate: %s\n", error.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "\rcalibration at %dx%d %s: %.3f ns/%s fragment, %.1f ns/triangle\n", c.options.width,
+                 c.options.height, when.c_str(), now.nsPerFragment, now.shaded ? "shaded" : "passed",
+                 now.nsPerTriangle);
+    c.calibrations.emplace_back(part, now);
+    return true;
+}
+
+// As each part after the first begins (its first frame drawn, not yet
+// shown); the measurement stays out of the frame times.
+void CalibrateAtPartStart(Capture& c) {
+    const int part = showState.part;
+    const bool begins = c.lastPart != 0 && part != c.lastPart;
+    c.lastPart = part;
+    if (!begins) return;
+    CalibrateMachine(c, part, "as part " + std::to_string(part) + " begins");
+    c.lastPresent = std::chrono::steady_clock::now();
+}
+
+// A part whose start went unmeasured has no floor.
+void SetFloors(Capture& c) {
+    for (size_t i = 0; i + 1 < c.calibrations.size(); ++i) {
+        const int part = c.calibrations[i].first;
+        if (part > 0) c.stats.SetCalibration(part, Better(c.calibrations[i].second, c.calibrations[i + 1].second));
+    }
+}
+
 // Runs inside every Present: save the frame if it lies in the range, then
 // move the clocks on to the next frame. Frames before the range advance in
 // coarse steps (well under a second, so no scheduled event is lost).
@@ -135,6 +175,7 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
     else
         c.stats.Add(showState.part, frameSeconds);
     c.lastPresent = now;
+    if (c.options.profile) CalibrateAtPartStart(c);
     const double music = MusicTime();
     c.lastMusic = music;
     const bool inRange = music + 1e-6 >= c.options.from && music <= c.options.to;
@@ -153,24 +194,6 @@ void OnPresent(void* user, IDirect3DDevice8* device) {
         music < c.options.from - 0.5 ? std::min(0.1, c.options.from - 0.5 - music) : 1.0 / c.options.fps;
     VirtualClockAdvance(std::max<int64_t>(1, Nanoseconds(step)));
     if (++c.frameIndex % 30 == 0) std::fprintf(stderr, "\rcapture: music %.1f s, %d frames written", music, Written(c));
-}
-
-// Times raw OpenGL here at the frame size. The machine is shared and its
-// speed drifts over a long run: measured before and after the show, the
-// floor takes the better of the two figures, what the machine surely can do.
-bool CalibrateMachine(Capture& c, const char* when) {
-    Calibration now;
-    std::string error;
-    if (!Calibrate(c.options.width, c.options.height, now, error)) {
-        std::fprintf(stderr, "halcyon2-capture: cannot calibrate: %s\n", error.c_str());
-        return false;
-    }
-    std::fprintf(stderr, "calibration at %dx%d %s: %.3f ns/%s fragment, %.1f ns/triangle\n", c.options.width,
-                 c.options.height, when, now.nsPerFragment, now.shaded ? "shaded" : "passed", now.nsPerTriangle);
-    c.calibration = c.calibrated ? Better(c.calibration, now) : now;
-    c.calibrated = true;
-    c.stats.SetCalibration(c.calibration);
-    return true;
 }
 
 bool HaveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
@@ -222,7 +245,7 @@ int main(int argc, char** argv) {
     Win32SetIdleHook(AnswerDialog);
     D3D8_SetDefaultPresentHook(OnPresent, &c);
 
-    if (c.options.profile && !CalibrateMachine(c, "before the show")) return 1;
+    if (c.options.profile && !CalibrateMachine(c, 1, "before the show")) return 1;
     c.writer = std::make_unique<FrameWriter>(c.frameDir);
     c.log.reset(std::fopen((fs::path(c.frameDir) / "frames.log").c_str(), "w"));
     c.start = std::chrono::steady_clock::now();
@@ -243,8 +266,11 @@ int main(int argc, char** argv) {
                  static_cast<double>(c.frameIndex) / std::max(seconds, 1e-9));
 
     std::fprintf(stderr, "capture: first frame of part 1 after %.2f s\n", c.firstFrameAfter);
-    if (c.options.profile && !CalibrateMachine(c, "after the show")) return 1;
-    if (c.options.profile) c.stats.PrintCounts(stderr);
+    if (c.options.profile && !CalibrateMachine(c, 0, "after the show")) return 1;
+    if (c.options.profile) {
+        SetFloors(c);
+        c.stats.PrintCounts(stderr);
+    }
     c.stats.Print(stderr);
     if (lost > 0) {
         std::fprintf(stderr, "halcyon2-capture: %d frames could not be written to %s\n", lost, c.frameDir.c_str());

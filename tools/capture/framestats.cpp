@@ -36,15 +36,15 @@ void FrameStats::AddFragments(int part, double passed, std::optional<double> sha
     }
 }
 
-void FrameStats::SetCalibration(const Calibration& calibration) {
-    calibration_ = calibration;
+void FrameStats::SetCalibration(int part, const Calibration& calibration) {
+    parts_.at(static_cast<size_t>(part)).calibration = calibration;
     calibrated_ = true;
 }
 
 double FrameStats::MeanPassed(const Part& p) { return p.fragmentFrames ? p.passed / p.fragmentFrames : 0.0; }
 
 double FrameStats::FloorFragments(const Part& p) const {
-    if (calibration_.shaded && p.shadedFrames) return p.shaded / p.shadedFrames;
+    if (p.calibration && p.calibration->shaded && p.shadedFrames) return p.shaded / p.shadedFrames;
     return MeanPassed(p);
 }
 
@@ -54,8 +54,9 @@ double FrameStats::Mean(const Part& p, double FrameCounts::*field) const {
 
 // The mean of the frames' floors is the floor of the mean frame.
 double FrameStats::FloorSeconds(const Part& p) const {
-    return (FloorFragments(p) * calibration_.nsPerFragment +
-            Mean(p, &FrameCounts::triangles) * calibration_.nsPerTriangle) *
+    if (!p.calibration) return 0.0;
+    return (FloorFragments(p) * p.calibration->nsPerFragment +
+            Mean(p, &FrameCounts::triangles) * p.calibration->nsPerTriangle) *
            1e-9;
 }
 
@@ -72,7 +73,8 @@ void FrameStats::Print(std::FILE* out) const {
         const double p99 = t[std::min(t.size() - 1, static_cast<size_t>(static_cast<double>(t.size()) * 0.99))];
         std::fprintf(out, "%4d  %6zu  %7.2f  %6.2f", part, t.size(), mean * 1000.0, p99 * 1000.0);
         if (calibrated_) {
-            // A part that asks for no work at all has no floor to compare with.
+            // A part that asks for no work at all, or that no measurement of the
+            // machine covers, has no floor to compare with.
             const double floor = FloorSeconds(parts_[part]);
             if (floor > 0) {
                 const double ratio = mean / floor;

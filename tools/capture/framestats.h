@@ -20,7 +20,8 @@ public:
     void AddCounts(int part, const FrameCounts& counts);
     // Fragments that passed, and those shaded when the driver counts them.
     void AddFragments(int part, double passed, std::optional<double> shaded);
-    void SetCalibration(const Calibration& calibration);
+    // The machine's figures for the floor of one part's frames.
+    void SetCalibration(int part, const Calibration& calibration);
     void Print(std::FILE* out) const;
     // Mean work per frame of each part.
     void PrintCounts(std::FILE* out) const;
@@ -32,6 +33,7 @@ private:
         int countedFrames = 0;
         double passed = 0, shaded = 0;
         int fragmentFrames = 0, shadedFrames = 0;
+        std::optional<Calibration> calibration;
     };
     static double MeanPassed(const Part& p);
     // What the floor counts: shaded fragments when both the frames and the
@@ -41,6 +43,5 @@ private:
     double FloorSeconds(const Part& p) const;
 
     std::vector<Part> parts_ = std::vector<Part>(7);
-    Calibration calibration_;
     bool calibrated_ = false;
 };
