@@ -2,6 +2,8 @@
 
 #include <win32sdl.h>
 
+#include "d3d8/gl/glcontext.h"
+
 #ifndef GL_GLEXT_PROTOTYPES
 #define GL_GLEXT_PROTOTYPES 1
 #endif
@@ -9,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -74,16 +75,6 @@ void VertexLayout() {
     glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<const void*>(2 * sizeof(float)));
     glEnableVertexAttribArray(0);
     glEnableVertexAttribArray(1);
-}
-
-bool HasExtension(const char* name) {
-    GLint count = 0;
-    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
-    for (GLint i = 0; i < count; ++i) {
-        const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
-        if (e && std::strcmp(e, name) == 0) return true;
-    }
-    return false;
 }
 
 // Seconds fn takes once GL has finished what it queued, best of runs.
@@ -168,7 +159,7 @@ bool Calibrator::Setup(std::string& error) {
     VertexLayout();
     MakeMesh();
     glGenQueries(1, &query_);
-    countsShaded_ = HasExtension("GL_ARB_pipeline_statistics_query");
+    countsShaded_ = d3d8::GLHasExtension("GL_ARB_pipeline_statistics_query");
     return true;
 }
 

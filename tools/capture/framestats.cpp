@@ -37,8 +37,7 @@ void FrameStats::AddFragments(int part, double passed, std::optional<double> sha
 }
 
 void FrameStats::SetCalibration(int part, const Calibration& calibration) {
-    parts_.at(static_cast<size_t>(part)).calibration = calibration;
-    calibrated_ = true;
+    if (ValidPart(part)) parts_[part].calibration = calibration;
 }
 
 double FrameStats::MeanPassed(const Part& p) { return p.fragmentFrames ? p.passed / p.fragmentFrames : 0.0; }
@@ -61,8 +60,10 @@ double FrameStats::FloorSeconds(const Part& p) const {
 }
 
 void FrameStats::Print(std::FILE* out) const {
+    const bool calibrated =
+        std::any_of(parts_.begin(), parts_.end(), [](const Part& p) { return p.calibration.has_value(); });
     std::fprintf(out,
-                 calibrated_ ? "part  frames  mean ms  p99 ms  floor ms  ratio\n" : "part  frames  mean ms  p99 ms\n");
+                 calibrated ? "part  frames  mean ms  p99 ms  floor ms  ratio\n" : "part  frames  mean ms  p99 ms\n");
     double worst = 0;
     int worstPart = 0;
     for (int part = 1; part <= 6; ++part) {
@@ -72,7 +73,7 @@ void FrameStats::Print(std::FILE* out) const {
         const double mean = std::accumulate(t.begin(), t.end(), 0.0) / static_cast<double>(t.size());
         const double p99 = t[std::min(t.size() - 1, static_cast<size_t>(static_cast<double>(t.size()) * 0.99))];
         std::fprintf(out, "%4d  %6zu  %7.2f  %6.2f", part, t.size(), mean * 1000.0, p99 * 1000.0);
-        if (calibrated_) {
+        if (calibrated) {
             // A part that asks for no work at all, or that no measurement of the
             // machine covers, has no floor to compare with.
             const double floor = FloorSeconds(parts_[part]);
@@ -86,7 +87,7 @@ void FrameStats::Print(std::FILE* out) const {
         }
         std::fputc('\n', out);
     }
-    if (calibrated_ && worstPart) std::fprintf(out, "worst ratio: %.1f (part %d)\n", worst, worstPart);
+    if (calibrated && worstPart) std::fprintf(out, "worst ratio: %.1f (part %d)\n", worst, worstPart);
 }
 
 void FrameStats::PrintCounts(std::FILE* out) const {

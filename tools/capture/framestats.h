@@ -43,5 +43,4 @@ private:
     double FloorSeconds(const Part& p) const;
 
     std::vector<Part> parts_ = std::vector<Part>(7);
-    bool calibrated_ = false;
 };
