@@ -97,14 +97,36 @@ TEST(ShowEvents, LevelsAreLiftedOffZeroAndTwoFiftyFive) {
     EXPECT_TRUE(showState.grabRequest);
 }
 
-TEST(Plasma, NeverExceeds252AndWraps) {
+// The field as first written: one sine look-up per term and sample, the
+// phases stepped in bytes. The plasma builds its rows from precomputed runs
+// and must give exactly this.
+uint8_t PlainPlasma(const Plasma& p, float time, int columnStep, int rowStep, int row, int column) {
+    auto phase = [time](float speed) { return static_cast<uint8_t>(static_cast<int>(time * speed * 128.0f)); };
+    uint8_t I = phase(0.74f), J = phase(0.7f);
+    const uint8_t C = phase(0.83f), M = phase(0.8f);
+    for (int r = 0; r < row; ++r) {
+        I = static_cast<uint8_t>(I - rowStep);
+        J = static_cast<uint8_t>(J + 4);
+    }
+    const uint8_t b = p.Sine(row + J);
+    const int l = p.Sine(I) + p.Sine(J) + I + column;
+    return static_cast<uint8_t>(2 * p.Sine(l) + p.Sine(b + M - columnStep * column) + p.Sine(b + C + 4 * column));
+}
+
+TEST(Plasma, MatchesThePlainFieldNeverExceeds252AndWraps) {
     Plasma plasma;
     int highest = 0;
-    for (float t : {0.0f, 0.37f, 5.5f, 123.4f}) {
-        plasma.Compute(t);
-        for (int r = 0; r < 256; ++r)
-            for (int c = 0; c < 256; ++c) highest = std::max<int>(highest, plasma.At(r, c));
-    }
+    for (const auto& [columnStep, rowStep] : {std::pair{5, 5}, {6, 6}, {5, 6}, {8, 3}})
+        for (float t : {0.0f, 0.37f, 5.5f, 123.4f}) {
+            plasma.Compute(t, columnStep, rowStep);
+            int wrong = 0;
+            for (int r = 0; r < 256; ++r)
+                for (int c = 0; c < 256; ++c) {
+                    highest = std::max<int>(highest, plasma.At(r, c));
+                    wrong += plasma.At(r, c) != PlainPlasma(plasma, t, columnStep, rowStep, r, c);
+                }
+            EXPECT_EQ(wrong, 0) << "steps " << columnStep << "/" << rowStep << " at " << t;
+        }
     EXPECT_LE(highest, 252);
     EXPECT_GT(highest, 200);
     EXPECT_EQ(plasma.At(256 + 3, -1), plasma.At(3, 255));
