@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // A 256 x 256 byte plasma built from a 64-level sine table with byte
@@ -38,5 +39,5 @@ private:
     uint8_t sine_[256];
     uint8_t field_[256][256];
     Stride ones_, fours_, falling_;
-    int fallingStep_ = -1;
+    std::optional<int> fallingStep_;  // the column step falling_ was built for
 };
