@@ -51,9 +51,12 @@ double FrameStats::Mean(const Part& p, double FrameCounts::*field) const {
     return p.countedFrames ? p.counts.*field / p.countedFrames : 0.0;
 }
 
-// The mean of the frames' floors is the floor of the mean frame.
+// The mean of the frames' floors is the floor of the mean frame. A part
+// none of whose fragment counts came in (its frames were the capture's last,
+// whose queries were still running when the show ended) has no floor: its
+// triangles alone would make one far too low.
 double FrameStats::FloorSeconds(const Part& p) const {
-    if (!p.calibration) return 0.0;
+    if (!p.calibration || !p.fragmentFrames) return 0.0;
     return (FloorFragments(p) * p.calibration->nsPerFragment +
             Mean(p, &FrameCounts::triangles) * p.calibration->nsPerTriangle) *
            1e-9;
